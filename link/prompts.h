@@ -1,0 +1,25 @@
+// What the link and the queries ask of the window: a modal message box and
+// the status line. The desktop program answers with widgets, the
+// command-line front end with standard error, tests with a recorder.
+#pragma once
+
+#include <string>
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    // A modal message box with an OK button and the caption "OrvyPc"; returns
+    // when the user has dismissed it. Called from the user-interface thread
+    // and from the heartbeat thread, never while the link holds a lock.
+    virtual void message_box(const std::string& text) = 0;
+
+    // The main window's status line (control 1016) gets a new text. Its
+    // colour follows bConnected: black when connected, red when not.
+    virtual void set_status_line(const std::string& text) = 0;
+};
+
+// The program-wide prompts. Until one is installed, message boxes and the
+// status line go to standard error.
+void set_prompts(Prompts* prompts);
+Prompts& prompts();

@@ -1,0 +1,74 @@
+// The gateway link: the one TCP connection to the gateway, how it is found
+// (discovery), kept alive (heartbeat) and used (the request exchange).
+//
+// The program has a single link state, g_link. The user-interface thread
+// runs discovery and every page query; the heartbeat runs on a thread of its
+// own. Each complete send-and-receive on tcp_sock holds the exchange lock,
+// so neither side can take the other's reply; no lock is held while a
+// message box is open.
+#pragma once
+
+#include "command_frame.h"
+#include "link_settings.h"
+#include "packet_cipher.h"
+#include "reply.h"
+#include "socket_layer.h"
+
+#include <atomic>
+#include <cstdint>
+
+inline constexpr std::size_t kDestIpBufSize = 20;  // gateway address text with its NUL
+
+struct GatewayLink {
+    // The TCP connection to the gateway. Guarded by the exchange lock; read
+    // and written only by the link's own routines.
+    SocketHandle tcp_sock = kInvalidSocket;
+    // The address of the gateway last found, dotted decimal, NUL-terminated.
+    // Written by discovery (under the exchange lock), read by a reconnect.
+    char pucDestIpBuf[kDestIpBufSize] = {};
+    // A discovery found the gateway. The window enables its page buttons and
+    // colours the status line from it (black 1, red 0).
+    std::atomic<int> bConnected{0};
+    // Outcome of the latest discovery (1 found, 0 not found) and the outcome
+    // the status line shows; -1 makes the first discovery always write it.
+    int iLinkState = 0;
+    int iLastLinkState = -1;
+    // User-interface thread buffers: discovery and every page query.
+    std::uint8_t ucTxBuf[kFrameBufSize] = {};
+    std::uint8_t ucRecvBuf[kRecvBufSize] = {};
+    std::uint8_t ucRxBuf[kRxBufSize] = {};  // the decrypted reply of the last exchange
+    std::uint32_t iRxLen = 0;
+    CipherSlots slots;
+};
+
+extern GatewayLink g_link;
+
+// Discovery: broadcasts the discovery frame (or takes the configured gateway
+// address), sets the status line, connects the first time a gateway is
+// found, and starts the heartbeat. User-interface thread only.
+void ScanGateway();
+
+// One request/reply on tcp_sock, serialised with the heartbeat. True: a
+// reply of g_link.iRxLen bytes that passed magic and end byte is in
+// g_link.ucRxBuf. False: failure, already reported: a failed send shows
+// `sendFailMessage`, a failed or timed-out receive shows `recvFailMessage`
+// (either may be null: no box). `setTimeouts` sets the send and receive
+// time-outs on the socket before sending and before receiving.
+bool ExchangeFrame(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen, bool setTimeouts,
+                   const char* sendFailMessage, const char* recvFailMessage = nullptr);
+
+// One heartbeat exchange (command 0xFF, payload 00 00 00 00).
+void SendHeartbeat();
+// The heartbeat worker: every `periodMs`, one SendHeartbeat(), until stopped.
+void HeartbeatThread(int periodMs);
+// Starts the worker unless it runs already.
+void StartHeartbeat(int periodMs);
+bool HeartbeatRunning();
+// Stops and joins the worker (no-op if not running). A heartbeat message box
+// that is open when it is called is waited for: do not call it from the
+// thread that has to answer that box.
+void StopHeartbeat();
+
+// Closes tcp_sock, stops the heartbeat and returns the link to its start
+// values.
+void ResetLink();

@@ -1,0 +1,45 @@
+// The two paged listings of stored test entries:
+//  - test results (command 0x10): the latest entry of every luminaire, rows in
+//    the gateway's order, each row's unit appended to cShortAddressArr;
+//  - details (command 0x15): every stored entry of one luminaire, each new row
+//    inserted at the top, so the list shows them newest-received first.
+// A first request starts a listing and follow-ups fetch the next entry until
+// the gateway answers 0xFF or a check stops it. The listings run as loops.
+#pragma once
+
+#include "listing_exchange.h"
+#include "result_list.h"
+
+#include <cstdint>
+
+// How the last listing ended, for the command line (the pages ignore it).
+enum class ListingOutcome {
+    Complete,     // the gateway reported the end of the listing
+    LinkFailed,   // send or receive failed, a reply failed its checks, or replies kept failing to open
+    Refused,      // a reply to another command
+    Truncated,    // a bound ended it: unit list full, or too many follow-ups
+};
+ListingOutcome last_listing_outcome();
+
+// Bounds that keep a misbehaving gateway from holding a listing for ever.
+struct ListingLimits {
+    int maxDroppedInRow = 16;     // consecutive replies that fail to open
+    int maxFollowUps = 4096;      // follow-up requests of one listing
+};
+void set_listing_limits(const ListingLimits& limits);   // tests shorten them
+
+enum class ListingStep { Continue, End };
+
+// Request payloads.
+inline constexpr std::uint16_t kFollowUpPayloadLen = 4;   // test results: 00 00 00 00; details: 00 unit 00 00
+
+void QueryTestResults(ListingExchange& ex, ResultList& list);
+ListingStep QueryNextTestResult(ListingExchange& ex, ResultList& list);
+// `unit`: the luminaire; the details page passes cShortAddressArr[ucSelectID].
+void QueryDetails(ListingExchange& ex, ResultList& list, std::uint8_t unit);
+ListingStep QueryNextDetail(ListingExchange& ex, ResultList& list, std::uint8_t unit);
+
+// The same over the program's gateway link (g_link and ExchangeFrame).
+ListingExchange& link_listing_exchange();
+void QueryTestResults(ResultList& list);
+void QueryDetails(ResultList& list, std::uint8_t unit);

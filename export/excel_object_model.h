@@ -1,0 +1,73 @@
+// The numbers of the spreadsheet object model that the exports rely on:
+// the dispatch identifiers of its members and the values of its
+// enumerations. Client wrappers and the in-process engine share them, so a
+// number can never drift between the two sides.
+#pragma once
+
+#include "automation_types.h"
+
+namespace excel {
+
+// Member dispatch identifiers (fixed by the object model, never looked up).
+namespace dispid {
+inline constexpr automation::DispId kWorkbooks = 0x23C;
+inline constexpr automation::DispId kQuit = 0x12E;
+inline constexpr automation::DispId kUserControl = 0x4BA;
+inline constexpr automation::DispId kAdd = 0xB5;
+inline constexpr automation::DispId kWorksheets = 0x1EE;
+inline constexpr automation::DispId kSaveCopyAs = 0xAF;
+inline constexpr automation::DispId kSaved = 0x12A;
+inline constexpr automation::DispId kItem = 0xAA;
+inline constexpr automation::DispId kCount = 0x76;
+inline constexpr automation::DispId kName = 0x6E;
+inline constexpr automation::DispId kRange = 0xC5;
+inline constexpr automation::DispId kCells = 0xEE;
+inline constexpr automation::DispId kBorderAround = 0x42B;
+inline constexpr automation::DispId kColumnWidth = 0xF2;
+inline constexpr automation::DispId kFont = 0x92;
+inline constexpr automation::DispId kHorizontalAlignment = 0x88;
+inline constexpr automation::DispId kResize = 0x100;
+inline constexpr automation::DispId kRowHeight = 0x110;
+inline constexpr automation::DispId kValue2 = 0x56C;
+inline constexpr automation::DispId kVerticalAlignment = 0x89;
+inline constexpr automation::DispId kMerge = 0x234;
+inline constexpr automation::DispId kBold = 0x60;
+inline constexpr automation::DispId kItalic = 0x65;
+inline constexpr automation::DispId kSize = 0x68;
+}  // namespace dispid
+
+// Alignments (HorizontalAlignment / VerticalAlignment).
+inline constexpr int kAlignGeneral = 1;
+inline constexpr int kAlignFill = 5;
+inline constexpr int kAlignCenterAcrossSelection = 7;
+inline constexpr int kAlignCenter = -4108;
+inline constexpr int kAlignLeft = -4131;
+inline constexpr int kAlignRight = -4152;
+inline constexpr int kAlignTop = -4160;
+inline constexpr int kAlignBottom = -4107;
+inline constexpr int kAlignJustify = -4130;
+inline constexpr int kAlignDistributed = -4117;
+
+// Border line styles.
+inline constexpr int kLineContinuous = 1;
+inline constexpr int kLineDashDot = 4;
+inline constexpr int kLineDashDotDot = 5;
+inline constexpr int kLineSlantDashDot = 13;
+inline constexpr int kLineDash = -4115;
+inline constexpr int kLineDot = -4118;
+inline constexpr int kLineDouble = -4119;
+inline constexpr int kLineNone = -4142;
+
+// Border weights.
+inline constexpr int kWeightHairline = 1;
+inline constexpr int kWeightThin = 2;
+inline constexpr int kWeightThick = 4;
+inline constexpr int kWeightMedium = -4138;
+
+// Colour indexes: 1 to 56 pick from the workbook's palette.
+inline constexpr int kColorIndexAutomatic = -4105;
+inline constexpr int kColorIndexNone = -4142;
+
+inline constexpr int kSheetTypeWorksheet = -4167;
+
+}  // namespace excel

@@ -1,0 +1,267 @@
+#include "xlsx_file.h"
+
+#include "excel_object_model.h"
+
+#include <xlsxwriter.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The 56 colours of a new workbook's palette, index 1 first.
+constexpr std::array<unsigned, 56> kDefaultPalette = {
+    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
+    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
+    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
+    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
+    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
+};
+
+std::uint8_t lxw_border(const BorderSide& side) {
+    const bool heavy = side.weight == excel::kWeightMedium || side.weight == excel::kWeightThick;
+    switch (side.lineStyle) {
+        case excel::kLineContinuous:
+            switch (side.weight) {
+                case excel::kWeightHairline: return LXW_BORDER_HAIR;
+                case excel::kWeightMedium: return LXW_BORDER_MEDIUM;
+                case excel::kWeightThick: return LXW_BORDER_THICK;
+                default: return LXW_BORDER_THIN;
+            }
+        case excel::kLineDash: return heavy ? LXW_BORDER_MEDIUM_DASHED : LXW_BORDER_DASHED;
+        case excel::kLineDot: return LXW_BORDER_DOTTED;
+        case excel::kLineDouble: return LXW_BORDER_DOUBLE;
+        case excel::kLineDashDot: return heavy ? LXW_BORDER_MEDIUM_DASH_DOT : LXW_BORDER_DASH_DOT;
+        case excel::kLineDashDotDot:
+            return heavy ? LXW_BORDER_MEDIUM_DASH_DOT_DOT : LXW_BORDER_DASH_DOT_DOT;
+        case excel::kLineSlantDashDot: return LXW_BORDER_SLANT_DASH_DOT;
+        default: return LXW_BORDER_NONE;
+    }
+}
+
+std::uint8_t lxw_horizontal(int value) {
+    switch (value) {
+        case excel::kAlignLeft: return LXW_ALIGN_LEFT;
+        case excel::kAlignCenter: return LXW_ALIGN_CENTER;
+        case excel::kAlignRight: return LXW_ALIGN_RIGHT;
+        case excel::kAlignFill: return LXW_ALIGN_FILL;
+        case excel::kAlignJustify: return LXW_ALIGN_JUSTIFY;
+        case excel::kAlignCenterAcrossSelection: return LXW_ALIGN_CENTER_ACROSS;
+        case excel::kAlignDistributed: return LXW_ALIGN_DISTRIBUTED;
+        default: return LXW_ALIGN_NONE;
+    }
+}
+
+std::uint8_t lxw_vertical(int value) {
+    switch (value) {
+        case excel::kAlignTop: return LXW_ALIGN_VERTICAL_TOP;
+        case excel::kAlignCenter: return LXW_ALIGN_VERTICAL_CENTER;
+        case excel::kAlignJustify: return LXW_ALIGN_VERTICAL_JUSTIFY;
+        case excel::kAlignDistributed: return LXW_ALIGN_VERTICAL_DISTRIBUTED;
+        default: return LXW_ALIGN_NONE;  // bottom, the file's default
+    }
+}
+
+lxw_color_t lxw_colour(int colorIndex) {
+    const unsigned rgb = palette_rgb(colorIndex);
+    return rgb == 0 ? static_cast<lxw_color_t>(LXW_COLOR_BLACK) : static_cast<lxw_color_t>(rgb);
+}
+
+// One lxw_format per distinct style, made on first use and never changed.
+class FormatCache {
+public:
+    explicit FormatCache(lxw_workbook* book) : book_(book) {}
+
+    lxw_format* get(const CellStyle& style) {
+        const auto it = formats_.find(style);
+        if (it != formats_.end()) return it->second;
+        lxw_format* format = workbook_add_format(book_);
+        if (format == nullptr) return nullptr;
+        using Setter = void (*)(lxw_format*, std::uint8_t);
+        using ColourSetter = void (*)(lxw_format*, lxw_color_t);
+        const std::array<Setter, 4> setters = {format_set_left, format_set_top, format_set_right,
+                                               format_set_bottom};
+        const std::array<ColourSetter, 4> colourSetters = {
+            format_set_left_color, format_set_top_color, format_set_right_color,
+            format_set_bottom_color};
+        for (std::size_t edge = 0; edge < 4; ++edge) {
+            const BorderSide& side = style.borders[edge];
+            const std::uint8_t kind = lxw_border(side);
+            if (kind == LXW_BORDER_NONE) continue;
+            setters[edge](format, kind);
+            if (side.colorIndex >= 1 && side.colorIndex <= 56) {
+                colourSetters[edge](format, lxw_colour(side.colorIndex));
+            }
+        }
+        if (const auto h = lxw_horizontal(style.horizontal); h != LXW_ALIGN_NONE) format_set_align(format, h);
+        if (const auto v = lxw_vertical(style.vertical); v != LXW_ALIGN_NONE) format_set_align(format, v);
+        if (style.bold) format_set_bold(format);
+        if (style.italic) format_set_italic(format);
+        if (style.size != CellStyle{}.size) format_set_font_size(format, style.size);
+        formats_.emplace(style, format);
+        return format;
+    }
+
+private:
+    lxw_workbook* book_;
+    std::map<CellStyle, lxw_format*> formats_;
+};
+
+lxw_error write_cell(lxw_worksheet* sheet, int row, int column, const Cell& cell, lxw_format* format) {
+    const auto r = static_cast<lxw_row_t>(row - 1);
+    const auto c = static_cast<lxw_col_t>(column - 1);
+    switch (cell.value.kind) {
+        case CellValue::Kind::Text: return worksheet_write_string(sheet, r, c, cell.value.text.c_str(), format);
+        case CellValue::Kind::Number: return worksheet_write_number(sheet, r, c, cell.value.number, format);
+        case CellValue::Kind::Boolean:
+            return worksheet_write_boolean(sheet, r, c, cell.value.boolean ? 1 : 0, format);
+        case CellValue::Kind::Empty: return worksheet_write_blank(sheet, r, c, format);
+    }
+    return LXW_NO_ERROR;
+}
+
+lxw_error write_sheet(lxw_workbook* book, const WorksheetModel& model, FormatCache& formats) {
+    lxw_worksheet* sheet = workbook_add_worksheet(book, model.name().c_str());
+    if (sheet == nullptr) return LXW_ERROR_PARAMETER_VALIDATION;
+    for (const auto& [column, width] : model.column_widths()) {
+        const auto c = static_cast<lxw_col_t>(column - 1);
+        if (const lxw_error e = worksheet_set_column(sheet, c, c, width, nullptr)) return e;
+    }
+    for (const auto& [row, height] : model.row_heights()) {
+        if (const lxw_error e = worksheet_set_row(sheet, static_cast<lxw_row_t>(row - 1), height, nullptr)) {
+            return e;
+        }
+    }
+    // A merge first, with the upper-left cell's format; every cell of it
+    // is then written again below with its own format, so the borders of
+    // the edge cells come out right. Cells of a merge that have no format
+    // of their own get the plain one, not the upper-left cell's.
+    lxw_format* plain = formats.get(CellStyle{});
+    for (const CellRect& m : model.merges()) {
+        const Cell* topLeft = model.find(m.top, m.left);
+        lxw_format* format = topLeft != nullptr ? formats.get(topLeft->style) : plain;
+        if (const lxw_error e = worksheet_merge_range(
+                sheet, static_cast<lxw_row_t>(m.top - 1), static_cast<lxw_col_t>(m.left - 1),
+                static_cast<lxw_row_t>(m.bottom - 1), static_cast<lxw_col_t>(m.right - 1), "", format)) {
+            return e;
+        }
+        for (int r = m.top; r <= m.bottom; ++r) {
+            for (int c = m.left; c <= m.right; ++c) {
+                if (model.find(r, c) == nullptr) {
+                    worksheet_write_blank(sheet, static_cast<lxw_row_t>(r - 1),
+                                          static_cast<lxw_col_t>(c - 1), plain);
+                }
+            }
+        }
+    }
+    for (const auto& [where, cell] : model.cells()) {
+        lxw_format* format = cell.style.is_default() ? nullptr : formats.get(cell.style);
+        bool inMerge = false;
+        for (const CellRect& m : model.merges()) inMerge = inMerge || m.contains(where.first, where.second);
+        if (format == nullptr && inMerge) format = plain;
+        if (const lxw_error e = write_cell(sheet, where.first, where.second, cell, format)) return e;
+    }
+    return LXW_NO_ERROR;
+}
+
+// Builds the file at `tempPath`; empty text or the reason it failed.
+std::string write_xlsx(const WorkbookModel& model, const std::string& tempPath, std::time_t created) {
+    lxw_workbook* book = workbook_new(tempPath.c_str());
+    if (book == nullptr) return "the workbook could not be started (out of memory)";
+    lxw_doc_properties properties{};
+    properties.created = created;
+    lxw_error error = workbook_set_properties(book, &properties);
+    FormatCache formats(book);
+    for (int i = 0; i < model.sheet_count() && error == LXW_NO_ERROR; ++i) {
+        error = write_sheet(book, model.sheet(i), formats);
+    }
+    // workbook_close writes the file and frees the workbook in every case;
+    // write errors (a full disk among them) show up only here.
+    errno = 0;
+    const lxw_error closeError = workbook_close(book);
+    const int closeErrno = errno;
+    if (error == LXW_NO_ERROR) error = closeError;
+    if (error == LXW_NO_ERROR) return {};
+    std::string reason = lxw_strerror(error);
+    if (closeErrno != 0) reason += std::string(" (") + std::strerror(closeErrno) + ")";
+    return reason;
+}
+
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// The mode a new file gets from this process: 0666 less the umask, read
+// without changing it (umask() would race with other threads).
+mode_t new_file_mode() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(0666 & ~std::stoul(line.substr(6), nullptr, 8));
+        }
+    }
+    return 0644;
+}
+
+bool sync_file(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+std::string failure(const std::string& path, const std::string& reason) {
+    return "The workbook could not be saved as \"" + path + "\": " + reason + ".";
+}
+
+}  // namespace
+
+unsigned palette_rgb(int colorIndex) {
+    if (colorIndex < 1 || colorIndex > 56) return 0;
+    return kDefaultPalette[static_cast<std::size_t>(colorIndex - 1)];
+}
+
+std::string save_workbook_file(const WorkbookModel& book, const std::string& path,
+                               std::time_t created) {
+    struct stat target {};
+    const bool exists = ::stat(path.c_str(), &target) == 0;
+    if (exists && S_ISDIR(target.st_mode)) return failure(path, "a folder of that name is there");
+
+    std::string tempPath = folder_of(path) + "/.orvypc-save.xlsx.tmpXXXXXX";
+    const int fd = ::mkstemp(tempPath.data());
+    if (fd < 0) return failure(path, std::strerror(errno));
+    ::close(fd);
+
+    std::string reason = write_xlsx(book, tempPath, created);
+    if (reason.empty() && !sync_file(tempPath)) reason = std::strerror(errno);
+    // The new file takes the old one's permissions, or the usual ones.
+    if (reason.empty() && ::chmod(tempPath.c_str(), exists ? (target.st_mode & 07777) : new_file_mode()) != 0) {
+        reason = std::strerror(errno);
+    }
+    if (reason.empty() && ::rename(tempPath.c_str(), path.c_str()) != 0) reason = std::strerror(errno);
+    if (!reason.empty()) {
+        ::unlink(tempPath.c_str());
+        return failure(path, reason);
+    }
+    // Make the rename itself durable; the file is complete either way.
+    const int dir = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return {};
+}

@@ -1,0 +1,20 @@
+// Writes the engine's workbook to an .xlsx file.
+#pragma once
+
+#include "sheet_model.h"
+
+#include <ctime>
+#include <string>
+
+// Writes `book` to exactly `path`, whatever its extension, with `created`
+// as the document's creation time (the same input and time give the same
+// bytes). The file is written beside the target under a temporary name,
+// flushed to disk and then renamed over the target, so a failed or
+// interrupted save never leaves a half-written workbook and never harms a
+// file already at `path`. Returns an empty text on success, otherwise why
+// the save failed, in words for the user.
+std::string save_workbook_file(const WorkbookModel& book, const std::string& path,
+                               std::time_t created);
+
+// The default palette's colour for a colour index (1 to 56) as 0xRRGGBB.
+unsigned palette_rgb(int colorIndex);

@@ -1,0 +1,130 @@
+// orvypc-gateway-sim: a gateway on this machine for trying the program out
+// and for tests. Prints the port it listens on and runs until interrupted.
+#include "gateway_sim.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+
+namespace {
+
+const char* const kUsage =
+    "usage: orvypc-gateway-sim [options]\n"
+    "  --bind ADDR        address to listen on (default 127.0.0.1)\n"
+    "  --port N           UDP discovery and TCP port (default 0: a free one)\n"
+    "  --data FILE        luminaires from a JSON file (default: built-in demonstration set)\n"
+    "faults:\n"
+    "  --delay MS         wait before each reply\n"
+    "  --drop             answer no request on TCP (also --silent)\n"
+    "  --bad-checksum     replies with a sum off by one\n"
+    "  --wrong-command    replies naming another command\n"
+    "  --wrong-unit       replies naming another unit\n"
+    "  --end-5f           replies ending with 0x5F\n"
+    "  --split            each reply in two TCP sends\n"
+    "  --close-after N    close the connection after N replies\n"
+    "  --missing UNIT,... status result 1 (unit does not exist) for these units\n"
+    "  --busy UNIT,...    status result 2 (DALI busy) for these units\n"
+    "  --gateways N       N gateways answer discovery (127.0.0.1, 127.0.0.2, ...)\n"
+    "  --oversize         replies too long for one receive\n"
+    "  --short-packet     replies cut to 16 bytes\n"
+    "  --help             this text\n"
+    "UNIT is a unit number (0-127) or an address such as A5 or B63.\n";
+
+[[noreturn]] void usage_error(const std::string& text) {
+    std::fprintf(stderr, "orvypc-gateway-sim: %s\n%s", text.c_str(), kUsage);
+    std::exit(2);
+}
+
+long number_arg(const std::string& option, const char* text, long min, long max) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || v < min || v > max) {
+        usage_error(option + " needs a number from " + std::to_string(min) + " to " + std::to_string(max) +
+                    ", got \"" + text + "\"");
+    }
+    return v;
+}
+
+std::set<std::uint8_t> units_arg(const std::string& option, const std::string& text) {
+    std::set<std::uint8_t> out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
+        if (auto unit = parse_unit_address(item)) {
+            out.insert(*unit);
+        } else {
+            out.insert(static_cast<std::uint8_t>(number_arg(option, item.c_str(), 0, 127)));
+        }
+        start = comma + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SimConfig config;
+    std::string dataFile;
+    SimFaults& f = config.faults;
+    for (int i = 1; i < argc; ++i) {
+        const std::string opt = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) usage_error(opt + " needs a value");
+            return argv[++i];
+        };
+        if (opt == "--help" || opt == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (opt == "--bind") config.bindAddress = value();
+        else if (opt == "--port") config.port = static_cast<std::uint16_t>(number_arg(opt, value(), 0, 65535));
+        else if (opt == "--data") dataFile = value();
+        else if (opt == "--delay") f.replyDelayMs = static_cast<int>(number_arg(opt, value(), 0, 600000));
+        else if (opt == "--drop") f.dropReplies = true;
+        else if (opt == "--silent") f.silent = true;
+        else if (opt == "--bad-checksum") f.badChecksum = true;
+        else if (opt == "--wrong-command") f.wrongCommandEcho = true;
+        else if (opt == "--wrong-unit") f.wrongUnitEcho = true;
+        else if (opt == "--end-5f") f.endByte5F = true;
+        else if (opt == "--split") f.splitReplies = true;
+        else if (opt == "--close-after") f.closeAfterReplies = static_cast<int>(number_arg(opt, value(), 0, 1000000));
+        else if (opt == "--missing") f.unitsMissing = units_arg(opt, value());
+        else if (opt == "--busy") f.unitsBusy = units_arg(opt, value());
+        else if (opt == "--gateways") f.extraGateways = static_cast<int>(number_arg(opt, value(), 1, 200)) - 1;
+        else if (opt == "--oversize") f.oversizeReply = true;
+        else if (opt == "--short-packet") f.shortPacket = true;
+        else usage_error("unknown option \"" + opt + "\"");
+    }
+    try {
+        config.luminaires = dataFile.empty() ? demo_luminaires() : load_luminaires_json(dataFile);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "orvypc-gateway-sim: %s\n", e.what());
+        return 1;
+    }
+
+    // Block the stop signals before the threads start, so they all arrive here.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    const std::size_t count = config.luminaires.size();
+    const std::string bind = config.bindAddress;
+    GatewaySim sim(std::move(config));
+    if (!sim.start()) return 1;
+    std::printf("orvypc-gateway-sim: %zu luminaires, listening on %s port %u (UDP discovery and TCP)\n", count,
+                bind.c_str(), static_cast<unsigned>(sim.port()));
+    std::fflush(stdout);
+
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    sim.stop();
+    std::printf("orvypc-gateway-sim: stopped (%d connections, %d replies)\n", sim.connections_accepted(),
+                sim.replies_sent());
+    return 0;
+}

@@ -1,0 +1,27 @@
+// Where the simulator's luminaires come from: a built-in demonstration set,
+// or a JSON file (format in sim/README.md).
+#pragma once
+
+#include "sim_types.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// About twenty luminaires on lines A and B, function and duration tests,
+// passed, failed and without result, several stored entries each.
+std::vector<SimLuminaire> demo_luminaires();
+// The demonstration set on 127.0.0.1, a free port, no faults.
+SimConfig demo_config();
+
+// Reads a luminaire file. Throws std::runtime_error naming the file and what
+// is wrong with it (unreadable, not JSON, a missing or out-of-range field).
+std::vector<SimLuminaire> load_luminaires_json(const std::string& path);
+// The same from JSON text; `origin` names it in messages.
+std::vector<SimLuminaire> parse_luminaires_json(const std::string& text, const std::string& origin);
+
+// UTF-8 text to UTF-16 code units; throws std::runtime_error on bad UTF-8.
+std::u16string utf8_to_utf16(const std::string& text);
+// "A5" -> 5, "B0" -> 64; nullopt when not an address.
+std::optional<std::uint8_t> parse_unit_address(const std::string& text);

@@ -1,0 +1,381 @@
+#include "cli.h"
+
+#include "gateway_link.h"
+#include "listings.h"
+#include "prompts.h"
+#include "result_list.h"
+#include "status_query.h"
+#include "trace.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <nlohmann/json.hpp>
+#include <sys/socket.h>
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#ifndef ORVYPC_VERSION
+#define ORVYPC_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* kHelp = R"(Usage: orvypc [COMMAND [ADDRESS]] [OPTIONS]
+
+Without a command, orvypc opens its desktop window. With a command it opens
+no window and needs no display: the data goes to standard output, one line
+per item or row with tab-separated columns, and messages go to standard error.
+
+Commands:
+  scan             find the gateway and print its address
+                     orvypc scan
+  status ADDRESS   print the 74 status items of one luminaire as
+                   Section, Item and Value; ADDRESS is the line letter
+                   A or B and the short address 0 to 63
+                     orvypc status A5
+  results          print the latest test result of every luminaire
+                     orvypc results --gateway 192.168.1.20
+  details ADDRESS  print every stored test entry of one luminaire,
+                   newest received first
+                     orvypc details B3 --json
+
+Options:
+  --gateway HOST    connect to this gateway directly, without discovery
+  --broadcast ADDR  send the discovery to ADDR (default 255.255.255.255)
+  --port N          gateway port, discovery and connection (default 8000)
+  --timeout MS      wait at most MS milliseconds for each reply and each
+                    send (default: 20000 for replies, 4000 for sends)
+  --json            print the same data as JSON
+  --trace           also print the diagnostic trace lines on standard output
+  --help            print this help and exit
+  --version         print the version and exit
+
+Exit status: 0 success; 1 usage error; 2 no gateway found or the link
+failed; 3 the gateway refused (unit does not exist, DALI busy, a reply
+to another request).
+)";
+
+constexpr const char* kHint = " (see 'orvypc --help')";
+
+struct Options {
+    std::string command;                 // empty: none
+    std::vector<std::string> arguments;  // after the command
+    LinkSettings link;
+    bool json = false;
+    bool trace = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct Parsed {
+    Options options;
+    std::string error;   // a usage error, one line
+};
+
+bool is_command(const std::string& word) {
+    return word == "scan" || word == "status" || word == "results" || word == "details";
+}
+
+Parsed parse_arguments(int argc, char** argv) {
+    Parsed p;
+    Options& o = p.options;
+    for (int i = 1; i < argc && p.error.empty(); ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else if (arg == "--json") {
+            o.json = true;
+        } else if (arg == "--trace") {
+            o.trace = true;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
+            p.error = "unknown option '" + arg + "'";
+        } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
+            std::string name = arg;
+            std::string value;
+            const auto eq = arg.find('=');
+            if (eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                value = arg.substr(eq + 1);
+            } else if (name == "--gateway" || name == "--broadcast" || name == "--port" || name == "--timeout") {
+                if (i + 1 >= argc) {
+                    p.error = "option '" + name + "' needs a value";
+                    break;
+                }
+                value = argv[++i];
+            }
+            p.error = apply_link_option(name, value, o.link);
+        } else if (o.command.empty() && is_command(arg)) {
+            o.command = arg;
+        } else if (!o.command.empty()) {
+            o.arguments.push_back(arg);
+        } else {
+            p.error = "unknown command '" + arg + "'";
+        }
+    }
+    return p;
+}
+
+bool valid_address_text(const std::string& text, std::string* resolved) {
+    in_addr addr{};
+    if (inet_pton(AF_INET, text.c_str(), &addr) == 1) {
+        *resolved = text;
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    char buf[INET_ADDRSTRLEN] = {};
+    const auto* sin = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const bool ok = inet_ntop(AF_INET, &sin->sin_addr, buf, sizeof buf) != nullptr;
+    freeaddrinfo(found);
+    if (ok) *resolved = buf;
+    return ok;
+}
+
+// Message boxes become lines on standard error. The status line is kept and
+// shown only when discovery fails (it is the reason then).
+class CliPrompts final : public Prompts {
+public:
+    void message_box(const std::string& text) override {
+        std::cerr << text << '\n';
+        ++shown;
+    }
+    void set_status_line(const std::string& text) override { statusLine = text; }
+    std::string statusLine;
+    int shown = 0;
+};
+
+void print_line(const std::vector<std::string>& fields) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) line += '\t';
+        line += fields[i];
+    }
+    std::cout << line << '\n';
+}
+
+// One run of a sub-command: key, link, discovery, the query, and an orderly
+// end of the link.
+class Session {
+public:
+    explicit Session(const Options& o) : options_(o) {
+        set_prompts(&prompts_);
+        if (o.trace) set_trace_sink(trace_to_stdout);
+        else set_trace_sink(nullptr);
+    }
+    ~Session() {
+        ResetLink();
+        std::cout.flush();
+        set_prompts(nullptr);
+        set_trace_sink(trace_to_stdout);
+    }
+
+    // Finds the gateway and connects; false (with the reason on standard
+    // error) when there is no connection to query.
+    bool connect() {
+        if (aes_load_key() != 0) {
+            std::cerr << "orvypc: the cipher key could not be loaded\n";
+            return false;
+        }
+        set_link_settings(options_.link);
+        ScanGateway();
+        if (g_link.bConnected.load() != 1) {
+            if (!prompts_.statusLine.empty()) std::cerr << prompts_.statusLine << '\n';
+            else std::cerr << "orvypc: no gateway found\n";
+            return false;
+        }
+        return g_link.tcp_sock != kInvalidSocket;   // a failed connect has shown its message
+    }
+
+    // The exit status of a query that did not succeed; says why on standard
+    // error when no message has done so.
+    int failed(int code, const char* why) {
+        if (prompts_.shown == 0) std::cerr << "orvypc: " << why << '\n';
+        return code;
+    }
+
+    const Options& options() const { return options_; }
+
+private:
+    Options options_;
+    CliPrompts prompts_;
+};
+
+int run_scan(Session& s) {
+    if (!s.connect()) return kExitNoLink;
+    const std::string address = g_link.pucDestIpBuf;
+    if (s.options().json) std::cout << nlohmann::ordered_json{{"gateway", address}}.dump(2) << '\n';
+    else std::cout << address << '\n';
+    return kExitOk;
+}
+
+int run_status(Session& s, std::uint8_t unit) {
+    if (!s.connect()) return kExitNoLink;
+    if (!QueryStatus(unit)) {
+        return last_status_outcome() == StatusOutcome::Refused
+                   ? s.failed(kExitRefused, "the gateway refused the status request")
+                   : s.failed(kExitNoLink, "no valid status reply from the gateway");
+    }
+    const std::vector<StatusItem> items = status_items(g_link.ucRxBuf);
+    if (s.options().json) {
+        nlohmann::ordered_json out;
+        out["address"] = FormatUnitAddress(unit);
+        out["items"] = nlohmann::ordered_json::array();
+        for (const StatusItem& item : items)
+            out["items"].push_back({{"section", item.section}, {"item", item.label}, {"value", item.value}});
+        std::cout << out.dump(2) << '\n';
+    } else {
+        for (const StatusItem& item : items) print_line({item.section, item.label, item.value});
+    }
+    return kExitOk;
+}
+
+void print_rows(const Options& o, const std::vector<RowTexts>& rows, const std::string* address) {
+    if (o.json) {
+        nlohmann::ordered_json out;
+        if (address != nullptr) out["address"] = *address;
+        out["rows"] = nlohmann::ordered_json::array();
+        for (const RowTexts& row : rows) {
+            nlohmann::ordered_json r;
+            for (std::size_t c = 0; c < row.size(); ++c) r[kResultColumns[c]] = row[c];
+            out["rows"].push_back(r);
+        }
+        std::cout << out.dump(2) << '\n';
+        return;
+    }
+    print_line(std::vector<std::string>(kResultColumns.begin(), kResultColumns.end()));
+    for (const RowTexts& row : rows) print_line(std::vector<std::string>(row.begin(), row.end()));
+}
+
+// The rows gathered so far are printed whatever the outcome: a listing that
+// ends early keeps them, and so does the output.
+int listing_status(Session& s) {
+    switch (last_listing_outcome()) {
+    case ListingOutcome::Complete:
+        return kExitOk;
+    case ListingOutcome::Refused:
+        return s.failed(kExitRefused, "the gateway answered another request; the list ends there");
+    case ListingOutcome::Truncated:
+        return s.failed(kExitNoLink, "the gateway kept the list going past its limit; the list ends there");
+    case ListingOutcome::LinkFailed:
+        break;
+    }
+    return s.failed(kExitNoLink, "the link to the gateway failed; the list ends there");
+}
+
+int run_results(Session& s) {
+    if (!s.connect()) return kExitNoLink;
+    MemoryResultList list;
+    QueryTestResults(list);
+    print_rows(s.options(), list.rows(), nullptr);
+    return listing_status(s);
+}
+
+int run_details(Session& s, std::uint8_t unit) {
+    if (!s.connect()) return kExitNoLink;
+    MemoryResultList list;
+    QueryDetails(list, unit);
+    const std::string address = FormatUnitAddress(unit);
+    print_rows(s.options(), list.rows(), &address);
+    return listing_status(s);
+}
+
+int usage_error(const std::string& text) {
+    std::cerr << "orvypc: " << text << kHint << '\n';
+    return kExitUsage;
+}
+
+}  // namespace
+
+std::optional<std::uint8_t> parse_luminaire_address(const std::string& text) {
+    if (text.size() < 2 || text.size() > 4) return std::nullopt;
+    const char line = text[0];
+    int base = 0;
+    if (line == 'A' || line == 'a') base = 0;
+    else if (line == 'B' || line == 'b') base = 64;
+    else return std::nullopt;
+    int shortAddress = -1;
+    const char* first = text.data() + 1;
+    const char* last = text.data() + text.size();
+    if (*first < '0' || *first > '9') return std::nullopt;   // no sign, no blank
+    const auto [end, ec] = std::from_chars(first, last, shortAddress);
+    if (ec != std::errc() || end != last || shortAddress < 0 || shortAddress > 63) return std::nullopt;
+    return static_cast<std::uint8_t>(base + shortAddress);
+}
+
+std::string apply_link_option(const std::string& name, const std::string& value, LinkSettings& settings) {
+    if (name == "--gateway") {
+        std::string resolved;
+        if (value.empty() || !valid_address_text(value, &resolved))
+            return "--gateway: '" + value + "' is not an IPv4 address or a host name that resolves to one";
+        settings.gatewayAddress = resolved;
+        return {};
+    }
+    if (name == "--broadcast") {
+        in_addr addr{};
+        if (inet_pton(AF_INET, value.c_str(), &addr) != 1)
+            return "--broadcast: '" + value + "' is not an IPv4 address";
+        settings.broadcastAddress = value;
+        return {};
+    }
+    if (name == "--port" || name == "--timeout") {
+        long number = -1;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+        const bool digits = !value.empty() && ec == std::errc() && end == value.data() + value.size();
+        if (name == "--port") {
+            if (!digits || number < 1 || number > 65535) return "--port: '" + value + "' is not a port number 1 to 65535";
+            settings.port = static_cast<std::uint16_t>(number);
+        } else {
+            if (!digits || number < 1 || number > 600000)
+                return "--timeout: '" + value + "' is not a time in milliseconds, 1 to 600000";
+            settings.recvTimeoutMs = static_cast<int>(number);
+            settings.sendTimeoutMs = static_cast<int>(number);
+        }
+        return {};
+    }
+    return "unknown option '" + name + "'";
+}
+
+std::optional<int> run_cli(int argc, char** argv) {
+    const Parsed parsed = parse_arguments(argc, argv);
+    const Options& o = parsed.options;
+    const bool cliWanted = !o.command.empty() || o.help || o.version;
+    // Without a command the window starts and reads its own options; only a
+    // word that is no command is refused here.
+    if (!cliWanted && parsed.error.rfind("unknown command", 0) != 0) return std::nullopt;
+    if (!parsed.error.empty()) return usage_error(parsed.error);
+    if (o.help) {
+        std::cout << kHelp;
+        return kExitOk;
+    }
+    if (o.version) {
+        std::cout << "orvypc " << ORVYPC_VERSION << '\n';
+        return kExitOk;
+    }
+
+    const bool wantsAddress = o.command == "status" || o.command == "details";
+    std::optional<std::uint8_t> unit;
+    if (wantsAddress) {
+        if (o.arguments.empty()) return usage_error(o.command + " needs a luminaire address such as A5");
+        if (o.arguments.size() > 1) return usage_error("unexpected argument '" + o.arguments[1] + "'");
+        unit = parse_luminaire_address(o.arguments[0]);
+        if (!unit)
+            return usage_error("'" + o.arguments[0] +
+                               "' is not a luminaire address: line A or B and short address 0 to 63, such as A5");
+    } else if (!o.arguments.empty()) {
+        return usage_error("unexpected argument '" + o.arguments[0] + "'");
+    }
+
+    Session session(o);
+    if (o.command == "scan") return run_scan(session);
+    if (o.command == "status") return run_status(session, *unit);
+    if (o.command == "results") return run_results(session);
+    return run_details(session, *unit);
+}

@@ -44,6 +44,7 @@ public:
         } catch (const std::runtime_error& e) {
             fail(where, e.what());
         }
+        if (out.find(u'\0') != std::u16string::npos) fail(where, "holds a 0 character, which would end it early");
         if (out.size() > maxChars) {
             fail(where, "longer than " + std::to_string(maxChars) + " characters");
         }

@@ -1,9 +1,14 @@
 #include "link_settings.h"
 
 namespace {
-LinkSettings g_settings;
+// Constructed on first use, so that settings made during start-up (before
+// this file's statics would be ready) are not overwritten afterwards.
+LinkSettings& storage() {
+    static LinkSettings settings;
+    return settings;
 }
+}  // namespace
 
-void set_link_settings(const LinkSettings& settings) { g_settings = settings; }
+void set_link_settings(const LinkSettings& settings) { storage() = settings; }
 
-const LinkSettings& link_settings() { return g_settings; }
+const LinkSettings& link_settings() { return storage(); }

@@ -1,0 +1,159 @@
+// The heartbeat: its frame on the wire, how it judges the answer, what it
+// tells the user when the connection is gone, and how its thread ends.
+#include "hex.h"
+#include "sim_link_test.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <regex>
+#include <thread>
+
+namespace {
+
+const char* const kHeartbeatFrame = "A5 6C 16 00 01 00 00 00 00 00 00 00 00 00 FF 00 00 00 00 27 02 AE";
+const std::string kDisconnected = "TCP connection disconnected ";
+
+using Heartbeat = SimLinkTest;
+
+TEST_F(Heartbeat, GoesOnTheWireAsA48BytePacketOfThe22ByteFrame) {
+    // A bare peer that keeps what arrives, byte for byte.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len), 0);
+    LinkSettings s = link_settings();
+    s.gatewayAddress = "127.0.0.1";
+    s.port = ntohs(sa.sin_port);
+    set_link_settings(s);
+    ScanGateway();
+    StopHeartbeat();  // this test sends the one heartbeat itself
+    const int peer = accept(listener, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+
+    std::thread beat(SendHeartbeat);
+    std::uint8_t packet[256];
+    const ssize_t got = recv(peer, packet, sizeof packet, 0);
+    // Echo it: a heartbeat frame is itself a well-formed answer.
+    if (got > 0) send(peer, packet, static_cast<std::size_t>(got), MSG_NOSIGNAL);
+    beat.join();
+    close(peer);
+    close(listener);
+
+    ASSERT_EQ(got, 48);
+    CipherSlot plain;
+    std::uint32_t n = 0;
+    ASSERT_EQ(udp_aes_decrypt_entry(packet, 48, plain, &n), 0);
+    EXPECT_EQ(hex_text(plain.data(), n), kHeartbeatFrame);
+    EXPECT_TRUE(trace_.contains("res:48"));
+    EXPECT_TRUE(prompts_.boxes().empty());
+}
+
+TEST_F(Heartbeat, TheWorkerSendsOneFrameEachPeriod) {
+    edit_settings([](LinkSettings& s) { s.heartbeatPeriodMs = 10; });
+    GatewaySim& sim = start_sim();
+    ASSERT_TRUE(connect());
+    ASSERT_TRUE(wait_until([&] { return frames_seen(kCmdHeartbeat, 22) >= 3; }));
+    StopHeartbeat();
+    EXPECT_FALSE(HeartbeatRunning());
+    for (const auto& f : sim.received_frames()) {
+        if (f.size() == 22) {
+            EXPECT_EQ(hex_text(f.data(), f.size()), kHeartbeatFrame);
+        }
+    }
+    EXPECT_TRUE(prompts_.boxes().empty());
+    EXPECT_FALSE(trace_.contains("check fails"));
+    StopHeartbeat();  // a second stop is harmless
+}
+
+// What each kind of answer makes of one heartbeat.
+TEST_F(Heartbeat, JudgesTheAnswerByMagicEndByteAndSumOnly) {
+    struct Case {
+        const char* what;
+        void (*fault)(SimFaults&);
+        bool checkFails;
+        bool box;
+    };
+    const Case cases[] = {
+        {"a clean answer", [](SimFaults&) {}, false, false},
+        {"end byte 5F", [](SimFaults& f) { f.endByte5F = true; }, false, false},
+        {"another command", [](SimFaults& f) { f.wrongCommandEcho = true; }, false, false},
+        {"bad checksum", [](SimFaults& f) { f.badChecksum = true; }, true, false},
+        {"a 16-byte packet", [](SimFaults& f) { f.shortPacket = true; }, false, false},
+        {"a packet over 1024 bytes", [](SimFaults& f) { f.oversizeReply = true; }, false, false},
+        {"no answer", [](SimFaults& f) { f.dropReplies = true; }, false, true},
+    };
+    edit_settings([](LinkSettings& s) { s.recvTimeoutMs = 100; });
+    GatewaySim& sim = start_sim();
+    ASSERT_TRUE(connect());
+    StopHeartbeat();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimFaults faults;
+        c.fault(faults);
+        sim.set_faults(faults);
+        trace_.clear();
+        const std::size_t boxesBefore = prompts_.boxes().size();
+
+        SendHeartbeat();
+
+        EXPECT_EQ(trace_.contains("check fails.\n"), c.checkFails);
+        EXPECT_EQ(prompts_.boxes().size(), boxesBefore + (c.box ? 1 : 0));
+        EXPECT_EQ(trace_.contains("res error!"), c.box);
+        if (c.box) {
+            EXPECT_EQ(prompts_.boxes().back(), kDisconnected);
+        }
+        EXPECT_FALSE(trace_.contains("tcp send fails"));
+        if (c.checkFails) {
+            // The bad sum is the only thing said about it.
+            EXPECT_TRUE(std::regex_match(trace_.text(), std::regex("res:[0-9]+check fails\\.\n"))) << trace_.text();
+        }
+    }
+}
+
+TEST_F(Heartbeat, AGoneGatewayIsReportedEachPeriodUntilItIsBack) {
+    edit_settings([](LinkSettings& s) { s.heartbeatPeriodMs = 10; });
+    start_sim();
+    ASSERT_TRUE(connect());
+    sim_.reset();  // the gateway goes away
+    ASSERT_TRUE(wait_until([&] { return prompts_.boxes().size() >= 2; }));
+    for (const auto& box : prompts_.boxes()) EXPECT_EQ(box, kDisconnected);
+    EXPECT_TRUE(trace_.contains("tcp connection closed by the gateway\n"));
+
+    // It comes back on the same port: the next periods reach it again.
+    GatewaySim& back = start_sim();
+    ASSERT_TRUE(wait_until([&] { return frames_seen(kCmdHeartbeat, 22) >= 2; }));
+    StopHeartbeat();
+    const std::size_t boxes = prompts_.boxes().size();
+    SendHeartbeat();
+    EXPECT_EQ(prompts_.boxes().size(), boxes);
+    EXPECT_EQ(back.connections_accepted(), 1);
+}
+
+TEST_F(Heartbeat, AGatewayThatDroppedTheConnectionButListensIsRejoinedQuietly) {
+    GatewaySim& sim = start_sim();
+    ASSERT_TRUE(connect());
+    StopHeartbeat();
+    sim.drop_connection();
+    ASSERT_TRUE(wait_until(close_arrived));
+    SendHeartbeat();
+    EXPECT_TRUE(prompts_.boxes().empty());
+    EXPECT_EQ(sim.connections_accepted(), 2);
+    EXPECT_EQ(frames_seen(kCmdHeartbeat, 22), 1);
+}
+
+TEST_F(Heartbeat, WithoutAConnectionTheSendFails) {
+    SendHeartbeat();
+    EXPECT_TRUE(trace_.contains("tcp send fails\n"));
+    EXPECT_EQ(prompts_.boxes(), std::vector<std::string>{kDisconnected});
+}
+
+}  // namespace

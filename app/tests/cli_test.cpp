@@ -1,0 +1,367 @@
+// The orvypc program as a technician runs it: a process against the
+// simulator on loopback, its standard output, standard error and exit status.
+#include "cli.h"
+#include "gateway_sim.h"
+#include "sim_data.h"
+#include "test_result_record.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+    std::vector<std::string> lines() const {
+        std::vector<std::string> v;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) v.push_back(line);
+        return v;
+    }
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs orvypc with `args`; output goes through files so nothing can block.
+// The program ends by itself; the bound only keeps a broken build from
+// hanging the suite.
+Outcome run_orvypc(const std::vector<std::string>& args) {
+    static int counter = 0;
+    const auto dir = std::filesystem::temp_directory_path();
+    const std::string base = (dir / ("orvypc-cli-" + std::to_string(getpid()) + "-" + std::to_string(++counter))).string();
+    const std::string outPath = base + ".out", errPath = base + ".err";
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> all{ORVYPC_EXE};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    Outcome r;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, ORVYPC_EXE, &actions, nullptr, argv.data(), environ) != 0) {
+        ADD_FAILURE() << "cannot start " << ORVYPC_EXE;
+        posix_spawn_file_actions_destroy(&actions);
+        return r;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int wstatus = 0;
+    for (int i = 0; i < 6000; ++i) {   // at most a minute
+        if (waitpid(pid, &wstatus, WNOHANG) == pid) break;
+        if (i == 5999) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            ADD_FAILURE() << "orvypc did not end";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.out = slurp(outPath);
+    r.err = slurp(errPath);
+    std::filesystem::remove(outPath);
+    std::filesystem::remove(errPath);
+    return r;
+}
+
+std::string hex(const std::vector<std::uint8_t>& bytes) {
+    std::string s;
+    char b[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(b, sizeof b, i ? " %02X" : "%02X", bytes[i]);
+        s += b;
+    }
+    return s;
+}
+
+std::string utf8(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) {   // the demonstration texts are in the BMP
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string address(std::uint8_t unit) {
+    return (unit < 64 ? "A" : "B") + std::to_string(unit < 64 ? unit : unit - 64);
+}
+
+// The row the gateway's entry should give, worked out from the simulator's
+// data rather than from the decoder.
+std::string expected_row(const SimLuminaire& l, const SimTestEntry& e, bool firstOfResults) {
+    char date[32];
+    std::snprintf(date, sizeof date, "%04d/%02d/%02d %02d:%02d:%02d", e.year, e.month, e.day, e.hour, e.minute,
+                  e.second);
+    const bool dt = e.type == 1;
+    const std::string minutes =
+        e.minutes == 0xFF || (firstOfResults && !dt) ? "none" : std::to_string(e.minutes);
+    const std::string result = e.result == 1 ? "OK" : e.result == 0xFF ? "FAIL" : "NULL";
+    return address(l.unit) + "\t" + utf8(l.name) + "\t" + utf8(l.location) + "\t" + date + "\t" + (dt ? "DT" : "FT") +
+           "\t" + minutes + "\t" + result;
+}
+
+const char* kHeader = "Address\tName\tLocation\tTest Date\tType\tTime(min)\tResult";
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim_ = std::make_unique<GatewaySim>(demo_config());
+        ASSERT_TRUE(sim_->start());
+        port_ = std::to_string(sim_->port());
+    }
+    std::vector<std::string> direct(std::vector<std::string> args) const {
+        args.insert(args.end(), {"--gateway", "127.0.0.1", "--port", port_});
+        return args;
+    }
+    void faults(const std::function<void(SimFaults&)>& edit) {
+        SimFaults f = sim_->faults();
+        edit(f);
+        sim_->set_faults(f);
+    }
+    std::vector<std::vector<std::uint8_t>> requests_of(std::uint8_t cmd) const {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto& f : sim_->received_frames())
+            if (f.size() > 14 && f[14] == cmd) out.push_back(f);
+        return out;
+    }
+    std::unique_ptr<GatewaySim> sim_;
+    std::string port_;
+};
+
+TEST_F(Cli, ScanFindsTheGatewayByLoopbackBroadcast) {
+    const Outcome r = run_orvypc({"scan", "--broadcast", "127.255.255.255", "--port", port_});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.1\n");
+
+    const Outcome json = run_orvypc({"scan", "--broadcast", "127.255.255.255", "--port", port_, "--json"});
+    EXPECT_EQ(nlohmann::json::parse(json.out).at("gateway"), "127.0.0.1");
+}
+
+TEST_F(Cli, NoGatewayIsExitTwoWithTheStatusLine) {
+    sim_->stop();
+    const Outcome r = run_orvypc({"scan", "--broadcast", "127.255.255.255", "--port", port_});
+    EXPECT_EQ(r.status, kExitNoLink);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err, "");
+    const Outcome viaDirect = run_orvypc(this->direct({"results"}));
+    EXPECT_EQ(viaDirect.status, kExitNoLink);
+    EXPECT_NE(viaDirect.err.find("create tcp socket fails!"), std::string::npos) << viaDirect.err;
+}
+
+TEST_F(Cli, StatusRequestOnTheWireAndItsSeventyFourItems) {
+    const Outcome r = run_orvypc(direct({"status", "A5"}));
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    const auto status = requests_of(0x21);
+    ASSERT_EQ(status.size(), 1U);
+    EXPECT_EQ(hex(status[0]), "A5 6C 14 00 01 00 00 00 00 00 00 00 00 00 21 41 05 8D 01 AE");
+
+    const auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 74U);
+    EXPECT_EQ(lines.front().rfind("Status\tReady\t", 0), 0U);
+    EXPECT_EQ(lines.back().rfind("Faults\tDuration test failed\t", 0), 0U);
+    for (const auto& line : lines) EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
+    EXPECT_EQ(r.err, "");
+
+    sim_->clear_received_frames();
+    ASSERT_EQ(run_orvypc(direct({"status", "b63"})).status, kExitOk);
+    ASSERT_EQ(requests_of(0x21).size(), 1U);
+    EXPECT_EQ(requests_of(0x21)[0][16], 127);
+}
+
+TEST_F(Cli, StatusAsJsonHoldsTheSameItems) {
+    const Outcome text = run_orvypc(direct({"status", "B0"}));
+    const Outcome json = run_orvypc(direct({"status", "B0", "--json"}));
+    ASSERT_EQ(json.status, kExitOk) << json.err;
+    const auto doc = nlohmann::json::parse(json.out);
+    EXPECT_EQ(doc.at("address"), "B0");
+    const auto lines = text.lines();
+    ASSERT_EQ(doc.at("items").size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto& item = doc.at("items")[i];
+        EXPECT_EQ(item.at("section").get<std::string>() + "\t" + item.at("item").get<std::string>() + "\t" +
+                      item.at("value").get<std::string>(),
+                  lines[i]);
+    }
+}
+
+TEST_F(Cli, RefusalsAndFailuresOfTheStatusQuery) {
+    struct Case {
+        const char* name;
+        std::function<void(SimFaults&)> fault;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"unit missing", [](SimFaults& f) { f.unitsMissing = {5}; }, kExitRefused, "Current ID not exist!\n"},
+        {"DALI busy", [](SimFaults& f) { f.unitsBusy = {5}; }, kExitRefused, "DALI Busy, please try again later!\n"},
+        {"other unit", [](SimFaults& f) { f.wrongUnitEcho = true; }, kExitRefused,
+         "Network exception, please reconnect\n"},
+        {"other command", [](SimFaults& f) { f.wrongCommandEcho = true; }, kExitRefused,
+         "orvypc: the gateway refused the status request\n"},
+        {"bad sum", [](SimFaults& f) { f.badChecksum = true; }, kExitNoLink,
+         "orvypc: no valid status reply from the gateway\n"},
+        {"no answer", [](SimFaults& f) { f.dropReplies = true; }, kExitNoLink,
+         "orvypc: no valid status reply from the gateway\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim_->set_faults({});
+        faults(c.fault);
+        const Outcome r = run_orvypc(direct({"status", "A5", "--timeout", "300"}));
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(Cli, ResultsListEveryLuminaireWithAStoredTest) {
+    const Outcome r = run_orvypc(direct({"results"}));
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    std::vector<std::string> expected{kHeader};
+    for (const SimLuminaire& l : demo_luminaires()) {
+        if (l.entries.empty()) continue;
+        expected.push_back(expected_row(l, l.entries.back(), expected.size() == 1));
+    }
+    EXPECT_GE(expected.size(), 16U);
+    EXPECT_EQ(r.lines(), expected);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Cli, DetailsNewestReceivedFirst) {
+    const auto all = demo_luminaires();
+    const SimLuminaire& l = *std::find_if(all.begin(), all.end(), [](const SimLuminaire& x) { return x.unit == 66; });
+    ASSERT_GE(l.entries.size(), 3U);
+    const Outcome r = run_orvypc(direct({"details", "b2"}));
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    std::vector<std::string> expected{kHeader};
+    for (auto e = l.entries.rbegin(); e != l.entries.rend(); ++e) expected.push_back(expected_row(l, *e, false));
+    EXPECT_EQ(r.lines(), expected);
+
+    // The first request names the unit, each follow-up too.
+    const auto requests = requests_of(0x15);
+    ASSERT_EQ(requests.size(), l.entries.size() + 1);
+    EXPECT_EQ(requests[0][15], 66);
+    for (std::size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(hex({requests[i].begin() + 15, requests[i].begin() + 19}), "00 42 00 00");
+}
+
+TEST_F(Cli, DetailsOfALuminaireWithoutEntriesIsAnEmptyList) {
+    const Outcome r = run_orvypc(direct({"details", "A11"}));
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, std::string(kHeader) + "\n");
+    EXPECT_EQ(requests_of(0x15).size(), 1U);   // no follow-up after the end mark
+}
+
+TEST_F(Cli, ListingsAsJsonMatchTheTextRows) {
+    for (const std::vector<std::string>& cmd : {std::vector<std::string>{"results"}, {"details", "A1"}}) {
+        const Outcome text = run_orvypc(direct(cmd));
+        auto args = cmd;
+        args.push_back("--json");
+        const Outcome json = run_orvypc(direct(args));
+        ASSERT_EQ(json.status, kExitOk) << json.err;
+        const auto doc = nlohmann::json::parse(json.out);
+        const auto lines = text.lines();
+        ASSERT_EQ(doc.at("rows").size() + 1, lines.size());
+        for (std::size_t i = 0; i < doc.at("rows").size(); ++i) {
+            const auto& row = doc.at("rows")[i];
+            std::string joined;
+            for (const char* col : kResultColumns) joined += (joined.empty() ? "" : "\t") + row.at(col).get<std::string>();
+            EXPECT_EQ(joined, lines[i + 1]);
+        }
+    }
+}
+
+TEST_F(Cli, TraceLinesOnlyWhenAskedFor) {
+    const Outcome quiet = run_orvypc(direct({"results"}));
+    EXPECT_EQ(quiet.out.find("查询完毕"), std::string::npos);
+    const Outcome traced = run_orvypc(direct({"results", "--trace"}));
+    EXPECT_NE(traced.out.find("send 第一条查询指令 ok\n"), std::string::npos);
+    EXPECT_NE(traced.out.find("查询完毕！\n"), std::string::npos);
+    EXPECT_NE(traced.out.find(kHeader), std::string::npos);
+}
+
+TEST_F(Cli, ListingFailuresKeepTheRowsAndSetTheExitStatus) {
+    // A gateway that stops answering: the list so far, and the link has failed.
+    faults([](SimFaults& f) { f.dropReplies = true; });
+    const Outcome silent = run_orvypc(direct({"results", "--timeout", "300"}));
+    EXPECT_EQ(silent.status, kExitNoLink);
+    EXPECT_EQ(silent.out, std::string(kHeader) + "\n");
+    EXPECT_EQ(silent.err, "orvypc: the link to the gateway failed; the list ends there\n");
+
+    sim_->set_faults({});
+    faults([](SimFaults& f) { f.badChecksum = true; });
+    const Outcome sum = run_orvypc(direct({"results"}));
+    EXPECT_EQ(sum.status, kExitNoLink);
+    EXPECT_EQ(sum.out, std::string(kHeader) + "\n");
+
+    sim_->set_faults({});
+    faults([](SimFaults& f) { f.wrongCommandEcho = true; });
+    const Outcome other = run_orvypc(direct({"results"}));
+    EXPECT_EQ(other.status, kExitRefused);
+    EXPECT_EQ(other.err, "Network exception, please reconnect\n");
+}
+
+TEST_F(Cli, UsageErrorsNameTheArgument) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    };
+    const Case cases[] = {
+        {{"status", "C5"}, "'C5'"},       {{"status", "A64"}, "'A64'"},     {{"details", "A-1"}, "'A-1'"},
+        {{"status"}, "status needs"},     {{"details", "A1", "A2"}, "'A2'"}, {{"results", "A1"}, "'A1'"},
+        {{"reslts"}, "'reslts'"},          {{"results", "--port", "x"}, "'x'"}, {{"results", "--port"}, "--port"},
+        {{"results", "-o"}, "'-o'"},      {{"scan", "--broadcast", "1.2.3"}, "'1.2.3'"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = run_orvypc(c.args);
+        EXPECT_EQ(r.status, kExitUsage) << c.named;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_TRUE(sim_->received_frames().empty());   // nothing was sent
+}
+
+TEST_F(Cli, HelpShowsEveryCommandWithAnExample) {
+    const Outcome r = run_orvypc({"--help"});
+    EXPECT_EQ(r.status, kExitOk);
+    for (const char* example : {"orvypc scan", "orvypc status A5", "orvypc results", "orvypc details B3"})
+        EXPECT_NE(r.out.find(example), std::string::npos) << example;
+    for (const char* option : {"--gateway", "--broadcast", "--port", "--json", "--trace", "--help", "--version"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    const Outcome v = run_orvypc({"--version"});
+    EXPECT_EQ(v.status, kExitOk);
+    EXPECT_EQ(v.out.rfind("orvypc ", 0), 0U);
+}
+
+}  // namespace

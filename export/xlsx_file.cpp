@@ -192,8 +192,11 @@ std::string write_xlsx(const WorkbookModel& model, const std::string& tempPath, 
     const int closeErrno = errno;
     if (error == LXW_NO_ERROR) error = closeError;
     if (error == LXW_NO_ERROR) return {};
+    // The system's reason ("No space left on device") says more to the user
+    // than the library's own text, when there is one.
+    if (closeErrno != 0) return std::strerror(closeErrno);
     std::string reason = lxw_strerror(error);
-    if (closeErrno != 0) reason += std::string(" (") + std::strerror(closeErrno) + ")";
+    while (!reason.empty() && reason.back() == '.') reason.pop_back();
     return reason;
 }
 

@@ -1,0 +1,91 @@
+// What the export tests share: a fixed clock, the trace and the message
+// boxes captured, a scratch folder, and one log in which the dialog and the
+// message boxes note when they were shown.
+#pragma once
+
+#include "class_registry.h"
+#include "export_clock.h"
+#include "prompts.h"
+#include "save_prompt.h"
+#include "trace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+// 2015-07-08 14:03:09 UTC.
+inline constexpr std::time_t kFixedTime = 1436364189;
+
+class EventLog {
+public:
+    std::vector<std::string> events;
+};
+
+class LoggingPrompts final : public Prompts {
+public:
+    explicit LoggingPrompts(EventLog& log) : log_(log) {}
+    void message_box(const std::string& text) override { log_.events.push_back("message:" + text); }
+    void set_status_line(const std::string&) override {}
+
+private:
+    EventLog& log_;
+};
+
+class ScriptedSavePrompt final : public SavePrompt {
+public:
+    ScriptedSavePrompt(EventLog& log, std::optional<std::string> answer) : log_(log), answer_(std::move(answer)) {}
+    std::optional<std::string> ask_save_path(const std::string& proposedName) override {
+        log_.events.push_back("dialog:" + proposedName);
+        return answer_;
+    }
+
+private:
+    EventLog& log_;
+    std::optional<std::string> answer_;
+};
+
+class ExportFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        set_export_clock([] { return kFixedTime; });
+        set_trace_sink([this](std::string_view text) { traced += text; });
+        set_prompts(&prompts_);
+        char pattern[] = "/tmp/orvypc-export-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        automation::reset_class_registry();
+        set_export_clock(nullptr);
+        set_trace_sink(trace_to_stdout);
+        set_prompts(nullptr);
+        std::filesystem::remove_all(dir);
+    }
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+        return names;
+    }
+    static std::string read_file(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    EventLog log;
+    std::string traced;
+    std::filesystem::path dir;
+
+private:
+    LoggingPrompts prompts_{log};
+};

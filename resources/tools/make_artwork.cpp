@@ -295,7 +295,7 @@ void ring_segment(QPainter& p, const QPainterPath& shape, const QColor& light, c
     p.drawPath(shape);
     icon(p, kind, labelAt + QPointF(0, -16), 42);
     p.setPen(Qt::white);
-    p.setFont(font(caption.size() > 8 ? 17 : 19, true));
+    p.setFont(font(caption.size() > 8 ? 16 : 19, true));
     p.drawText(QRectF(labelAt.x() - 90, labelAt.y() + 12, 180, 26), Qt::AlignCenter, caption);
 }
 
@@ -325,7 +325,7 @@ QImage main_background()
     ring_segment(p, ring_quarter(-1, -1), kBlue, kBlueDark,
                  kRingCentre + QPointF(-mid, -mid), Icon::Pulse, QStringLiteral("Status"));
     ring_segment(p, ring_quarter(1, 1), kGreen, kGreenDark,
-                 kRingCentre + QPointF(mid, mid), Icon::Checklist, QStringLiteral("Test Results"));
+                 kRingCentre + QPointF(mid - 24, mid - 6), Icon::Checklist, QStringLiteral("Test Results"));
 
     // The hub.
     QPainterPath hub;

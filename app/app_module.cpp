@@ -1,0 +1,166 @@
+#include "app_module.h"
+
+#include "key_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr const char* kAppIdRoot = "AppID";
+constexpr const char* kExeKeyName = "OrvyPc.EXE";
+constexpr const char* kServerName = "OrvyPc";
+constexpr const char* kIconResource = ":/icons/orvypc.png";
+
+std::string xdg_dir(const char* variable, const char* fallbackUnderHome)
+{
+    const char* value = std::getenv(variable);
+    if (value != nullptr && value[0] == '/') return value;  // relative paths are to be ignored
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/" + fallbackUnderHome;
+}
+
+std::string this_executable()
+{
+    std::error_code ec;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("orvypc") : path.string();
+}
+
+// An Exec argument: quoted with ", `, $ and \ escaped inside the quotes,
+// then every \ doubled again and % doubled for the desktop file's string
+// value.
+std::string exec_argument(const std::string& path)
+{
+    std::string quoted = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    quoted += '"';
+    std::string out;
+    for (char c : quoted) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '%') out += "%%";
+        else out += c;
+    }
+    return out;
+}
+
+bool write_file(const QString& path, const QByteArray& bytes)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    file.write(bytes);
+    return file.commit();
+}
+
+bool remove_if_there(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    return !file.exists() || file.remove();
+}
+
+}  // namespace
+
+RegistrationPaths RegistrationPaths::from_environment()
+{
+    return {xdg_dir("XDG_CONFIG_HOME", ".config"), xdg_dir("XDG_DATA_HOME", ".local/share"),
+            this_executable()};
+}
+
+std::string RegistrationPaths::key_store() const { return configHome + "/OrvyPc/classes.reg"; }
+std::string RegistrationPaths::desktop_entry() const
+{
+    return dataHome + "/applications/" + kDesktopFileName;
+}
+std::string RegistrationPaths::icon() const
+{
+    return dataHome + "/icons/hicolor/128x128/apps/" + kIconName + ".png";
+}
+
+std::string app_id_key() { return std::string(kAppIdRoot) + "\\" + kAppIdText; }
+std::string app_exe_key() { return std::string(kAppIdRoot) + "\\" + kExeKeyName; }
+std::string type_lib_key() { return std::string("TypeLib\\") + kTypeLibId; }
+
+std::string COrvyPcModule::DesktopEntryText(const std::string& executable)
+{
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=OrvyPc\n"
+           "GenericName=Emergency lighting gateway\n"
+           "Comment=Status and test results of the luminaires on a DALI emergency-lighting gateway\n"
+           "Exec=" + exec_argument(executable) + "\n"
+           "Icon=" + std::string(kIconName) + "\n"
+           "Terminal=false\n"
+           "Categories=Utility;\n"
+           "StartupNotify=false\n";
+}
+
+bool COrvyPcModule::RegisterServer(std::string* error)
+{
+    KeyStore store;
+    if (!store.load(m_paths.key_store())) {
+        *error = "cannot read the key store " + m_paths.key_store() + "; left as it is";
+        return false;
+    }
+    const std::string version = type_lib_key() + "\\" + kTypeLibVersion;
+    const std::string folder = QFileInfo(QString::fromStdString(m_paths.executable)).absolutePath().toStdString();
+    store.create_key(kAppIdRoot);
+    store.set_value(app_id_key(), "@", kServerName);
+    store.set_value(app_exe_key(), "AppID", kAppIdText);
+    store.set_value(version, "@", kTypeLibName);
+    store.set_value(version + "\\0\\linux64", "@", m_paths.executable);
+    store.set_value(version + "\\FLAGS", "@", "0");
+    store.set_value(version + "\\HELPDIR", "@", folder);
+    if (!store.save(m_paths.key_store())) {
+        *error = "cannot write the key store " + m_paths.key_store();
+        return false;
+    }
+
+    QFile icon(kIconResource);
+    if (!icon.open(QIODevice::ReadOnly) || !write_file(QString::fromStdString(m_paths.icon()), icon.readAll())) {
+        *error = "cannot write the icon " + m_paths.icon();
+        return false;
+    }
+    const std::string entry = DesktopEntryText(m_paths.executable);
+    if (!write_file(QString::fromStdString(m_paths.desktop_entry()), QByteArray::fromStdString(entry))) {
+        *error = "cannot write the desktop entry " + m_paths.desktop_entry();
+        return false;
+    }
+    return true;
+}
+
+bool COrvyPcModule::UnregisterServer(std::string* error)
+{
+    bool ok = true;
+    KeyStore store;
+    if (!store.load(m_paths.key_store())) {
+        *error = "cannot read the key store " + m_paths.key_store() + "; left as it is";
+        ok = false;
+    } else {
+        store.remove_key(app_id_key());
+        store.remove_key(app_exe_key());
+        store.remove_key(type_lib_key());
+        if (!store.keys().empty() && !store.save(m_paths.key_store())) {
+            *error = "cannot write the key store " + m_paths.key_store();
+            ok = false;
+        }
+    }
+    if (!remove_if_there(m_paths.desktop_entry())) {
+        *error = "cannot remove the desktop entry " + m_paths.desktop_entry();
+        ok = false;
+    }
+    if (!remove_if_there(m_paths.icon())) {
+        *error = "cannot remove the icon " + m_paths.icon();
+        ok = false;
+    }
+    return ok;
+}

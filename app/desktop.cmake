@@ -1,0 +1,47 @@
+# The desktop program: start-up, the main window and the Qt prompts, in a
+# library the program and the tests link. Included from app/CMakeLists.txt.
+if(NOT ORVYPC_BUILD_GUI)
+  add_library(orvypc_desktop STATIC desktop_headless.cpp demo.cpp)
+  target_include_directories(orvypc_desktop PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(orvypc_desktop PUBLIC orvypc_sim)
+  orvypc_warnings(orvypc_desktop)
+  return()
+endif()
+
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+if(NOT TARGET orvypc_resources)
+  add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/../resources ${CMAKE_BINARY_DIR}/resources)
+endif()
+
+add_library(orvypc_desktop STATIC
+  orvypc_app.cpp orvypc_app.h
+  app_module.cpp app_module.h
+  key_store.cpp key_store.h
+  main_window.cpp main_window.h
+  qt_prompts.cpp qt_prompts.h
+  demo.cpp demo.h
+  desktop.h)
+set_target_properties(orvypc_desktop PROPERTIES AUTOMOC ON)
+target_include_directories(orvypc_desktop PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(orvypc_desktop PUBLIC orvypc_controls orvypc_resources orvypc_cli orvypc_link
+                      orvypc_sim Qt6::Widgets)
+# The link's state has a member named `slots`: Qt's keywords stay off, the
+# code says Q_SLOTS / Q_SIGNALS / Q_EMIT.
+target_compile_definitions(orvypc_desktop PUBLIC QT_NO_KEYWORDS)
+orvypc_warnings(orvypc_desktop)
+
+add_executable(desktop_test tests/desktop_test.cpp)
+set_target_properties(desktop_test PROPERTIES AUTOMOC ON)
+target_link_libraries(desktop_test PRIVATE orvypc_desktop Qt6::Test)
+orvypc_warnings(desktop_test)
+add_test(NAME desktop_test COMMAND desktop_test)
+# Headless. Under LeakSanitizer Qt's system libraries report caches they keep
+# until exit; the leak check is off for these tests only.
+set_tests_properties(desktop_test PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+
+# Renders the home page with the demonstration gateway into an image
+# (docs/main-window.png): cmake --build . --target window_shot
+add_executable(window_shot EXCLUDE_FROM_ALL tools/window_shot.cpp)
+target_link_libraries(window_shot PRIVATE orvypc_desktop)
+orvypc_warnings(window_shot)

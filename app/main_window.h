@@ -1,0 +1,96 @@
+// The main window and home page: one frameless, fixed window of 901 x 600
+// pixels whose face is a bitmap, with the Status and Test Results buttons,
+// the close button and the status line that tells whether a gateway was
+// found. The pages are laid over it at its origin, created on first use and
+// afterwards only shown and hidden.
+#pragma once
+
+#include <QImage>
+#include <QLabel>
+#include <QWidget>
+
+#include <functional>
+
+class CxSkinButton;
+class QLineEdit;
+class QPushButton;
+class QtPrompts;
+
+// Control identifiers; each control carries its number as object name.
+inline constexpr int IDC_SCAN = 1005;          // hidden Scan button: discovery again
+inline constexpr int IDC_STATUS = 1006;        // opens the Status page
+inline constexpr int IDC_TEST_RESULTS = 1013;  // opens the Test Results page
+inline constexpr int IDC_STATUS_LINE = 1016;   // the status line
+inline constexpr int IDC_CLOSE = 1027;         // ends the program
+inline constexpr int IDC_NUMBER = 1003;        // hidden numeric field, no behaviour
+
+// Bitmaps of the home page.
+inline constexpr unsigned IDB_MAIN_BACKGROUND = 162;
+inline constexpr unsigned IDB_STATUS_BUTTON = 150;
+inline constexpr unsigned IDB_TEST_RESULTS_BUTTON = 151;
+inline constexpr unsigned IDB_CLOSE_BUTTON = 165;
+
+inline constexpr int kMainWindowWidth = 901;
+inline constexpr int kMainWindowHeight = 600;
+
+// The status line: black on white while a gateway is connected, red on
+// white while not. The colour is taken from the link each time it paints.
+class StatusLine : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    QColor TextColour() const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+class COrvyPcDlg : public QWidget {
+    Q_OBJECT
+public:
+    // Makes a page on first use; null when it cannot (the user is told).
+    using PageFactory = std::function<QWidget*(COrvyPcDlg* owner)>;
+
+    explicit COrvyPcDlg(QWidget* parent = nullptr);
+    ~COrvyPcDlg() override;
+
+    // Sizes the window, places and skins the buttons, loads the cipher key
+    // and runs the first discovery. Call once, with the prompts attached.
+    void OnInitDialog();
+
+    void SetStatusPageFactory(PageFactory factory) { m_statusPageFactory = std::move(factory); }
+    void SetTestResultPageFactory(PageFactory factory) { m_testResultPageFactory = std::move(factory); }
+    QWidget* StatusPage() const { return m_pStatusPage; }
+    QWidget* TestResultPage() const { return m_pTestResultPage; }
+
+    // The prompts that write the status line (set by QtPrompts itself).
+    void SetPrompts(QtPrompts* prompts) { m_prompts = prompts; }
+    // Hides the status line, sets its text, shows it, repaints the window.
+    void SetStatusLine(const QString& text);
+
+public Q_SLOTS:
+    void OnScan();
+    void OnStatus();
+    void OnTestResults();
+    void OnExit();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+
+private:
+    void ShowPage(QWidget*& page, const PageFactory& factory);
+
+    QWidget* m_pStatusPage = nullptr;
+    QWidget* m_pTestResultPage = nullptr;
+    CxSkinButton* m_btnStatus;
+    CxSkinButton* m_btnTestResults;
+    CxSkinButton* m_btnClose;
+    QPushButton* m_btnScan;
+    StatusLine* m_statusLine;
+    QLineEdit* m_editNumber;
+    QImage m_background;
+    PageFactory m_statusPageFactory;
+    PageFactory m_testResultPageFactory;
+    QtPrompts* m_prompts = nullptr;
+};

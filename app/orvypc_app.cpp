@@ -1,0 +1,152 @@
+#include "orvypc_app.h"
+
+#include "app_module.h"
+#include "cli.h"
+#include "desktop.h"
+#include "gateway_link.h"
+#include "link_settings.h"
+#include "main_window.h"
+#include "prompts.h"
+#include "qt_prompts.h"
+#include "resources.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+bool equals_ignoring_case(const std::string& a, const char* b)
+{
+    const std::string other(b);
+    return a.size() == other.size() &&
+           std::equal(a.begin(), a.end(), other.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+bool is_one_of(const std::string& name, std::initializer_list<const char*> names)
+{
+    return std::any_of(names.begin(), names.end(), [&](const char* n) { return equals_ignoring_case(name, n); });
+}
+
+// The profile key the program is started under; nothing is stored there.
+const char* const kProfileKey = "应用程序向导生成的本地应用程序";
+
+}  // namespace
+
+CommandLineInfo ParseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLineInfo info;
+    for (const std::string& argument : arguments) {
+        if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) continue;
+        const std::string name = argument.substr(1);
+        if (is_one_of(name, {"Embedding", "Automation"})) info.runEmbedded = true;
+        else if (is_one_of(name, {"Unregister", "Unregserver", "UnregisterPerUser", "UnregserverPerUser"}))
+            info.unregister = true;
+        else if (is_one_of(name, {"Register", "Regserver", "RegisterPerUser", "RegserverPerUser"}))
+            info.registerServer = true;
+    }
+    return info;
+}
+
+int COrvyPcApp::InitInstance(int argc, char** argv)
+{
+    init_orvypc_resources();
+    const CommandLineInfo info = ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+
+    if (info.runEmbedded) return RunEmbedded();
+
+    if (info.unregister || info.registerServer) {
+        COrvyPcModule module(RegistrationPaths::from_environment());
+        std::string error;
+        const bool ok = info.unregister ? module.UnregisterServer(&error) : module.RegisterServer(&error);
+        if (!ok) {
+            std::fprintf(stderr, "OrvyPc: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    return RunMainWindow(argc, argv);
+}
+
+// As an automation server the program exposes nothing and shows nothing; it
+// runs until it is told to end (SIGTERM or SIGINT) and then ends cleanly.
+int COrvyPcApp::RunEmbedded()
+{
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGTERM);
+    sigaddset(&endSignals, SIGINT);
+    if (pthread_sigmask(SIG_BLOCK, &endSignals, nullptr) != 0) return 1;
+    int received = 0;
+    while (sigwait(&endSignals, &received) != 0) {
+    }
+    return 0;
+}
+
+bool COrvyPcApp::ApplyLinkOptions(int argc, char** argv)
+{
+    LinkSettings settings = link_settings();
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        std::string value;
+        const auto eq = name.find('=');
+        const bool inline_value = eq != std::string::npos;
+        if (inline_value) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (name != "--gateway" && name != "--broadcast" && name != "--port" && name != "--timeout")
+            continue;  // anything else is left to the window system
+        if (!inline_value && i + 1 < argc) value = argv[++i];
+        const std::string error = apply_link_option(name, value, settings);
+        if (!error.empty()) {
+            std::fprintf(stderr, "orvypc: %s\n", error.c_str());
+            return false;
+        }
+    }
+    set_link_settings(settings);
+    return true;
+}
+
+int COrvyPcApp::RunMainWindow(int argc, char** argv)
+{
+    if (!ApplyLinkOptions(argc, argv)) return kExitUsage;
+    int qtArgc = argc;
+    QApplication app(qtArgc, argv);
+    QCoreApplication::setOrganizationName(QString::fromUtf8(kProfileKey));
+    QCoreApplication::setApplicationName(QStringLiteral("OrvyPc"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/orvypc.png")));
+
+    int status = 0;
+    {
+        COrvyPcDlg dlg;
+        QtPrompts qtPrompts(&dlg);
+        set_prompts(&qtPrompts);
+        dlg.OnInitDialog();
+        dlg.show();
+        status = app.exec();
+        // The heartbeat may be waiting for a box nobody will answer now.
+        qtPrompts.shut_down();
+        StopHeartbeat();
+        set_prompts(nullptr);
+    }
+    return status;
+}
+
+bool has_server_switch(int argc, char** argv)
+{
+    const CommandLineInfo info =
+        ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    return info.runEmbedded || info.unregister || info.registerServer;
+}
+
+int run_desktop(int argc, char** argv)
+{
+    COrvyPcApp theApp;
+    return theApp.InitInstance(argc, argv);
+}

@@ -1,0 +1,85 @@
+#include "qt_prompts.h"
+
+#include "main_window.h"
+
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+
+#include <memory>
+
+QtPrompts::QtPrompts(COrvyPcDlg* window) : m_window(window)
+{
+    if (m_window != nullptr) m_window->SetPrompts(this);
+}
+
+QtPrompts::~QtPrompts()
+{
+    shut_down();
+    if (m_window != nullptr) m_window->SetPrompts(nullptr);
+}
+
+void QtPrompts::shut_down()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_done.notify_all();
+}
+
+void QtPrompts::message_box(const std::string& text)
+{
+    const QString message = QString::fromStdString(text);
+    run_on_ui_thread([this, message] { show_message_box(message); });
+}
+
+void QtPrompts::set_status_line(const std::string& text)
+{
+    const QString line = QString::fromStdString(text);
+    run_on_ui_thread([this, line] {
+        if (m_window != nullptr) m_window->SetStatusLine(line);
+    });
+}
+
+void QtPrompts::show_message_box(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("OrvyPc"), text, QMessageBox::Ok, m_window);
+    box.exec();
+}
+
+void QtPrompts::run_on_ui_thread(std::function<void()> action)
+{
+    if (QThread::currentThread() == thread()) {
+        action();
+        return;
+    }
+    // A worker: hand the prompt over and wait until it has been answered,
+    // or until the program shuts down (then nobody will answer it).
+    struct Pending {
+        bool finished = false;
+    };
+    auto pending = std::make_shared<Pending>();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closing) return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, pending, action = std::move(action)] {
+            bool closing;
+            {
+                std::lock_guard lock(m_mutex);
+                closing = m_closing;
+            }
+            if (!closing) action();
+            {
+                std::lock_guard lock(m_mutex);
+                pending->finished = true;
+            }
+            m_done.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return pending->finished || m_closing; });
+}

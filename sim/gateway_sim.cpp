@@ -16,6 +16,7 @@
 #include <netinet/in.h>
 #include <optional>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -83,6 +84,30 @@ bool is_unit_reply(std::uint8_t cmd) {
     return cmd == kCmdStatus || cmd == kCmdTestResults || cmd == kCmdTestDetails;
 }
 
+// The faults for a reply to `cmd`: all of them, or, when they are kept for
+// other commands, none of the reply faults.
+SimFaults faults_for(const SimFaults& f, std::uint8_t cmd) {
+    if (f.onlyCommands.empty() || f.onlyCommands.count(cmd)) return f;
+    SimFaults clean;
+    clean.closeAfterReplies = f.closeAfterReplies;
+    clean.unitsMissing = f.unitsMissing;
+    clean.unitsBusy = f.unitsBusy;
+    clean.extraGateways = f.extraGateways;
+    clean.ignoreDiscovery = f.ignoreDiscovery;
+    clean.discoveryDelayMs = f.discoveryDelayMs;
+    return clean;
+}
+
+std::string hex_line(const char* what, const std::vector<std::uint8_t>& bytes) {
+    std::string out = what;
+    char b[4];
+    for (std::uint8_t v : bytes) {
+        std::snprintf(b, sizeof b, " %02X", v);
+        out += b;
+    }
+    return out;
+}
+
 }  // namespace
 
 struct GatewaySim::Impl {
@@ -116,9 +141,13 @@ struct GatewaySim::Impl {
         std::lock_guard lock(mu);
         return faults;
     }
-    void record(const SimFrame& frame) {
+    void record(const SimFrame& frame, const char* how) {
+        log(how, frame);
         std::lock_guard lock(mu);
         received.push_back(frame);
+    }
+    void log(const char* what, const std::vector<std::uint8_t>& bytes) const {
+        if (config.frameLog) config.frameLog(hex_line(what, bytes));
     }
 
     // Sleeps `ms`, or less when stopping; false when stopping.
@@ -147,6 +176,7 @@ bool GatewaySim::Impl::open_sockets(std::uint16_t wanted) {
     }
     const bool any = addr->s_addr == htonl(INADDR_ANY);
     const auto bcast = any ? std::nullopt : broadcast_of(*addr);
+    int error = 0;
     for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
         close_sockets();
         listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -154,7 +184,10 @@ bool GatewaySim::Impl::open_sockets(std::uint16_t wanted) {
         if (listenFd < 0 || answerFd < 0) break;
         const int on = 1;
         ::setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (!bind_to(listenFd, *addr, wanted) || ::listen(listenFd, 4) != 0) break;
+        if (!bind_to(listenFd, *addr, wanted) || ::listen(listenFd, 4) != 0) {
+            error = errno;
+            break;
+        }
         sockaddr_in bound{};
         socklen_t len = sizeof bound;
         ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&bound), &len);
@@ -175,10 +208,12 @@ bool GatewaySim::Impl::open_sockets(std::uint16_t wanted) {
             ok = fd >= 0 && bind_to(fd, extra, port);
         }
         if (ok) return true;
-        if (wanted != 0 || errno != EADDRINUSE) break;  // only a picked port is worth another try
+        error = errno;
+        if (wanted != 0 || error != EADDRINUSE) break;  // only a picked port is worth another try
     }
+    if (error == 0) error = errno;
     std::fprintf(stderr, "gateway sim: cannot listen on %s port %u: %s\n", config.bindAddress.c_str(),
-                 static_cast<unsigned>(wanted), std::strerror(errno));
+                 static_cast<unsigned>(wanted), std::strerror(error));
     close_sockets();
     return false;
 }
@@ -238,8 +273,8 @@ void GatewaySim::Impl::read_connection() {
         if (!frame) break;
         // Faults are fixed before the request is recorded: once a caller
         // sees it recorded, a change of faults applies from the next one.
-        const SimFaults f = snapshot();
-        record(*frame);
+        const SimFaults f = faults_for(snapshot(), (*frame)[kFrameOffsetCommand]);
+        record(*frame, "rx tcp");
         answer(*frame, f);
     }
 }
@@ -249,6 +284,7 @@ void GatewaySim::Impl::answer(const SimFrame& request, const SimFaults& f) {
     if (!reply || f.dropReplies || f.silent) return;
     if (f.replyDelayMs > 0 && !pause(f.replyDelayMs)) return;
     const SimFrame frame = apply_frame_faults(std::move(*reply), f, is_unit_reply(request[kFrameOffsetCommand]));
+    log("tx tcp", frame);
     SimPacket packet = sim_encrypt(frame);
     if (f.shortPacket) packet.resize(kShortPacketLength);
     bool sent;
@@ -300,8 +336,10 @@ void GatewaySim::Impl::serve_udp() {
             if (n <= 0) continue;
             auto frame = sim_decrypt(buf, static_cast<std::size_t>(n));
             if (!frame) continue;
-            const SimFaults f = snapshot();
-            record(*frame);
+            const SimFaults f = frame->size() > kFrameOffsetCommand
+                                    ? faults_for(snapshot(), (*frame)[kFrameOffsetCommand])
+                                    : snapshot();
+            record(*frame, "rx udp");
             answer_discovery(*frame, from, f);
         }
     }
@@ -319,8 +357,12 @@ void GatewaySim::Impl::answer_discovery(const SimFrame& request, const sockaddr_
     frameFaults.badChecksum = f.badChecksum;
     frameFaults.wrongCommandEcho = f.wrongCommandEcho;
     frameFaults.endByte5F = f.endByte5F;
+    frameFaults.badMagic = f.badMagic;
+    frameFaults.badEndByte = f.badEndByte;
     auto send_from = [&](int fd, int gatewayNumber) {
-        const SimPacket packet = sim_encrypt(apply_frame_faults(discovery_reply(gatewayNumber), frameFaults, false));
+        const SimFrame frame = apply_frame_faults(discovery_reply(gatewayNumber), frameFaults, false);
+        log(gatewayNumber == 1 ? "tx udp" : "tx udp (another gateway)", frame);
+        const SimPacket packet = sim_encrypt(frame);
         ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&from), sizeof from);
     };
     send_from(answerFd, 1);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -28,8 +29,16 @@ const char* const kUsage =
     "  --missing UNIT,... status result 1 (unit does not exist) for these units\n"
     "  --busy UNIT,...    status result 2 (DALI busy) for these units\n"
     "  --gateways N       N gateways answer discovery (127.0.0.1, 127.0.0.2, ...)\n"
-    "  --oversize         replies too long for one receive\n"
-    "  --short-packet     replies cut to 16 bytes\n"
+    "  --oversize         replies too long for one receive (1056-byte packets)\n"
+    "  --short-packet     reply packets cut to 16 bytes\n"
+    "  --frame-length N   reply frames cut or padded to N bytes (at least 18)\n"
+    "  --bad-magic        replies starting 5A instead of A5\n"
+    "  --bad-end          replies ending with 0x00\n"
+    "  --only CMD,...     reply faults only for these commands (hex: 21,10,15,ff)\n"
+    "  --ignore-discovery answer no discovery datagram\n"
+    "  --discovery-delay MS  wait before answering discovery\n"
+    "other:\n"
+    "  --verbose          print every frame received and sent\n"
     "  --help             this text\n"
     "UNIT is a unit number (0-127) or an address such as A5 or B63.\n";
 
@@ -65,6 +74,25 @@ std::set<std::uint8_t> units_arg(const std::string& option, const std::string& t
     return out;
 }
 
+std::set<std::uint8_t> commands_arg(const std::string& option, const std::string& text) {
+    std::set<std::uint8_t> out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
+        char* end = nullptr;
+        const unsigned long v = std::strtoul(item.c_str(), &end, 16);
+        if (item.empty() || *end != '\0' || v > 0xFF) {
+            usage_error(option + " needs command codes in hexadecimal (such as 21,10), got \"" + item + "\"");
+        }
+        out.insert(static_cast<std::uint8_t>(v));
+        start = comma + 1;
+    }
+    return out;
+}
+
+std::mutex g_printMutex;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +125,19 @@ int main(int argc, char** argv) {
         else if (opt == "--gateways") f.extraGateways = static_cast<int>(number_arg(opt, value(), 1, 200)) - 1;
         else if (opt == "--oversize") f.oversizeReply = true;
         else if (opt == "--short-packet") f.shortPacket = true;
+        else if (opt == "--frame-length") f.replyFrameLength = static_cast<int>(number_arg(opt, value(), 18, 1048));
+        else if (opt == "--bad-magic") f.badMagic = true;
+        else if (opt == "--bad-end") f.badEndByte = true;
+        else if (opt == "--only") f.onlyCommands = commands_arg(opt, value());
+        else if (opt == "--ignore-discovery") f.ignoreDiscovery = true;
+        else if (opt == "--discovery-delay") f.discoveryDelayMs = static_cast<int>(number_arg(opt, value(), 0, 600000));
+        else if (opt == "--verbose") {
+            config.frameLog = [](const std::string& line) {
+                std::lock_guard lock(g_printMutex);
+                std::printf("%s\n", line.c_str());
+                std::fflush(stdout);
+            };
+        }
         else usage_error("unknown option \"" + opt + "\"");
     }
     try {
@@ -117,9 +158,12 @@ int main(int argc, char** argv) {
     const std::string bind = config.bindAddress;
     GatewaySim sim(std::move(config));
     if (!sim.start()) return 1;
-    std::printf("orvypc-gateway-sim: %zu luminaires, listening on %s port %u (UDP discovery and TCP)\n", count,
-                bind.c_str(), static_cast<unsigned>(sim.port()));
-    std::fflush(stdout);
+    {
+        std::lock_guard lock(g_printMutex);
+        std::printf("orvypc-gateway-sim: %zu luminaires, listening on %s port %u (UDP discovery and TCP)\n",
+                    count, bind.c_str(), static_cast<unsigned>(sim.port()));
+        std::fflush(stdout);
+    }
 
     int sig = 0;
     sigwait(&stopSignals, &sig);

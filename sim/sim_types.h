@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +53,12 @@ struct SimFaults {
     bool silent = false;            // as dropReplies
     bool ignoreDiscovery = false;   // answer no discovery datagram at all
     int discoveryDelayMs = 0;       // wait before answering a discovery datagram
+    int replyFrameLength = 0;       // >= 18: each reply frame cut or zero-padded to this length
+    bool badMagic = false;          // first byte 0x5A instead of 0xA5
+    bool badEndByte = false;        // end byte 0x00: neither of the two accepted ones
+    // Non-empty: the reply faults above apply only to replies to these
+    // commands; the others are answered cleanly (and at once).
+    std::set<std::uint8_t> onlyCommands;
 };
 
 struct SimConfig {
@@ -59,4 +66,7 @@ struct SimConfig {
     std::uint16_t port = 0;  // 0: pick a free port number (same for UDP and TCP)
     std::vector<SimLuminaire> luminaires;
     SimFaults faults;
+    // Set: called with one line for every frame received and sent ("rx tcp
+    // A5 6C ..."), from the simulator's threads.
+    std::function<void(const std::string&)> frameLog;
 };

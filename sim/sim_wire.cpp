@@ -89,27 +89,33 @@ std::optional<SimFrame> RequestStream::next() {
 }
 
 SimFrame apply_frame_faults(SimFrame frame, const SimFaults& faults, bool hasUnit) {
-    const std::size_t sumAt = frame.size() - 3;
     if (faults.wrongCommandEcho) {
         const std::uint8_t cmd = frame[kFrameOffsetCommand];
         frame[kFrameOffsetCommand] = cmd == kCmdTestResults ? kCmdTestDetails : kCmdTestResults;
     }
-    if (faults.wrongUnitEcho && hasUnit) frame[kReplyUnit] = static_cast<std::uint8_t>(frame[kReplyUnit] + 1);
-    if (faults.oversizeReply && frame.size() < kOversizeFrameLength) {
-        // The same content, zero padding before the sum: a longer payload.
-        frame.resize(sumAt);
-        frame.resize(kOversizeFrameLength - 3, 0);
-        frame.push_back(0);
-        frame.push_back(0);
-        frame.push_back(kFrameEnd);
+    if (faults.wrongUnitEcho && hasUnit && frame.size() > kReplyUnit + 3) {
+        frame[kReplyUnit] = static_cast<std::uint8_t>(frame[kReplyUnit] + 1);
+    }
+    // A new length keeps the content before the sum, cut or padded with zeros.
+    std::size_t length = frame.size();
+    if (faults.replyFrameLength >= static_cast<int>(kFrameOverhead)) {
+        length = std::min<std::size_t>(static_cast<std::size_t>(faults.replyFrameLength), kFrameBufSize);
+    }
+    if (faults.oversizeReply) length = std::max(length, kOversizeFrameLength);
+    if (length != frame.size()) {
+        frame.resize(frame.size() - 3);
+        frame.resize(length - 3, 0);
+        frame.insert(frame.end(), {0, 0, kFrameEnd});
     }
     const std::size_t n = frame.size();
     frame[2] = static_cast<std::uint8_t>(n & 0xFF);
     frame[3] = static_cast<std::uint8_t>(n >> 8);
+    if (faults.badMagic) frame[0] = 0x5A;
     std::uint16_t sum = frame_sum16(frame.data(), static_cast<std::uint16_t>(n - 3));
     if (faults.badChecksum) sum = static_cast<std::uint16_t>(sum + 1);
     frame[n - 3] = static_cast<std::uint8_t>(sum & 0xFF);
     frame[n - 2] = static_cast<std::uint8_t>(sum >> 8);
     if (faults.endByte5F) frame[n - 1] = kFrameEndAlt;
+    if (faults.badEndByte) frame[n - 1] = 0x00;
     return frame;
 }

@@ -39,12 +39,13 @@ private:
     std::size_t discarded_ = 0;
 };
 
-// Frame length of the oversize fault: 1040 bytes, a packet of 1072 bytes,
+// Frame length of the oversize fault: 1040 bytes, a packet of 1056 bytes,
 // more than one receive of 1024 bytes can take.
 inline constexpr std::size_t kOversizeFrameLength = 1040;
 inline constexpr std::size_t kShortPacketLength = 16;
 
-// Applies the frame faults: wrong command or unit echo (with a correct sum),
-// oversize padding, a wrong sum, end byte 0x5F. `hasUnit`: the reply carries
-// a unit echo at offset 16.
+// Applies the frame faults: wrong command or unit echo, a new length
+// (oversize, or cut or padded), all with a correct sum; then a wrong magic,
+// a wrong sum, end byte 0x5F or 0x00. `hasUnit`: the reply carries a unit
+// echo at offset 16.
 SimFrame apply_frame_faults(SimFrame frame, const SimFaults& faults, bool hasUnit);

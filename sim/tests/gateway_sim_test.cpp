@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <string>
+
 namespace {
 
 // Status bytes 1..40, so every position is told apart.
@@ -210,6 +213,64 @@ INSTANTIATE_TEST_SUITE_P(
         FrameFaultCase{"delayed", [](SimFaults& f) { f.replyDelayMs = 50; }, true, kCmdStatus, 69, kFrameEnd},
         FrameFaultCase{"split", [](SimFaults& f) { f.splitReplies = true; }, true, kCmdStatus, 69, kFrameEnd}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GatewaySimTest, FaultsKeptForOneCommandLeaveTheOthersClean) {
+    SimFaults f;
+    f.badChecksum = true;
+    f.endByte5F = true;
+    f.onlyCommands = {kCmdStatus};
+    start(f);
+    TcpClient c(sim->port());
+    const auto heartbeat = c.exchange(kCmdHeartbeat, {0, 0, 0, 0});
+    ASSERT_TRUE(heartbeat);
+    EXPECT_EQ(*heartbeat, hex_bytes("A5 6C 16 00 01 00 00 00 00 00 00 00 00 00 FF 00 00 00 00 27 02 AE"));
+    const auto status = c.exchange(kCmdStatus, {0x41, 69});
+    ASSERT_TRUE(status);
+    EXPECT_FALSE(reply_sum_ok(status->data(), static_cast<std::uint32_t>(status->size())));
+    EXPECT_EQ(status->back(), kFrameEndAlt);
+}
+
+TEST_F(GatewaySimTest, ABadMagicOrEndByteReachesTheWire) {
+    for (bool magic : {true, false}) {
+        SimFaults f;
+        (magic ? f.badMagic : f.badEndByte) = true;
+        start(f);
+        TcpClient c(sim->port());
+        ASSERT_TRUE(c.send_request(kCmdStatus, {0x41, 69}));
+        const auto packet = c.read_packet();
+        ASSERT_TRUE(packet);
+        EXPECT_FALSE(open_packet(*packet));  // the link's opener refuses it
+        CipherSlot plain;
+        std::uint32_t n = 0;
+        ASSERT_EQ(udp_aes_decrypt_entry(packet->data(), static_cast<std::uint32_t>(packet->size()), plain, &n), 0);
+        EXPECT_EQ(plain[0], magic ? 0x5A : 0xA5);
+        EXPECT_EQ(plain[n - 1], magic ? 0xAE : 0x00);
+    }
+}
+
+TEST_F(GatewaySimTest, TheFrameLogShowsEveryFrameBothWays) {
+    std::mutex mu;
+    std::vector<std::string> lines;
+    SimConfig config;
+    config.luminaires = {numbered_luminaire(69)};
+    config.frameLog = [&](const std::string& line) {
+        std::lock_guard lock(mu);
+        lines.push_back(line);
+    };
+    sim = std::make_unique<GatewaySim>(std::move(config));
+    ASSERT_TRUE(sim->start());
+    ASSERT_EQ(discover(sim->port(), 1).size(), 1u);
+    TcpClient c(sim->port());
+    ASSERT_TRUE(c.exchange(kCmdHeartbeat, {0, 0, 0, 0}));
+    sim->stop();
+    const std::vector<std::string> expected = {
+        "rx udp A5 6C 12 00 01 00 00 00 00 00 00 00 00 00 FF 23 02 AE",
+        "tx udp A5 6C 1A 00 01 00 00 00 00 00 00 00 00 00 FF 53 49 4D 20 47 57 20 31 23 04 AE",
+        "rx tcp A5 6C 16 00 01 00 00 00 00 00 00 00 00 00 FF 00 00 00 00 27 02 AE",
+        "tx tcp A5 6C 16 00 01 00 00 00 00 00 00 00 00 00 FF 00 00 00 00 27 02 AE",
+    };
+    EXPECT_EQ(lines, expected);
+}
 
 TEST_F(GatewaySimTest, StatusResultByteForMissingBusyAndUnknownUnits) {
     SimFaults f;

@@ -149,6 +149,8 @@ TEST_F(ResponderTest, FrameFaultsTouchOnlyWhatTheyName) {
         {"unit", [](SimFaults& f) { f.wrongUnitEcho = true; }, true, 16, 10, true},
         {"unit ignored without one", [](SimFaults& f) { f.wrongUnitEcho = true; }, false, SIZE_MAX, 0, true},
         {"end", [](SimFaults& f) { f.endByte5F = true; }, true, 59, kFrameEndAlt, true},
+        {"bad end", [](SimFaults& f) { f.badEndByte = true; }, true, 59, 0x00, true},
+        {"magic", [](SimFaults& f) { f.badMagic = true; }, true, 0, 0x5A, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -174,6 +176,31 @@ TEST_F(ResponderTest, FrameFaultsTouchOnlyWhatTheyName) {
     SimFaults cmd;
     cmd.wrongCommandEcho = true;
     EXPECT_EQ(apply_frame_faults(bare_listing_reply(kCmdTestResults, 0xFF, 0), cmd, true)[14], kCmdTestDetails);
+}
+
+TEST_F(ResponderTest, ANewFrameLengthKeepsTheContentAndASoundFrame) {
+    SimResponder r({});
+    std::array<std::uint8_t, kSimStatusBytes> data{};
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(0x80 + i);
+    const SimFrame base = status_reply(9, 0, data);
+    for (int length : {18, 20, 56, 60, 70, 1040}) {
+        SCOPED_TRACE(length);
+        SimFaults f;
+        f.replyFrameLength = length;
+        const SimFrame out = apply_frame_faults(base, f, true);
+        const auto n = static_cast<std::size_t>(length);
+        ASSERT_EQ(out.size(), n);
+        EXPECT_EQ(out[2] | out[3] << 8, length);
+        EXPECT_TRUE(reply_magic_and_end_ok(out.data(), static_cast<std::uint32_t>(n), kRxBufSize + 4096));
+        EXPECT_TRUE(reply_sum_ok(out.data(), static_cast<std::uint32_t>(n)));
+        for (std::size_t i = 4; i < n - 3; ++i) {
+            EXPECT_EQ(out[i], i < 57 ? base[i] : 0) << i;
+        }
+    }
+    SimFaults big;
+    big.oversizeReply = true;
+    EXPECT_EQ(apply_frame_faults(base, big, true).size(), kOversizeFrameLength);
+    EXPECT_EQ(sim_encrypt(apply_frame_faults(base, big, true)).size(), 1056u);
 }
 
 TEST_F(ResponderTest, EncryptionMatchesTheLinkCipher) {

@@ -79,6 +79,6 @@ struct RxBuf {
     std::uint32_t n = 0;
     explicit RxBuf(const std::vector<std::uint8_t>& frame) {
         n = static_cast<std::uint32_t>(std::min(frame.size(), kRxBufSize));
-        std::memcpy(rx, frame.data(), n);
+        if (n > 0) std::memcpy(rx, frame.data(), n);
     }
 };

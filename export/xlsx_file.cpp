@@ -243,6 +243,9 @@ std::string save_workbook_file(const WorkbookModel& book, const std::string& pat
     struct stat target {};
     const bool exists = ::stat(path.c_str(), &target) == 0;
     if (exists && S_ISDIR(target.st_mode)) return failure(path, "a folder of that name is there");
+    // Renaming over a file needs only the folder's permission; a file the
+    // user may not write keeps its protection, as an in-place save would.
+    if (exists && ::access(path.c_str(), W_OK) != 0) return failure(path, std::strerror(errno));
 
     std::string tempPath = folder_of(path) + "/.orvypc-save.xlsx.tmpXXXXXX";
     const int fd = ::mkstemp(tempPath.data());

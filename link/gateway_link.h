@@ -54,6 +54,9 @@ void ScanGateway();
 // `sendFailMessage`, a failed or timed-out receive shows `recvFailMessage`
 // (either may be null: no box). `setTimeouts` sets the send and receive
 // time-outs on the socket before sending and before receiving.
+// g_link.iRxLen is written only once a reply has been received, whether it
+// passed or was dropped: a caller can tell a dropped reply from a failed
+// send or receive by it.
 bool ExchangeFrame(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen, bool setTimeouts,
                    const char* sendFailMessage, const char* recvFailMessage = nullptr);
 

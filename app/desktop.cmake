@@ -35,10 +35,8 @@ set_target_properties(desktop_test PROPERTIES AUTOMOC ON)
 target_link_libraries(desktop_test PRIVATE orvypc_desktop Qt6::Test)
 orvypc_warnings(desktop_test)
 add_test(NAME desktop_test COMMAND desktop_test)
-# Headless. Under LeakSanitizer Qt's system libraries report caches they keep
-# until exit; the leak check is off for these tests only.
-set_tests_properties(desktop_test PROPERTIES
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+# Headless.
+set_tests_properties(desktop_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 
 # Renders the home page with the demonstration gateway into an image
 # (docs/main-window.png): cmake --build . --target window_shot

@@ -48,6 +48,8 @@ Options:
   --port N          gateway port, discovery and connection (default 8000)
   --timeout MS      wait at most MS milliseconds for each reply and each
                     send (default: 20000 for replies, 4000 for sends)
+  --demo            use the built-in demonstration gateway on this machine
+                      orvypc results --demo
   --json            print the same data as JSON
   --trace           also print the diagnostic trace lines on standard output
   --help            print this help and exit

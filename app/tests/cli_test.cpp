@@ -352,12 +352,21 @@ TEST_F(Cli, UsageErrorsNameTheArgument) {
     EXPECT_TRUE(sim_->received_frames().empty());   // nothing was sent
 }
 
+// The built-in demonstration gateway serves the front end too.
+TEST_F(Cli, DemoGatewayAnswersTheSubCommands) {
+    const Outcome r = run_orvypc({"results", "--demo"});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_GE(r.lines().size(), 2U);
+    EXPECT_EQ(r.lines().front(), kHeader);
+}
+
 TEST_F(Cli, HelpShowsEveryCommandWithAnExample) {
     const Outcome r = run_orvypc({"--help"});
     EXPECT_EQ(r.status, kExitOk);
     for (const char* example : {"orvypc scan", "orvypc status A5", "orvypc results", "orvypc details B3"})
         EXPECT_NE(r.out.find(example), std::string::npos) << example;
-    for (const char* option : {"--gateway", "--broadcast", "--port", "--json", "--trace", "--help", "--version"})
+    for (const char* option :
+         {"--gateway", "--broadcast", "--port", "--timeout", "--demo", "--json", "--trace", "--help", "--version"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     const Outcome v = run_orvypc({"--version"});
     EXPECT_EQ(v.status, kExitOk);

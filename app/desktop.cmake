@@ -19,6 +19,7 @@ add_library(orvypc_desktop STATIC
   key_store.cpp key_store.h
   main_window.cpp main_window.h
   qt_prompts.cpp qt_prompts.h
+  placeholder_page.cpp placeholder_page.h
   demo.cpp demo.h
   desktop.h)
 set_target_properties(orvypc_desktop PROPERTIES AUTOMOC ON)

@@ -6,6 +6,7 @@
 #include "gateway_link.h"
 #include "link_settings.h"
 #include "main_window.h"
+#include "placeholder_page.h"
 #include "prompts.h"
 #include "qt_prompts.h"
 #include "resources.h"
@@ -127,6 +128,10 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         COrvyPcDlg dlg;
         QtPrompts qtPrompts(&dlg);
         set_prompts(&qtPrompts);
+        // Until the pages of their own are built, the pages are their
+        // backgrounds with the buttons that lead back home.
+        dlg.SetStatusPageFactory(MakeStatusPlaceholder);
+        dlg.SetTestResultPageFactory(MakeTestResultPlaceholder);
         dlg.OnInitDialog();
         dlg.show();
         status = app.exec();

@@ -16,6 +16,7 @@
 #include "link_settings.h"
 #include "main_window.h"
 #include "orvypc_app.h"
+#include "placeholder_page.h"
 #include "qt_prompts.h"
 #include "resources.h"
 #include "sim_data.h"
@@ -342,6 +343,51 @@ private Q_SLOTS:
         home.click(home.inside(IDC_TEST_RESULTS));
         QCOMPARE(home.recorder.boxes, QStringList{QStringLiteral("子窗口的句柄为空！")});
         QVERIFY(home.dlg.TestResultPage() == nullptr);
+    }
+
+    void placeholder_pages_lead_back_home_data()
+    {
+        QTest::addColumn<bool>("statusPage");
+        QTest::addColumn<int>("backId");
+        QTest::addColumn<QRect>("backGeometry");
+        QTest::newRow("Status page, HOME") << true << 1028 << QRect(322, 320, 105, 105);
+        QTest::newRow("Status page, card close") << true << 1030 << QRect(619, 114, 72, 30);
+        QTest::newRow("Status page, close") << true << 1031 << QRect(828, 3, 72, 30);
+        QTest::newRow("Test Results page, HOME") << false << 1 << QRect(478, 486, 88, 89);
+        QTest::newRow("Test Results page, close") << false << 1002 << QRect(829, 3, 72, 30);
+    }
+    void placeholder_pages_lead_back_home()
+    {
+        QFETCH(bool, statusPage);
+        QFETCH(int, backId);
+        QFETCH(QRect, backGeometry);
+        GatewaySim sim(demo_config());
+        QVERIFY(sim.start());
+        set_link_settings(loopback_settings(sim.port()));
+        Home home;
+        home.dlg.SetStatusPageFactory(MakeStatusPlaceholder);
+        home.dlg.SetTestResultPageFactory(MakeTestResultPlaceholder);
+        home.open();
+        QVERIFY(QTest::qWaitForWindowExposed(&home.dlg));
+        const QPoint opener = home.inside(statusPage ? IDC_STATUS : IDC_TEST_RESULTS);
+
+        home.click(opener);
+        QWidget* page = statusPage ? home.dlg.StatusPage() : home.dlg.TestResultPage();
+        QVERIFY(page && page->isVisible());
+        auto* back = page->findChild<CxSkinButton*>(QString::number(backId));
+        QVERIFY(back);
+        QCOMPARE(back->geometry(), backGeometry);
+        QTest::mouseClick(home.dlg.windowHandle(), Qt::LeftButton, {},
+                          back->geometry().topLeft() + QPoint(back->width() / 2, back->height() / 2));
+        QVERIFY(!page->isVisible());
+        QVERIFY(home.dlg.isVisible());
+
+        home.click(opener);  // the same page again
+        QCOMPARE(statusPage ? home.dlg.StatusPage() : home.dlg.TestResultPage(), page);
+        QVERIFY(page->isVisible());
+        QTest::keyClick(page, Qt::Key_Escape);
+        QVERIFY(!page->isVisible());
+        QVERIFY(home.recorder.boxes.isEmpty());
     }
 
     void escape_ends_the_window()

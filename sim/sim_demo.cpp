@@ -46,7 +46,7 @@ SimTestEntry entry(std::uint8_t type, std::uint8_t month, std::uint8_t day, std:
                    std::uint8_t result, std::uint8_t minutes) {
     SimTestEntry e;
     e.type = type;
-    e.year = 2025;
+    e.year = 2026;
     e.month = month;
     e.day = day;
     e.hour = hour;

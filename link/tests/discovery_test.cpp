@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/select.h>
+#include <unistd.h>
+
 #include <memory>
 #include <string>
 
@@ -213,6 +217,26 @@ TEST_F(Discovery, AMalformedGivenAddressIsNotAGateway) {
     }
     EXPECT_EQ(prompts_.status_lines().size(), 4u);
     EXPECT_TRUE(prompts_.boxes().empty());
+}
+
+TEST_F(Discovery, AFailedReadinessCheckCostsItsRoundNotTheProgram) {
+    // With every descriptor below FD_SETSIZE taken, the discovery socket
+    // lies beyond what the readiness check can ask about: each check fails.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_cur < FD_SETSIZE + 16) GTEST_SKIP() << "too few descriptors allowed";
+    std::vector<int> filler;
+    for (int fd = dup(0); fd >= 0; fd = dup(0)) {
+        filler.push_back(fd);
+        if (fd >= FD_SETSIZE - 1) break;
+    }
+    start_sim();  // its sockets, too, lie beyond: they do not use select
+    ScanGateway();
+    for (int fd : filler) close(fd);
+
+    EXPECT_EQ(trace_.count("select fails\n"), link_settings().discoveryRounds);
+    EXPECT_EQ(prompts_.status_lines(), std::vector<std::string>{kNoDevice});
+    EXPECT_EQ(g_link.bConnected, 0);
 }
 
 TEST_F(Discovery, AMalformedBroadcastAddressSendsNothing) {

@@ -171,6 +171,14 @@ TEST_F(ListExport, AnyExtensionIsSavedUnderExactlyTheChosenName) {
     EXPECT_EQ(read_file(out).substr(0, 2), "PK");
 }
 
+TEST_F(ListExport, AFixedFolderAnswerSavesUnderTheProposedName) {
+    install_recording_engine();
+    const MemoryResultList list = three_rows();
+    FixedPathPrompt prompt(dir.string() + "/");
+    ExportDetails(list, 64, prompt);
+    EXPECT_EQ(files(), std::vector<std::string>{"B0 Test Details_2015-07-08 14_03_09.xlsx"});
+}
+
 TEST_F(ListExport, WithoutTheServerTheMessageComesBeforeAnyDialog) {
     automation::unregister_class("Excel.Application");
     const MemoryResultList list = three_rows();

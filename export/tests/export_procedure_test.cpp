@@ -8,6 +8,7 @@
 #include "recording_backend.h"
 #include "status_export.h"
 
+#include <algorithm>
 #include <filesystem>
 
 using automation::InvokeKind;
@@ -60,6 +61,38 @@ TEST_F(ListExport, TestResultsProposesTheNameTracesTheStepsAndWritesTheFile) {
     EXPECT_EQ(recorder->find(dispid::kQuit, InvokeKind::Method).size(), 1u);
     EXPECT_EQ(recorder->alive, 0);
     EXPECT_TRUE(recorder->find(dispid::kUserControl, InvokeKind::PropertyPut).empty());
+}
+
+// After the save: font, worksheet, worksheet collection, workbook, workbook
+// collection let go in that order, then Quit, then the application.
+TEST_F(ListExport, ObjectsAreLetGoInOrderThenQuitThenTheApplication) {
+    auto recorder = install_recording_engine();
+    const MemoryResultList list = three_rows();
+    ScriptedSavePrompt prompt(log, path("order.xlsx"));
+    ExportTestResults(list, prompt);
+
+    // The object the first (or last) such call handed back.
+    auto handed = [&](automation::DispId member, InvokeKind kind, bool last) {
+        const auto calls = recorder->find(member, kind);
+        return calls.empty() ? -1 : (last ? calls.back() : calls.front())->resultObject;
+    };
+    auto release_index = [&](int object) {
+        const auto& r = recorder->released;
+        return static_cast<std::size_t>(std::find(r.begin(), r.end(), object) - r.begin());
+    };
+    const int font = handed(dispid::kFont, InvokeKind::PropertyGet, true);
+    const int sheet = recorder->find(dispid::kItem, InvokeKind::PropertyGet).front()->resultObject;
+    const int sheets = handed(dispid::kWorksheets, InvokeKind::PropertyGet, true);
+    const int book = handed(dispid::kAdd, InvokeKind::Method, true);
+    const int books = handed(dispid::kWorkbooks, InvokeKind::PropertyGet, true);
+    const std::vector<std::size_t> positions = {release_index(font), release_index(sheet), release_index(sheets),
+                                                release_index(book), release_index(books), release_index(0)};
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    ASSERT_EQ(recorder->released.size(), static_cast<std::size_t>(recorder->created));
+    EXPECT_EQ(positions.back(), recorder->released.size() - 1);  // the application last
+    const std::size_t quit = static_cast<std::size_t>(recorder->index_of(dispid::kQuit, InvokeKind::Method));
+    EXPECT_EQ(recorder->releasedAfterCalls[positions[4]], quit);      // the collection before Quit
+    EXPECT_EQ(recorder->releasedAfterCalls[positions[5]], quit + 1);  // the application after it
 }
 
 TEST_F(ListExport, ValuesTravelInOneCallAsAnArrayWithAnEmptyFirstColumnAndLastRow) {

@@ -34,12 +34,15 @@ struct RecordedCall {
     std::optional<RecordedArg> putValue; // the named DISPID_PROPERTYPUT value
     std::size_t namedCount = 0;
     automation::Status status = automation::kOk;
+    int resultObject = -1;  // the object handed back, if any
 };
 
 struct Recorder {
     std::vector<RecordedCall> calls;
     int created = 0;  // objects handed out so far
     int alive = 0;    // of those, still referenced
+    std::vector<int> released;  // objects in the order they were let go
+    std::vector<std::size_t> releasedAfterCalls;  // calls made before each of those
 
     std::vector<const RecordedCall*> find(automation::DispId member, automation::InvokeKind kind) const {
         std::vector<const RecordedCall*> out;
@@ -89,6 +92,7 @@ public:
         recorder_->calls.push_back(std::move(call));
         if (inner.vt() == automation::VT_DISPATCH) {
             auto* proxy = new RecordingProxy(recorder_, inner.detach_dispatch());
+            recorder_->calls.back().resultObject = proxy->id_;
             inner = automation::Variant::DispatchRef(proxy);
             proxy->Release();
         }
@@ -100,6 +104,8 @@ private:
     ~RecordingProxy() override {
         inner_->Release();
         --recorder_->alive;
+        recorder_->released.push_back(id_);
+        recorder_->releasedAfterCalls.push_back(recorder_->calls.size());
     }
 
     static RecordedArg record(const automation::Variant& v) {

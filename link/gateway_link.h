@@ -62,7 +62,8 @@ bool ExchangeFrame(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t 
 
 // One heartbeat exchange (command 0xFF, payload 00 00 00 00).
 void SendHeartbeat();
-// The heartbeat worker: every `periodMs`, one SendHeartbeat(), until stopped.
+// The heartbeat worker: every `periodMs`, one SendHeartbeat(), until
+// StopHeartbeat(). Run by StartHeartbeat, on a thread of its own.
 void HeartbeatThread(int periodMs);
 // Starts the worker unless it runs already.
 void StartHeartbeat(int periodMs);

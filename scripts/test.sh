@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in the normal
-# build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# build, then a fixed-count run of each fuzz target (clang, libFuzzer), then
+# once more under AddressSanitizer and UndefinedBehaviorSanitizer. The last
+# ctest run is the whole suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 
 scripts/build.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
+
+# Only the fuzz targets and what they link are built here; see fuzz/README.md.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DORVYPC_FUZZ=ON -DORVYPC_SANITIZE=ON -DORVYPC_BUILD_GUI=OFF >/dev/null
+cmake --build build-fuzz -j"$(nproc)" \
+  --target fuzz_reply fuzz_status_reply fuzz_test_result fuzz_cell_reference
+(cd build-fuzz && ctest --output-on-failure -L fuzz)
 
 scripts/build.sh build-asan -DORVYPC_SANITIZE=ON
 (cd build-asan && ctest --output-on-failure -j"$(nproc)")

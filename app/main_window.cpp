@@ -65,6 +65,7 @@ COrvyPcDlg::COrvyPcDlg(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frame
     setWindowTitle(QStringLiteral("OrvyPc"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/orvypc.png")));
     resize(kMainWindowWidth, kMainWindowHeight);
+    m_background = CxSkinButton::LoadSkinBitmap(IDB_MAIN_BACKGROUND);
 
     m_btnScan = new QPushButton(QStringLiteral("扫描"), this);
     set_id(m_btnScan, IDC_SCAN);
@@ -134,8 +135,6 @@ void COrvyPcDlg::OnInitDialog()
     m_btnStatus->setText(QString());
     m_btnTestResults->setText(QString());
     m_btnClose->setText(QString());
-
-    m_background = CxSkinButton::LoadSkinBitmap(IDB_MAIN_BACKGROUND);
 
     aes_load_key();
     ScanGateway();

@@ -104,6 +104,20 @@ TEST_F(ListingsOverTheLink, SilentGatewayEndsTheDetailsWithTheReceiveMessage) {
     EXPECT_NE(traced().find("res error!"), std::string::npos);
 }
 
+// With the connection gone and no address to reopen it, the first request
+// of either listing fails with its message and the listing ends.
+TEST_F(ListingsOverTheLink, FailedSendEndsAListing) {
+    ResetLink();
+    MemoryResultList list;
+    QueryTestResults(list);
+    QueryDetails(list, 0);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"tcp send fails!", "tcp send fails!"}));
+    EXPECT_TRUE(list.rows().empty());
+    EXPECT_EQ(last_listing_outcome(), ListingOutcome::LinkFailed);
+    EXPECT_TRUE(requests_of(kCmdTestResults).empty());
+    EXPECT_TRUE(requests_of(kCmdTestDetails).empty());
+}
+
 class EmptyGateway : public SimLinkTest {
 protected:
     std::vector<SimLuminaire> luminaires() const override { return {}; }

@@ -94,6 +94,15 @@ TEST_F(StatusOverTheLink, EachGatewayFaultHasItsMessageAndTrace) {
     }
 }
 
+// With the connection gone and no address to reopen it, the send fails.
+TEST_F(StatusOverTheLink, FailedSendShowsItsMessage) {
+    ResetLink();
+    EXPECT_FALSE(QueryStatus(5));
+    EXPECT_EQ(messages(), std::vector<std::string>{"tcp send fails!"});
+    EXPECT_NE(traced().find("number:5\ntcp send fails\n"), std::string::npos) << traced();
+    EXPECT_EQ(last_status_outcome(), StatusOutcome::LinkFailed);
+}
+
 TEST_F(StatusOverTheLink, UnitNotOnTheGatewayIsRefused) {
     EXPECT_FALSE(QueryStatus(126));   // B62: not in the demonstration set
     EXPECT_EQ(messages(), std::vector<std::string>{"Current ID not exist!"});

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -141,8 +142,9 @@ bool valid_address_text(const std::string& text, std::string* resolved) {
     return ok;
 }
 
-// Message boxes become lines on standard error. The status line is kept and
-// shown only when discovery fails (it is the reason then).
+// Message boxes become lines on standard error (the heartbeat thread may
+// show one too). The status line is kept and shown only when discovery fails
+// (it is the reason then).
 class CliPrompts final : public Prompts {
 public:
     void message_box(const std::string& text) override {
@@ -151,7 +153,7 @@ public:
     }
     void set_status_line(const std::string& text) override { statusLine = text; }
     std::string statusLine;
-    int shown = 0;
+    std::atomic<int> shown{0};
 };
 
 void print_line(const std::vector<std::string>& fields) {

@@ -1,0 +1,49 @@
+// Small helpers the pages share: the place of a control laid out in dialog
+// units, and the busy cursor while a page blocks the window.
+#pragma once
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QRect>
+
+// The pages were laid out in dialog units of their font ("MS Shell Dlg",
+// 8 pt, at 96 dpi): one horizontal unit is 1.5 pixels, one vertical unit
+// 1.625 pixels. Controls that keep their laid-out rectangle convert here.
+inline constexpr double kDialogUnitX = 1.5;
+inline constexpr double kDialogUnitY = 1.625;
+
+inline QRect TemplateRect(int x, int y, int w, int h)
+{
+    const auto px = [](double v) { return int(v + 0.5); };
+    return QRect(px(x * kDialogUnitX), px(y * kDialogUnitY), px(w * kDialogUnitX), px(h * kDialogUnitY));
+}
+
+// While a query or an export runs inside a handler the window takes no
+// input; the mouse says so. Dialogs opened meanwhile put the arrow back
+// for themselves (ArrowWhileAsking).
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Inside a BusyCursor: a modal box or dialog that waits for the user shows
+// the ordinary arrow while it is open.
+class ArrowWhileAsking {
+public:
+    ArrowWhileAsking() : m_pushed(QGuiApplication::overrideCursor() != nullptr)
+    {
+        if (m_pushed) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~ArrowWhileAsking()
+    {
+        if (m_pushed) QGuiApplication::restoreOverrideCursor();
+    }
+    ArrowWhileAsking(const ArrowWhileAsking&) = delete;
+    ArrowWhileAsking& operator=(const ArrowWhileAsking&) = delete;
+
+private:
+    bool m_pushed;
+};

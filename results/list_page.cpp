@@ -1,0 +1,61 @@
+#include "list_page.h"
+
+#include "skin_button.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
+ListPage::ListPage(QWidget* owner, unsigned background, SavePrompt& savePrompt)
+    : QWidget(owner), m_savePrompt(savePrompt)
+{
+    hide();  // not visible at creation
+    m_background = CxSkinButton::LoadSkinBitmap(background);
+}
+
+CxSkinButton* ListPage::AddButton(int id, const QString& templateText)
+{
+    auto* button = new CxSkinButton(this);
+    button->setObjectName(QString::number(id));
+    button->setText(templateText);
+    return button;
+}
+
+void ListPage::Skin(CxSkinButton* button, QPoint pos, unsigned bitmap)
+{
+    button->move(pos);
+    button->ApplySkin(bitmap, bitmap, bitmap, bitmap, 0, bitmap, 0, 0, 0);
+    button->setText(QString());  // the face comes from the background
+}
+
+void ListPage::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (m_background.isNull()) {
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), m_background);
+}
+
+void ListPage::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Escape) {
+        OnOK();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+void ListPage::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (!e->spontaneous()) OnShowWindow();
+}
+
+void ListPage::hideEvent(QHideEvent* e)
+{
+    QWidget::hideEvent(e);
+    // isHidden(): this page was hidden, not merely its owner.
+    if (!e->spontaneous() && isHidden()) OnShowWindow();
+}

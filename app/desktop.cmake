@@ -19,13 +19,14 @@ add_library(orvypc_desktop STATIC
   key_store.cpp key_store.h
   main_window.cpp main_window.h
   qt_prompts.cpp qt_prompts.h
+  qt_save_prompt.cpp qt_save_prompt.h
   placeholder_page.cpp placeholder_page.h
   demo.cpp demo.h
   desktop.h)
 set_target_properties(orvypc_desktop PROPERTIES AUTOMOC ON)
 target_include_directories(orvypc_desktop PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orvypc_desktop PUBLIC orvypc_controls orvypc_resources orvypc_cli orvypc_link
-                      orvypc_sim Qt6::Widgets)
+                      orvypc_sim orvypc_status_ui orvypc_results_ui Qt6::Widgets)
 # The link's state has a member named `slots`: Qt's keywords stay off, the
 # code says Q_SLOTS / Q_SIGNALS / Q_EMIT.
 target_compile_definitions(orvypc_desktop PUBLIC QT_NO_KEYWORDS)
@@ -44,3 +45,10 @@ set_tests_properties(desktop_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscr
 add_executable(window_shot EXCLUDE_FROM_ALL tools/window_shot.cpp)
 target_link_libraries(window_shot PRIVATE orvypc_desktop)
 orvypc_warnings(window_shot)
+
+# Renders the three pages with the demonstration gateway into images
+# (docs/status-page.png, docs/test-results-page.png, docs/details-page.png):
+# cmake --build . --target page_shots
+add_executable(page_shots EXCLUDE_FROM_ALL tools/page_shots.cpp)
+target_link_libraries(page_shots PRIVATE orvypc_desktop)
+orvypc_warnings(page_shots)

@@ -6,10 +6,13 @@
 #include "gateway_link.h"
 #include "link_settings.h"
 #include "main_window.h"
-#include "placeholder_page.h"
 #include "prompts.h"
 #include "qt_prompts.h"
+#include "qt_save_prompt.h"
 #include "resources.h"
+#include "save_prompt.h"
+#include "status_page.h"
+#include "test_results_page.h"
 
 #include <QApplication>
 
@@ -128,10 +131,16 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         COrvyPcDlg dlg;
         QtPrompts qtPrompts(&dlg);
         set_prompts(&qtPrompts);
-        // Until the pages of their own are built, the pages are their
-        // backgrounds with the buttons that lead back home.
-        dlg.SetStatusPageFactory(MakeStatusPlaceholder);
-        dlg.SetTestResultPageFactory(MakeTestResultPlaceholder);
+        // The save-file dialogs of the exports: the status workbook's filter
+        // text differs from the lists' in its blanks.
+        QtSavePrompt statusSavePrompt(&dlg, kStatusSaveFilter);
+        QtSavePrompt listSavePrompt(&dlg, kListSaveFilter);
+        dlg.SetStatusPageFactory([&](COrvyPcDlg* owner) -> QWidget* {
+            return new StatuDialog(owner, statusSavePrompt);
+        });
+        dlg.SetTestResultPageFactory([&](COrvyPcDlg* owner) -> QWidget* {
+            return new TestResultTab(owner, listSavePrompt);
+        });
         dlg.OnInitDialog();
         dlg.show();
         status = app.exec();

@@ -1,6 +1,7 @@
 #include "qt_prompts.h"
 
 #include "main_window.h"
+#include "page_support.h"
 
 #include <QMessageBox>
 #include <QMetaObject>
@@ -45,6 +46,7 @@ void QtPrompts::set_status_line(const std::string& text)
 void QtPrompts::show_message_box(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("OrvyPc"), text, QMessageBox::Ok, m_window);
+    ArrowWhileAsking arrow;  // a query or export may have set the busy cursor
     box.exec();
 }
 

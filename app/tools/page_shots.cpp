@@ -1,0 +1,94 @@
+// Renders the three pages, connected to the demonstration gateway on
+// loopback, into PNG files (the pictures in the documentation):
+//
+//   QT_QPA_PLATFORM=offscreen page_shots docs/
+//
+// writes status-page.png, test-results-page.png and details-page.png.
+#include "demo.h"
+#include "details_page.h"
+#include "gateway_link.h"
+#include "link_settings.h"
+#include "main_window.h"
+#include "prompts.h"
+#include "qt_prompts.h"
+#include "resources.h"
+#include "result_list_view.h"
+#include "save_prompt.h"
+#include "status_page.h"
+#include "test_results_page.h"
+#include "trace.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+bool shoot(QWidget& window, const QDir& dir, const char* name)
+{
+    QApplication::processEvents();
+    if (window.grab().save(dir.filePath(QString::fromLatin1(name)))) return true;
+    std::fprintf(stderr, "page_shots: cannot write %s\n", name);
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: page_shots <folder>\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    init_orvypc_resources();
+    set_trace_sink({});
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+
+    std::string name = "page_shots", demoSwitch = kDemoSwitch;
+    char* demoArgs[] = {name.data(), demoSwitch.data(), nullptr};
+    DemoGateway demo;
+    const std::vector<char*> args = demo.take_switch(2, demoArgs);
+    if (!demo.ok()) return 1;
+    LinkSettings settings;
+    settings.broadcastAddress = kDemoBroadcast;
+    settings.port = static_cast<std::uint16_t>(std::stoi(args[args.size() - 2]));
+    set_link_settings(settings);
+
+    bool ok = true;
+    {
+        COrvyPcDlg dlg;
+        QtPrompts prompts(&dlg);
+        set_prompts(&prompts);
+        FixedPathPrompt noSave(std::nullopt);  // nothing is exported here
+        dlg.SetStatusPageFactory([&](COrvyPcDlg* owner) -> QWidget* { return new StatuDialog(owner, noSave); });
+        dlg.SetTestResultPageFactory([&](COrvyPcDlg* owner) -> QWidget* { return new TestResultTab(owner, noSave); });
+        dlg.OnInitDialog();
+        dlg.show();
+
+        dlg.OnStatus();
+        auto* status = static_cast<StatuDialog*>(dlg.StatusPage());
+        status->findChild<QComboBox*>(QString::number(IDC_LINE_SELECTOR))->setCurrentIndex(1);
+        status->findChild<QLineEdit*>(QString::number(IDC_SHORT_ADDRESS))->setText(QStringLiteral("5"));
+        ok = shoot(dlg, dir, "status-page.png") && ok;
+        status->hide();
+
+        dlg.OnTestResults();
+        auto* results = static_cast<TestResultTab*>(dlg.TestResultPage());
+        const int row = 3;
+        results->List()->selectRow(row);
+        results->OnClickList(row);
+        ok = shoot(dlg, dir, "test-results-page.png") && ok;
+        results->OnDetail();
+        ok = shoot(dlg, dir, "details-page.png") && ok;
+
+        prompts.shut_down();
+        ResetLink();
+        set_prompts(nullptr);
+    }
+    return ok ? 0 : 1;
+}

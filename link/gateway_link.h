@@ -39,6 +39,10 @@ struct GatewayLink {
     std::uint8_t ucRxBuf[kRxBufSize] = {};  // the decrypted reply of the last exchange
     std::uint32_t iRxLen = 0;
     CipherSlots slots;
+    // Counts the connections opened during the run. The gateway keeps a
+    // listing's position per connection, so a listing that sees this change
+    // between two of its requests has lost its place.
+    std::atomic<std::uint32_t> iConnectCount{0};
 };
 
 extern GatewayLink g_link;

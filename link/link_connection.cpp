@@ -60,6 +60,7 @@ ConnectResult open_connection_locked() {
         return ConnectResult::ConnectFailed;
     }
     trace("tcp connect ok\n");
+    ++g_link.iConnectCount;
     g_reconnectDue = false;
     sock_set_send_timeout(g_link.tcp_sock, cfg.sendTimeoutMs);
     sock_set_recv_timeout(g_link.tcp_sock, cfg.recvTimeoutMs);

@@ -21,6 +21,10 @@ public:
     virtual ExchangeResult exchange(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen,
                                     bool setTimeouts, const char* sendFailMessage, const char* recvFailMessage,
                                     const char* sentTrace) = 0;
+    // A listing starts: the gateway keeps its place in the listing for the
+    // connection it came in on, so a later request that goes out on another
+    // connection (the link reopened it) must end the listing as failed.
+    virtual void begin_listing() {}
     // The last reply frame: a kRxBufSize buffer, zero past reply_length().
     virtual const std::uint8_t* reply() const = 0;
     virtual std::uint32_t reply_length() const = 0;

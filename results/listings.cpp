@@ -85,6 +85,7 @@ ListingOutcome last_listing_outcome() { return g_outcome; }
 void set_listing_limits(const ListingLimits& limits) { g_limits = limits; }
 
 void QueryTestResults(ListingExchange& ex, ResultList& list) {
+    ex.begin_listing();
     list.clear();
     iShortAddressCount = 0;
     g_outcome = ListingOutcome::Complete;
@@ -172,6 +173,7 @@ ListingStep QueryNextTestResult(ListingExchange& ex, ResultList& list) {
 }
 
 void QueryDetails(ListingExchange& ex, ResultList& list, std::uint8_t unit) {
+    ex.begin_listing();
     list.clear();
     g_outcome = ListingOutcome::Complete;
     g_progress = {};

@@ -186,10 +186,12 @@ TEST_F(Exchange, AfterTheGatewayDropsTheConnectionTheNextExchangeGetsThrough) {
         }
         ASSERT_TRUE(wait_until(close_arrived));
         const int discoveries = frames_seen(kCmdDiscovery, 18);
+        const std::uint32_t connectionsBefore = g_link.iConnectCount;
 
         EXPECT_TRUE(status_exchange(2));
         EXPECT_EQ(g_link.ucRxBuf[16], 2);
         EXPECT_EQ(sim.connections_accepted(), 2);
+        EXPECT_EQ(g_link.iConnectCount, connectionsBefore + 1) << "listings learn of the reconnect by this count";
         EXPECT_EQ(frames_seen(kCmdDiscovery, 18), discoveries);  // no new discovery
         EXPECT_TRUE(prompts_.boxes().empty());
     }

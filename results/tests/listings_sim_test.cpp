@@ -132,3 +132,44 @@ TEST_F(EmptyGateway, FirstEndMarkSendsNoFollowUp) {
 }
 
 }  // namespace
+
+namespace {
+
+// A gateway that closes the connection in the middle of a listing starts its
+// list afresh on the next connection: the listing must not run on there and
+// report the mixture as the whole list. Whether the link sees the close
+// before its next send (and reopens) or at the receive is a race on
+// loopback; both must end the listing as failed.
+class ListingAcrossAReconnect : public SimLinkTest {};
+
+TEST_F(ListingAcrossAReconnect, TestResultsEndAsFailedKeepingTheRowsBefore) {
+    set_faults([](SimFaults& f) { f.closeAfterReplies = 3; });
+    MemoryResultList list;
+    QueryTestResults(list);
+    EXPECT_EQ(last_listing_outcome(), ListingOutcome::LinkFailed);
+    EXPECT_LE(list.rows().size(), 3U);
+    EXPECT_EQ(static_cast<std::size_t>(iShortAddressCount), list.rows().size());
+}
+
+TEST_F(ListingAcrossAReconnect, DetailsEndAsFailed) {
+    const auto all = demo_luminaires();
+    const auto it = std::find_if(all.begin(), all.end(), [](const SimLuminaire& l) { return l.entries.size() >= 3; });
+    ASSERT_NE(it, all.end());
+    set_faults([](SimFaults& f) { f.closeAfterReplies = 2; });
+    MemoryResultList list;
+    QueryDetails(list, it->unit);
+    EXPECT_EQ(last_listing_outcome(), ListingOutcome::LinkFailed);
+    EXPECT_LT(list.rows().size(), it->entries.size());
+}
+
+TEST_F(ListingAcrossAReconnect, AListingAfterTheReconnectRunsWhole) {
+    set_faults([](SimFaults& f) { f.closeAfterReplies = 3; });
+    MemoryResultList list;
+    QueryTestResults(list);
+    set_faults([](SimFaults& f) { f.closeAfterReplies = -1; });
+    QueryTestResults(list);
+    EXPECT_EQ(last_listing_outcome(), ListingOutcome::Complete);
+    EXPECT_EQ(list.rows().size(), units_with_entries(demo_luminaires()).size());
+}
+
+}  // namespace

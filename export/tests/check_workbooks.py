@@ -4,6 +4,13 @@ and order, texts, merged areas, borders side by side, alignments, fonts,
 column widths and row heights.
 
     check_workbooks.py WORKBOOK_WRITER OUT_DIR
+    check_workbooks.py --check results|details FILE ROWS_JSON
+    check_workbooks.py --check status FILE REPLY_HEX LINE ADDRESS
+
+The --check forms check one workbook the program wrote (the page tests):
+a list workbook against the rows (a JSON array of seven-text arrays) the
+page showed, or a status workbook against the reply it was made from, with
+the sheet title's time taken as it comes.
 
 The expected texts are written out here independently of the program:
 the list rows are made here and handed to the writer, and the status
@@ -38,6 +45,7 @@ Worksheet._clean_merge_range = lambda self, mcr: None
 
 WRITER = None
 OUT_DIR = None
+CHECK = None   # --check: (kind, file, *what to expect)
 
 COLUMNS = ["Address", "Name", "Location", "Test Date", "Type", "Time(min)", "Result"]
 LIST_WIDTHS = {"B": 8, "C": 18, "D": 20, "E": 23, "F": 8, "G": 10, "H": 8}
@@ -321,9 +329,31 @@ def status_reply():
     return bytes(reply)
 
 
+class GivenListWorkbook(unittest.TestCase):
+    """--check results|details FILE ROWS_JSON"""
+
+    check_layout = ListWorkbook.check_layout
+
+    def test_given_workbook(self):
+        if CHECK is None:
+            self.skipTest("only with --check")
+        kind, path, rows_file = CHECK
+        with open(rows_file, encoding="utf-8") as f:
+            rows = json.load(f)
+        self.check_layout(openpyxl.load_workbook(path), rows, details=(kind == "details"))
+
+
 class StatusWorkbook(unittest.TestCase):
+    title = re.escape("B5-20150708-140309-StatusInformation")
+
     @classmethod
     def setUpClass(cls):
+        if CHECK:
+            _, path, reply_hex, line, address = CHECK
+            cls.reply = bytes.fromhex(reply_hex)
+            cls.title = re.escape(f"{line}{address}") + r"-\d{8}-\d{6}-StatusInformation"
+            cls.wb = openpyxl.load_workbook(path)
+            return
         cls.reply = status_reply()
         out = os.path.join(OUT_DIR, "status.xlsx")
         run_writer("status", "B", 5, cls.reply.hex(), out)
@@ -335,10 +365,11 @@ class StatusWorkbook(unittest.TestCase):
     def test_every_row_of_both_sheets(self):
         self.assertEqual(len(STATUS_ITEMS), 74)
         self.assertEqual(len(EXPLANATIONS), 74)
-        for name, title, heading in (("LOG", "B5-20150708-140309-StatusInformation", "Value"),
-                                     ("Log Explanations", "Log Explanations", "Explanations")):
+        for name, title, heading in (("LOG", self.title, "Value"),
+                                     ("Log Explanations", re.escape("Log Explanations"), "Explanations")):
             ws = self.wb[name]
-            self.assertEqual([ws["A1"].value, ws["B1"].value, ws["C1"].value], [title, None, None])
+            self.assertRegex(ws["A1"].value, f"^{title}$")
+            self.assertEqual([ws["B1"].value, ws["C1"].value], [None, None])
             self.assertEqual([ws["A2"].value, ws["B2"].value, ws["C2"].value], ["Section", "Item", heading])
             starts = {first: section for section, first, _ in SECTIONS}
             for i, item in enumerate(STATUS_ITEMS):
@@ -351,6 +382,8 @@ class StatusWorkbook(unittest.TestCase):
             self.assertEqual(ws.max_column, 3, name)
 
     def test_known_values(self):
+        if CHECK:
+            self.skipTest("the values of the writer's own reply")
         log = self.wb["LOG"]
         self.assertEqual((log["A40"].value, log["B40"].value), ("Features", "Integral emergency control gear"))
         self.assertEqual(log["C7"].value, "Yes")       # fade running
@@ -410,6 +443,17 @@ class StatusWorkbook(unittest.TestCase):
 
 
 if __name__ == "__main__":
+    if len(sys.argv) > 1 and sys.argv[1] == "--check":
+        CHECK = tuple(sys.argv[2:])
+        kinds = {"results": (GivenListWorkbook, 3), "details": (GivenListWorkbook, 3), "status": (StatusWorkbook, 5)}
+        if not CHECK or CHECK[0] not in kinds or len(CHECK) != kinds[CHECK[0]][1]:
+            sys.exit(__doc__)
+        case = kinds[CHECK[0]][0]
+        if case is GivenListWorkbook:
+            suite = unittest.TestSuite([GivenListWorkbook("test_given_workbook")])
+        else:
+            suite = unittest.defaultTestLoader.loadTestsFromTestCase(case)
+        sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     WRITER, OUT_DIR = sys.argv[1], sys.argv[2]

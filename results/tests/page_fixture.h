@@ -1,0 +1,126 @@
+// What the page tests share: the gateway simulator on loopback with the
+// luminaires a test chooses, the link connected to it directly (no
+// broadcast) with short time-outs and no heartbeat, the prompts recorded
+// instead of shown, and the workbook checker run on a file a page wrote.
+#pragma once
+
+#include "gateway_link.h"
+#include "gateway_sim.h"
+#include "link_settings.h"
+#include "prompts.h"
+#include "trace.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class RecordingPrompts final : public Prompts {
+public:
+    void message_box(const std::string& text) override { boxes.push_back(text); }
+    void set_status_line(const std::string&) override {}
+    std::vector<std::string> boxes;
+};
+
+// A luminaire with a name, a location, and `entries` test entries (oldest
+// first, one a month), each telling its place by its minute.
+inline SimLuminaire page_luminaire(std::uint8_t unit, int entries, const std::u16string& name = u"Stair")
+{
+    SimLuminaire l;
+    l.unit = unit;
+    l.name = name;
+    l.location = u"Level 1";
+    for (std::size_t i = 0; i < l.status.size(); ++i) l.status[i] = std::uint8_t(unit + 3 * i);
+    for (int i = 0; i < entries; ++i) {
+        SimTestEntry e;
+        e.type = std::uint8_t(i % 2);
+        e.year = 2026;
+        e.month = std::uint8_t(1 + i);
+        e.day = 2;
+        e.hour = 3;
+        e.minute = std::uint8_t(10 + i);
+        e.second = 5;
+        e.result = 1;
+        e.minutes = std::uint8_t(i % 2 ? 180 : 1);
+        e.offset = std::uint16_t(i);
+        l.entries.push_back(e);
+    }
+    return l;
+}
+
+class PageGateway {
+public:
+    explicit PageGateway(std::vector<SimLuminaire> luminaires)
+    {
+        aes_load_key();
+        ResetLink();
+        SimConfig config;
+        config.luminaires = std::move(luminaires);
+        m_sim = std::make_unique<GatewaySim>(config);
+        m_started = m_sim->start();
+        LinkSettings s;
+        s.gatewayAddress = "127.0.0.1";
+        s.broadcastAddress = "127.255.255.255";
+        s.port = m_sim->port();
+        s.heartbeatPeriodMs = 600000;  // no heartbeat during a test
+        s.sendTimeoutMs = 1000;
+        s.recvTimeoutMs = 1000;
+        set_link_settings(s);
+        set_prompts(&prompts);
+        set_trace_sink([this](std::string_view t) { traced += t; });
+        if (m_started) ScanGateway();
+        m_sim->clear_received_frames();
+        traced.clear();
+    }
+    ~PageGateway()
+    {
+        ResetLink();
+        m_sim.reset();
+        set_prompts(nullptr);
+        set_trace_sink(trace_to_stdout);
+    }
+    bool connected() const { return m_started && g_link.bConnected.load() == 1; }
+    GatewaySim& sim() { return *m_sim; }
+
+    // The payloads of the requests of one command, in order.
+    std::vector<std::vector<std::uint8_t>> payloads_of(std::uint8_t cmd) const
+    {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto& f : m_sim->received_frames()) {
+            if (f.size() < 18 || f[14] != cmd) continue;
+            const std::size_t total = std::size_t(f[2]) | std::size_t(f[3]) << 8;  // magic .. end byte
+            if (total < 18 || total > f.size()) continue;
+            out.emplace_back(f.begin() + 15, f.begin() + std::ptrdiff_t(total) - 3);
+        }
+        return out;
+    }
+
+    RecordingPrompts prompts;
+    std::string traced;
+
+private:
+    std::unique_ptr<GatewaySim> m_sim;
+    bool m_started = false;
+};
+
+// Runs the export tests' reader on a workbook a page wrote:
+// check_workbooks.py --check <kind> <file> <what to expect ...>. Empty when
+// the reader accepts it, else what it said.
+inline QString check_workbook(const QStringList& arguments)
+{
+    QProcess reader;
+    reader.setProcessChannelMode(QProcess::MergedChannels);
+    reader.start(QStringLiteral("/usr/bin/python3"),
+                 QStringList{QStringLiteral(ORVYPC_CHECK_WORKBOOKS), QStringLiteral("--check")} + arguments);
+    if (!reader.waitForFinished(120000)) {
+        reader.kill();
+        reader.waitForFinished();
+        return QStringLiteral("the reader did not finish");
+    }
+    if (reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0) return {};
+    return QString::fromUtf8(reader.readAll());
+}

@@ -1,6 +1,10 @@
 #include "cli.h"
 
+#include "export_guard.h"
 #include "gateway_link.h"
+#include "list_export.h"
+#include "save_prompt.h"
+#include "status_export.h"
 #include "listings.h"
 #include "prompts.h"
 #include "result_list.h"
@@ -15,6 +19,9 @@
 #include <atomic>
 #include <charconv>
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <iostream>
 #include <vector>
 
@@ -51,6 +58,9 @@ Options:
                     send (default: 20000 for replies, 4000 for sends)
   --demo            use the built-in demonstration gateway on this machine
                       orvypc results --demo
+  -o FILE           status, results, details: write the workbook to FILE
+                    instead of printing; prints nothing on success
+                      orvypc results -o "Test Results.xlsx"
   --json            print the same data as JSON
   --trace           also print the diagnostic trace lines on standard output
   --help            print this help and exit
@@ -58,7 +68,7 @@ Options:
 
 Exit status: 0 success; 1 usage error; 2 no gateway found or the link
 failed; 3 the gateway refused (unit does not exist, DALI busy, a reply
-to another request).
+to another request); 4 the workbook could not be written.
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -66,6 +76,7 @@ constexpr const char* kHint = " (see 'orvypc --help')";
 struct Options {
     std::string command;                 // empty: none
     std::vector<std::string> arguments;  // after the command
+    std::string output;                  // -o FILE: write the workbook there
     LinkSettings link;
     bool json = false;
     bool trace = false;
@@ -95,6 +106,12 @@ Parsed parse_arguments(int argc, char** argv) {
             o.json = true;
         } else if (arg == "--trace") {
             o.trace = true;
+        } else if (arg == "-o") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                p.error = "option '-o' needs a file name";
+                break;
+            }
+            o.output = argv[++i];
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
             p.error = "unknown option '" + arg + "'";
         } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
@@ -207,6 +224,20 @@ public:
 
     const Options& options() const { return options_; }
 
+    // Writes the workbook of -o through `exportCall`. Success only when the
+    // export ran to its end without a message and the file is there; else
+    // exit 4, the reason already on standard error.
+    int write_workbook(const std::function<void(SavePrompt&)>& exportCall) {
+        FixedPathPrompt prompt(options_.output);
+        const int shownBefore = prompts_.shown;
+        const bool ran = run_export([&] { exportCall(prompt); });
+        std::string path = options_.output;
+        if (!path.empty() && path.back() == '/' && !prompt.proposed().empty()) path += prompt.proposed().back();
+        std::error_code ec;
+        if (ran && prompts_.shown == shownBefore && std::filesystem::is_regular_file(path, ec)) return kExitOk;
+        return failed(kExitExport, "the workbook was not written");
+    }
+
 private:
     Options options_;
     CliPrompts prompts_;
@@ -228,6 +259,12 @@ int run_status(Session& s, std::uint8_t unit) {
                    : s.failed(kExitNoLink, "no valid status reply from the gateway");
     }
     const std::vector<StatusItem> items = status_items(g_link.ucRxBuf);
+    if (!s.options().output.empty()) {
+        const bool lineB = unit >= 64;
+        return s.write_workbook([&](SavePrompt& prompt) {
+            ExportStatus(items, lineB ? "B" : "A", lineB ? unit - 64 : unit, std::time(nullptr), prompt);
+        });
+    }
     if (s.options().json) {
         nlohmann::ordered_json out;
         out["address"] = FormatUnitAddress(unit);
@@ -278,6 +315,12 @@ int run_results(Session& s) {
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
     QueryTestResults(list);
+    // A list that ended early is no test record: it is printed (rows kept)
+    // but never written as a workbook.
+    if (!s.options().output.empty()) {
+        if (last_listing_outcome() != ListingOutcome::Complete) return listing_status(s);
+        return s.write_workbook([&](SavePrompt& prompt) { ExportTestResults(list, prompt); });
+    }
     print_rows(s.options(), list.rows(), nullptr);
     return listing_status(s);
 }
@@ -286,6 +329,10 @@ int run_details(Session& s, std::uint8_t unit) {
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
     QueryDetails(list, unit);
+    if (!s.options().output.empty()) {
+        if (last_listing_outcome() != ListingOutcome::Complete) return listing_status(s);
+        return s.write_workbook([&](SavePrompt& prompt) { ExportDetails(list, unit, prompt); });
+    }
     const std::string address = FormatUnitAddress(unit);
     print_rows(s.options(), list.rows(), &address);
     return listing_status(s);
@@ -376,6 +423,7 @@ std::optional<int> run_cli(int argc, char** argv) {
     } else if (!o.arguments.empty()) {
         return usage_error("unexpected argument '" + o.arguments[0] + "'");
     }
+    if (!o.output.empty() && o.command == "scan") return usage_error("-o writes a workbook; scan has none");
 
     Session session(o);
     if (o.command == "scan") return run_scan(session);

@@ -374,3 +374,103 @@ TEST_F(Cli, HelpShowsEveryCommandWithAnExample) {
 }
 
 }  // namespace
+
+namespace {
+
+// -o writes the workbook instead of printing: read back with an independent
+// reader (openpyxl), its data cells must be the rows the same command prints.
+class CliWorkbook : public Cli {
+protected:
+    void SetUp() override {
+        Cli::SetUp();
+        dir_ = std::filesystem::temp_directory_path() / ("orvypc-cli-o-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    // The text cells of the first sheet from row `firstRow` on, each row's
+    // non-empty cells joined by tabs (numbers as integers).
+    static std::vector<std::string> sheet_rows(const std::string& file, int firstRow) {
+        const std::string script = std::string(
+            "import sys, openpyxl\n"
+            "ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
+            "for row in ws.iter_rows(min_row=int(sys.argv[2]), values_only=True):\n"
+            "    cells = ['%d' % c if isinstance(c, (int, float)) else c for c in row if c is not None]\n"
+            "    if cells: print('\\t'.join(cells))\n");
+        const std::string scriptPath = file + ".py";
+        std::ofstream(scriptPath) << script;
+        const std::string outPath = file + ".rows";
+        const std::string cmd = "/usr/bin/python3 '" + scriptPath + "' '" + file + "' " + std::to_string(firstRow) +
+                                " > '" + outPath + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        std::vector<std::string> rows;
+        std::istringstream in(slurp(outPath));
+        for (std::string line; std::getline(in, line);) rows.push_back(line);
+        return rows;
+    }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(CliWorkbook, ResultsWorkbookHoldsThePrintedRowsAndNothingIsPrinted) {
+    const Outcome printed = run_orvypc(direct({"results"}));
+    ASSERT_EQ(printed.status, kExitOk) << printed.err;
+    const std::string file = (dir_ / "results.xlsx").string();
+    const Outcome written = run_orvypc(direct({"results", "-o", file}));
+    ASSERT_EQ(written.status, kExitOk) << written.err;
+    EXPECT_EQ(written.out, "");
+    EXPECT_EQ(written.err, "");
+
+    std::vector<std::string> lines = printed.lines();   // header, then rows
+    const std::vector<std::string> cells = sheet_rows(file, 1);
+    // The sheet holds a title and the heading row above the data rows; the
+    // printed rows must be its last rows, in order.
+    ASSERT_GE(cells.size(), lines.size());
+    const std::vector<std::string> tail(cells.end() - static_cast<long>(lines.size()) + 1, cells.end());
+    EXPECT_EQ(tail, std::vector<std::string>(lines.begin() + 1, lines.end()));
+}
+
+TEST_F(CliWorkbook, StatusAndDetailsWorkbooksAreWritten) {
+    const std::string status = (dir_ / "a5.xlsx").string();
+    const Outcome s = run_orvypc(direct({"status", "A5", "-o", status}));
+    ASSERT_EQ(s.status, kExitOk) << s.err;
+    EXPECT_EQ(s.out, "");
+    EXPECT_FALSE(sheet_rows(status, 1).empty());
+
+    // A folder: the workbook takes the proposed name inside it.
+    const Outcome d = run_orvypc(direct({"details", "B3", "-o", dir_.string() + "/"}));
+    ASSERT_EQ(d.status, kExitOk) << d.err;
+    bool found = false;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+        found |= entry.path().filename().string().rfind("B3 Test Details_", 0) == 0;
+    EXPECT_TRUE(found);
+}
+
+TEST_F(CliWorkbook, FailuresWriteNoWorkbook) {
+    const std::string unwritable = (dir_ / "no-such-folder" / "r.xlsx").string();
+    const Outcome r = run_orvypc(direct({"results", "-o", unwritable}));
+    EXPECT_EQ(r.status, kExitExport);
+    EXPECT_NE(r.err, "");
+    EXPECT_FALSE(std::filesystem::exists(unwritable));
+
+    // A listing cut short by the link is no test record: exit 2, no file.
+    faults([](SimFaults& f) { f.closeAfterReplies = 3; });
+    const std::string partial = (dir_ / "partial.xlsx").string();
+    const Outcome p = run_orvypc(direct({"results", "-o", partial}));
+    EXPECT_EQ(p.status, kExitNoLink) << p.err;
+    EXPECT_FALSE(std::filesystem::exists(partial));
+
+    // A refused status query: exit 3, no file.
+    faults([](SimFaults& f) {
+        f.closeAfterReplies = -1;
+        f.unitsBusy = {5};
+    });
+    const std::string busy = (dir_ / "busy.xlsx").string();
+    EXPECT_EQ(run_orvypc(direct({"status", "A5", "-o", busy})).status, kExitRefused);
+    EXPECT_FALSE(std::filesystem::exists(busy));
+
+    EXPECT_EQ(run_orvypc(direct({"scan", "-o", partial})).status, kExitUsage);
+    EXPECT_EQ(run_orvypc(direct({"results", "-o"})).status, kExitUsage);
+}
+
+}  // namespace

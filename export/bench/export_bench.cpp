@@ -1,7 +1,8 @@
 // How long the exports take, end to end: starting the in-process
 // spreadsheet, every automation call, and the .xlsx written and renamed
-// into place. For comparison the same 128-row table is also written by
-// openpyxl in the same run.
+// into place. For comparison the same tables (128-row test results, 255-row
+// details, the status record's 74 items) are also written by openpyxl in
+// the same run.
 //
 //   orvypc-export-bench [RUNS]        (default 20 runs of each)
 //
@@ -19,9 +20,11 @@
 
 namespace {
 
-MemoryResultList list_of_128() {
+// `count` rows; with more than 128 they repeat the units (a details list of
+// one luminaire's many entries has as many rows).
+MemoryResultList list_of(int count) {
     MemoryResultList list;
-    for (int unit = 0; unit < 128; ++unit) {
+    for (int unit = 0; unit < count; ++unit) {
         char address[8];
         std::snprintf(address, sizeof address, "%c%d", unit < 64 ? 'A' : 'B', unit % 64);
         char date[32];
@@ -58,7 +61,7 @@ int main(int argc, char** argv) {
     if (mkdtemp(pattern) == nullptr) return 1;
     const std::filesystem::path dir = pattern;
 
-    const MemoryResultList list = list_of_128();
+    const MemoryResultList list = list_of(128);
     FixedPathPrompt listPrompt((dir / "results.xlsx").string());
     const double listMs = ms_per_run(runs, [&] { ExportTestResults(list, listPrompt); });
 
@@ -66,8 +69,13 @@ int main(int argc, char** argv) {
     FixedPathPrompt statusPrompt((dir / "status.xlsx").string());
     const double statusMs = ms_per_run(runs, [&] { ExportStatus(items, "B", 5, 1436364189, statusPrompt); });
 
+    const MemoryResultList details = list_of(255);
+    FixedPathPrompt detailsPrompt((dir / "details.xlsx").string());
+    const double detailsMs = ms_per_run(runs, [&] { ExportDetails(details, 5, detailsPrompt); });
+
     std::printf("runs per workbook: %d\n", runs);
     std::printf("%-44s %8.2f ms\n", "test results, 128 rows (automation + xlsx)", listMs);
+    std::printf("%-44s %8.2f ms\n", "details, 255 rows (automation + xlsx)", detailsMs);
     std::printf("%-44s %8.2f ms\n", "status record, 2 sheets (automation + xlsx)", statusMs);
     std::fflush(stdout);
 

@@ -52,3 +52,19 @@ orvypc_warnings(window_shot)
 add_executable(page_shots EXCLUDE_FROM_ALL tools/page_shots.cpp)
 target_link_libraries(page_shots PRIVATE orvypc_desktop)
 orvypc_warnings(page_shots)
+
+# The whole job through the real window on an X display: orvypc --demo
+# driven by xdotool under xvfb-run, writing the three workbooks, which the
+# export tests' reader then checks.
+find_program(XVFB_RUN xvfb-run)
+find_program(XDOTOOL xdotool)
+if(XVFB_RUN AND XDOTOOL)
+  add_test(NAME gui_walkthrough
+    COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x800x24"
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/gui_walkthrough.sh $<TARGET_FILE:orvypc>
+            ${CMAKE_CURRENT_BINARY_DIR}/walkthrough
+            ${PROJECT_SOURCE_DIR}/export/tests/check_workbooks.py)
+  set_tests_properties(gui_walkthrough PROPERTIES TIMEOUT 240)
+else()
+  message(WARNING "xvfb-run or xdotool missing (scripts/deps.sh installs them): no gui_walkthrough test")
+endif()

@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev
   python3 python3-openpyxl
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth xdotool
   fonts-dejavu-core fonts-wqy-microhei
 )
 

@@ -6,11 +6,14 @@ column widths and row heights.
     check_workbooks.py WORKBOOK_WRITER OUT_DIR
     check_workbooks.py --check results|details FILE ROWS_JSON
     check_workbooks.py --check status FILE REPLY_HEX LINE ADDRESS
+    check_workbooks.py --check status-values FILE STATUS_JSON LINE ADDRESS
 
 The --check forms check one workbook the program wrote (the page tests):
 a list workbook against the rows (a JSON array of seven-text arrays) the
-page showed, or a status workbook against the reply it was made from, with
-the sheet title's time taken as it comes.
+page showed, or a status workbook against the reply it was made from (or,
+status-values, against the values the front end printed for the same
+luminaire: `orvypc status ADDRESS --json`), with the sheet title's time
+taken as it comes.
 
 The expected texts are written out here independently of the program:
 the list rows are made here and handed to the writer, and the status
@@ -349,12 +352,17 @@ class StatusWorkbook(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         if CHECK:
-            _, path, reply_hex, line, address = CHECK
-            cls.reply = bytes.fromhex(reply_hex)
+            kind, path, source, line, address = CHECK
+            if kind == "status":
+                cls.values = [value_text(item, bytes.fromhex(source)) for item in STATUS_ITEMS]
+            else:
+                with open(source, encoding="utf-8") as f:
+                    cls.values = [item["value"] for item in json.load(f)["items"]]
             cls.title = re.escape(f"{line}{address}") + r"-\d{8}-\d{6}-StatusInformation"
             cls.wb = openpyxl.load_workbook(path)
             return
         cls.reply = status_reply()
+        cls.values = [value_text(item, cls.reply) for item in STATUS_ITEMS]
         out = os.path.join(OUT_DIR, "status.xlsx")
         run_writer("status", "B", 5, cls.reply.hex(), out)
         cls.wb = openpyxl.load_workbook(out)
@@ -376,7 +384,7 @@ class StatusWorkbook(unittest.TestCase):
                 row = 3 + i
                 self.assertEqual(ws[f"A{row}"].value, starts.get(row), f"{name}!A{row}")
                 self.assertEqual(ws[f"B{row}"].value, item[1], f"{name}!B{row}")
-                expected = value_text(item, self.reply) if name == "LOG" else EXPLANATIONS[i]
+                expected = self.values[i] if name == "LOG" else EXPLANATIONS[i]
                 self.assertEqual(shown(ws[f"C{row}"].value), expected, f"{name}!C{row}")
             self.assertEqual(ws.max_row, 76, name)
             self.assertEqual(ws.max_column, 3, name)
@@ -445,7 +453,8 @@ class StatusWorkbook(unittest.TestCase):
 if __name__ == "__main__":
     if len(sys.argv) > 1 and sys.argv[1] == "--check":
         CHECK = tuple(sys.argv[2:])
-        kinds = {"results": (GivenListWorkbook, 3), "details": (GivenListWorkbook, 3), "status": (StatusWorkbook, 5)}
+        kinds = {"results": (GivenListWorkbook, 3), "details": (GivenListWorkbook, 3), "status": (StatusWorkbook, 5),
+                 "status-values": (StatusWorkbook, 5)}
         if not CHECK or CHECK[0] not in kinds or len(CHECK) != kinds[CHECK[0]][1]:
             sys.exit(__doc__)
         case = kinds[CHECK[0]][0]

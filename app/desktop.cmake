@@ -68,3 +68,11 @@ if(XVFB_RUN AND XDOTOOL)
 else()
   message(WARNING "xvfb-run or xdotool missing (scripts/deps.sh installs them): no gui_walkthrough test")
 endif()
+
+# The real save-file dialog, answered while it is open (headless).
+add_executable(save_prompt_test tests/save_prompt_test.cpp)
+set_target_properties(save_prompt_test PROPERTIES AUTOMOC ON)
+target_link_libraries(save_prompt_test PRIVATE orvypc_desktop Qt6::Test)
+orvypc_warnings(save_prompt_test)
+add_test(NAME save_prompt_test COMMAND save_prompt_test)
+set_tests_properties(save_prompt_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)

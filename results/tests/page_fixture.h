@@ -8,8 +8,11 @@
 #include "gateway_sim.h"
 #include "link_settings.h"
 #include "prompts.h"
+#include "save_prompt.h"
 #include "trace.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -19,11 +22,39 @@
 #include <string>
 #include <vector>
 
+// The cursor the application shows now: its override shape, or -1 for none.
+inline int shown_cursor()
+{
+    const QCursor* c = QGuiApplication::overrideCursor();
+    return c != nullptr ? int(c->shape()) : -1;
+}
+
 class RecordingPrompts final : public Prompts {
 public:
-    void message_box(const std::string& text) override { boxes.push_back(text); }
+    void message_box(const std::string& text) override
+    {
+        boxes.push_back(text);
+        cursors.push_back(shown_cursor());
+    }
     void set_status_line(const std::string&) override {}
     std::vector<std::string> boxes;
+    std::vector<int> cursors;  // the cursor while each box was asked for
+};
+
+// A save dialog answered with a folder, noting the cursor while it was asked.
+class FolderSavePrompt final : public SavePrompt {
+public:
+    explicit FolderSavePrompt(std::string folder) : m_answer(folder + "/") {}
+    std::optional<std::string> ask_save_path(const std::string& proposedName) override
+    {
+        cursors.push_back(shown_cursor());
+        return m_answer.ask_save_path(proposedName);
+    }
+    const std::vector<std::string>& proposed() const { return m_answer.proposed(); }
+    std::vector<int> cursors;
+
+private:
+    FixedPathPrompt m_answer;
 };
 
 // A luminaire with a name, a location, and `entries` test entries (oldest

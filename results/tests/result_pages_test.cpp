@@ -45,7 +45,7 @@ std::size_t first_requests(const PageGateway& gw, std::uint8_t cmd)
 
 struct Pages {
     QTemporaryDir folder;
-    FixedPathPrompt save{folder.path().toStdString() + "/"};
+    FolderSavePrompt save{folder.path().toStdString()};
     QWidget owner;
     TestResultTab* page;
 
@@ -272,6 +272,8 @@ private Q_SLOTS:
                                                 p.rows_file(*p.list(), QStringLiteral("results.json"))});
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
         QVERIFY(gw.prompts.boxes.empty());
+        QCOMPARE(p.save.cursors, std::vector<int>{Qt::WaitCursor});
+        QCOMPARE(shown_cursor(), -1);
     }
 
     void details_print_names_the_luminaire_and_writes_its_entries()
@@ -294,6 +296,34 @@ private Q_SLOTS:
         p.click(p.details(), IDC_DETAILS_CLOSE);
         QVERIFY(p.details()->isHidden());
         QVERIFY(p.page->isVisible());
+    }
+
+    void a_listing_cut_short_keeps_the_rows_received()
+    {
+        PageGateway gw(luminaires());
+        SimFaults faults;
+        faults.closeAfterReplies = 3;  // the first reply and two follow-ups
+        gw.sim().set_faults(faults);
+        Pages p;
+        QCOMPARE(p.list()->rowCount(), 3);
+        QCOMPARE(shown_cursor(), -1);
+    }
+
+    void a_details_listing_without_reply_tells_while_busy()
+    {
+        PageGateway gw(luminaires());
+        Pages p;
+        p.click_row(3);
+        SimFaults faults;
+        faults.dropReplies = true;
+        faults.onlyCommands = {kDetailsCommand};
+        gw.sim().set_faults(faults);
+        p.click(p.page, IDC_RESULTS_DETAIL);
+        QCOMPARE(p.details()->List()->rowCount(), 0);
+        QCOMPARE(gw.prompts.boxes,
+                 std::vector<std::string>{"tcp recv fails! The current network may have been disconnected."});
+        QCOMPARE(gw.prompts.cursors, std::vector<int>{Qt::WaitCursor});
+        QCOMPARE(shown_cursor(), -1);
     }
 
     void closing_the_owner_lists_nothing()

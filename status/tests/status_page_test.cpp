@@ -27,7 +27,7 @@ std::vector<SimLuminaire> luminaires()
 
 struct Page {
     QTemporaryDir folder;
-    FixedPathPrompt save{folder.path().toStdString() + "/"};
+    FolderSavePrompt save{folder.path().toStdString()};
     QWidget owner;
     StatuDialog page{&owner, save};
 
@@ -155,6 +155,9 @@ private Q_SLOTS:
         QVERIFY2(proposed.startsWith(name) && proposed.endsWith(QStringLiteral(".xlsx")), qPrintable(proposed));
         QCOMPARE(p.workbooks(), QStringList{proposed});
         QVERIFY(gw.prompts.boxes.empty());
+        // Busy while the export ran, and back to normal after.
+        QCOMPARE(p.save.cursors, std::vector<int>{Qt::WaitCursor});
+        QCOMPARE(shown_cursor(), -1);
     }
 
     void the_workbook_reads_back()
@@ -184,6 +187,8 @@ private Q_SLOTS:
         p.click(IDC_STATUS_PRINT);
         QCOMPARE(gw.payloads_of(kStatusCommand).size(), std::size_t(1));
         QCOMPARE(gw.prompts.boxes.size(), std::size_t(1));  // the query's own message
+        QCOMPARE(gw.prompts.cursors, std::vector<int>{Qt::WaitCursor});  // asked while the query blocked
+        QCOMPARE(shown_cursor(), -1);
         QVERIFY(p.save.proposed().empty());
         QVERIFY(p.workbooks().isEmpty());
         // The page is as it was: PRINT again, now answered.

@@ -12,6 +12,9 @@ ResultListView::ResultListView(QWidget* parent) : QTableWidget(parent)
     setFrameShadow(QFrame::Plain);
     setLineWidth(1);
     verticalHeader()->hide();
+    // The scroll bar is always there, so the client width the columns share
+    // does not shrink when the rows outgrow the list.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Small enough for a whole date and time in a seventh of the list.
     QFont listFont(QStringLiteral("DejaVu Sans"));
     listFont.setPixelSize(11);
@@ -36,6 +39,7 @@ void ResultListView::InitColumns()
     horizontalHeader()->show();
     setShowGrid(true);
     horizontalHeader()->setSectionsMovable(true);
+    horizontalHeader()->setHighlightSections(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
 
     setColumnCount(int(kResultColumns.size()));

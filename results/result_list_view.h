@@ -17,7 +17,7 @@ public:
     // call on this list, so the headings are never inserted twice.
     void InitColumns();
     bool ColumnsReady() const { return m_columnsReady; }
-    // Width of the client area: the list without its frame.
+    // Width of the client area: the list without its frame and scroll bar.
     int ClientWidth() const;
 
     void clear() override;

@@ -173,7 +173,8 @@ private Q_SLOTS:
     void column_width_is_a_seventh_of_the_client_width()
     {
         ResultListView list;
-        list.resize(870 + 2 * list.frameWidth(), 300);
+        list.resize(900, 300);
+        list.resize(900 + 870 - list.ClientWidth(), 300);
         QCOMPARE(list.ClientWidth(), 870);
         list.InitColumns();
         for (int c = 0; c < 7; ++c) QCOMPARE(list.columnWidth(c), 124);

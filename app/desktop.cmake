@@ -76,3 +76,11 @@ target_link_libraries(save_prompt_test PRIVATE orvypc_desktop Qt6::Test)
 orvypc_warnings(save_prompt_test)
 add_test(NAME save_prompt_test COMMAND save_prompt_test)
 set_tests_properties(save_prompt_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+
+# The pages inside the real main window (headless).
+add_executable(pages_in_window_test tests/pages_in_window_test.cpp)
+set_target_properties(pages_in_window_test PROPERTIES AUTOMOC ON)
+target_link_libraries(pages_in_window_test PRIVATE orvypc_desktop Qt6::Test)
+orvypc_warnings(pages_in_window_test)
+add_test(NAME pages_in_window_test COMMAND pages_in_window_test)
+set_tests_properties(pages_in_window_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)

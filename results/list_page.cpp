@@ -9,6 +9,7 @@ ListPage::ListPage(QWidget* owner, unsigned background, SavePrompt& savePrompt)
     : QWidget(owner), m_savePrompt(savePrompt)
 {
     hide();  // not visible at creation
+    setFocusPolicy(Qt::StrongFocus);
     m_background = CxSkinButton::LoadSkinBitmap(background);
 }
 
@@ -50,12 +51,21 @@ void ListPage::keyPressEvent(QKeyEvent* e)
 void ListPage::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
-    if (!e->spontaneous()) OnShowWindow();
+    if (e->spontaneous()) return;
+    // The keys go to the page now (Escape hides it), not to a button of
+    // the window beneath.
+    setFocus(Qt::OtherFocusReason);
+    OnShowWindow();
 }
 
 void ListPage::hideEvent(QHideEvent* e)
 {
     QWidget::hideEvent(e);
     // isHidden(): this page was hidden, not merely its owner.
-    if (!e->spontaneous() && isHidden()) OnShowWindow();
+    if (e->spontaneous() || !isHidden()) return;
+    // A page laid over another page gives the keys back to it.
+    QWidget* owner = parentWidget();
+    if (owner != nullptr && owner->isVisible() && owner->focusPolicy() != Qt::NoFocus)
+        owner->setFocus(Qt::OtherFocusReason);
+    OnShowWindow();
 }

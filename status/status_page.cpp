@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QShowEvent>
 #include <QRegularExpressionValidator>
 
 #include <climits>
@@ -53,6 +54,7 @@ StatuDialog::StatuDialog(QWidget* owner, SavePrompt& savePrompt) : QWidget(owner
 {
     setObjectName(QStringLiteral("129"));
     hide();  // not visible at creation
+    setFocusPolicy(Qt::StrongFocus);
     m_background = CxSkinButton::LoadSkinBitmap(IDB_STATUS_BACKGROUND);
 
     m_btnHome = AddButton(IDC_STATUS_HOME);
@@ -158,6 +160,14 @@ void StatuDialog::paintEvent(QPaintEvent*)
     // The picture is stretched over the whole page, smoothly.
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(rect(), m_background);
+}
+
+void StatuDialog::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    // The keys go to the page now (Escape hides it), not to a button of the
+    // window beneath.
+    if (!e->spontaneous()) setFocus(Qt::OtherFocusReason);
 }
 
 void StatuDialog::keyPressEvent(QKeyEvent* e)

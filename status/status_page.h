@@ -51,6 +51,7 @@ public Q_SLOTS:
 protected:
     void paintEvent(QPaintEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void showEvent(QShowEvent*) override;
 
 private:
     void OnInitDialog();

@@ -1,0 +1,139 @@
+// The pages inside the real main window, as start-up builds them, against
+// the simulator on loopback: each opens over the home page at its origin,
+// takes the keys, and Escape hides it without ending the program; a second
+// press brings back the same page; Details lies over Test Results.
+#include "details_page.h"
+#include "gateway_link.h"
+#include "gateway_sim.h"
+#include "link_settings.h"
+#include "main_window.h"
+#include "prompts.h"
+#include "qt_prompts.h"
+#include "qt_save_prompt.h"
+#include "resources.h"
+#include "result_list_view.h"
+#include "save_prompt.h"
+#include "sim_data.h"
+#include "skin_button.h"
+#include "status_page.h"
+#include "test_results_page.h"
+#include "trace.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+class RecordingPrompts : public QtPrompts {
+public:
+    using QtPrompts::QtPrompts;
+    QStringList boxes;
+
+protected:
+    void show_message_box(const QString& text) override { boxes << text; }
+};
+
+struct Window {
+    GatewaySim sim{demo_config()};
+    COrvyPcDlg dlg;
+    RecordingPrompts recorder{&dlg};
+    FixedPathPrompt save{std::nullopt};
+
+    Window()
+    {
+        set_trace_sink({});
+        aes_load_key();
+        ResetLink();
+        sim.start();
+        LinkSettings s;
+        s.broadcastAddress = "127.255.255.255";
+        s.port = sim.port();
+        s.roundPauseMs = 4;
+        s.heartbeatPeriodMs = 600000;
+        s.sendTimeoutMs = 1000;
+        s.recvTimeoutMs = 1000;
+        set_link_settings(s);
+        set_prompts(&recorder);
+        dlg.SetStatusPageFactory([this](COrvyPcDlg* owner) -> QWidget* { return new StatuDialog(owner, save); });
+        dlg.SetTestResultPageFactory(
+            [this](COrvyPcDlg* owner) -> QWidget* { return new TestResultTab(owner, save); });
+        dlg.OnInitDialog();
+        dlg.show();
+        QApplication::setActiveWindow(&dlg);
+    }
+    ~Window()
+    {
+        recorder.shut_down();
+        ResetLink();
+        set_prompts(nullptr);
+        set_trace_sink(trace_to_stdout);
+    }
+    // Clicks the middle of a button's shape (the middle of its mask).
+    void click(QWidget* in, int id)
+    {
+        auto* b = in->findChild<CxSkinButton*>(QString::number(id), Qt::FindDirectChildrenOnly);
+        QVERIFY(b != nullptr);
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() / 2, b->height() / 2));
+    }
+};
+
+}  // namespace
+
+class PagesInWindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { init_orvypc_resources(); }
+    void cleanup() { QVERIFY(QApplication::topLevelWidgets().isEmpty()); }
+
+    void escape_hides_a_page_and_the_program_goes_on_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::newRow("Status") << IDC_STATUS;
+        QTest::newRow("Test Results") << IDC_TEST_RESULTS;
+    }
+    void escape_hides_a_page_and_the_program_goes_on()
+    {
+        QFETCH(int, button);
+        Window w;
+        QVERIFY(g_link.bConnected.load() == 1);
+        w.click(&w.dlg, button);
+        QWidget* page = button == IDC_STATUS ? w.dlg.StatusPage() : w.dlg.TestResultPage();
+        QVERIFY(page != nullptr && page->isVisible());
+        QCOMPARE(page->geometry(), QRect(0, 0, 901, 600));
+        QVERIFY(page->hasFocus() || page->isAncestorOf(QApplication::focusWidget()));
+        // The keys go to the page, not to the home page's button beneath.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(page->isHidden());
+        QVERIFY(w.dlg.isVisible());
+        // Opened again: the same page.
+        w.click(&w.dlg, button);
+        QCOMPARE(button == IDC_STATUS ? w.dlg.StatusPage() : w.dlg.TestResultPage(), page);
+        QVERIFY(page->isVisible());
+        QVERIFY(w.recorder.boxes.isEmpty());
+    }
+
+    void details_lie_over_test_results_and_escape_goes_back_to_them()
+    {
+        Window w;
+        w.click(&w.dlg, IDC_TEST_RESULTS);
+        auto* results = static_cast<TestResultTab*>(w.dlg.TestResultPage());
+        ResultListView* list = results->List();
+        QVERIFY(list->rowCount() > 2);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
+        w.click(results, IDC_RESULTS_DETAIL);
+        Details* details = results->DetailsPage();
+        QVERIFY(details != nullptr && details->isVisible());
+        QCOMPARE(details->mapTo(&w.dlg, QPoint(0, 0)), QPoint(0, 0));
+        QCOMPARE(details->List()->rows().front()[0], list->rows()[2][0]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(details->isHidden());
+        QVERIFY(results->isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(results->isHidden());
+        QVERIFY(w.dlg.isVisible());
+    }
+};
+
+QTEST_MAIN(PagesInWindowTest)
+#include "pages_in_window_test.moc"

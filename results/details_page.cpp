@@ -50,8 +50,11 @@ void Details::OnShowWindow()
     m_listDetail->InitColumns();
     {
         BusyCursor busy;
-        // The luminaire of the row clicked on the Test Results page.
-        QueryDetails(*m_listDetail, cShortAddressArr[ucSelectID]);
+        // The luminaire of the row clicked on the Test Results page, as the
+        // click took it: the unit list may have been listed anew since (each
+        // show and hide of that page does), and the workbook is named after
+        // this unit.
+        QueryDetails(*m_listDetail, ucSelectUnit);
     }
     repaint();
 }

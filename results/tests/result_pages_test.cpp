@@ -249,15 +249,38 @@ private Q_SLOTS:
 
     void a_luminaire_without_entries_gives_an_empty_details_list()
     {
-        PageGateway gw({page_luminaire(4, 1)});
+        PageGateway gw(luminaires());
+        QTemporaryDir folder;
+        FolderSavePrompt save(folder.path().toStdString());
+        QWidget owner;
+        owner.show();
+        ucSelectUnit = 70;  // B6: known to the gateway, no stored entry
+        auto* details = new Details(&owner, save);
+        details->show();
+        QCOMPARE(gw.payloads_of(kDetailsCommand)[0], std::vector<std::uint8_t>{70});
+        QCOMPARE(details->List()->rowCount(), 0);
+        QCOMPARE(headings(details->List()), kHeadings);
+        details->hide();
+        details->show();
+        QCOMPARE(details->List()->columnCount(), 7);
+        QCOMPARE(first_requests(gw, kDetailsCommand), std::size_t(3));
+    }
+
+    void details_list_the_luminaire_clicked_even_after_a_new_listing()
+    {
+        // The Test Results page lists anew on every show and hide; a gateway
+        // whose list changed in between puts another unit in the clicked
+        // row's place. Details (and its workbook's name) stay with the
+        // luminaire the user clicked.
+        PageGateway gw(luminaires());
         Pages p;
-        p.click_row(0);
-        // The row's luminaire is one the gateway holds no entries for.
-        cShortAddressArr[0] = 9;
+        p.click_row(3);
+        cShortAddressArr[3] = 2;  // as a new listing of a changed gateway would
         p.click(p.page, IDC_RESULTS_DETAIL);
-        QCOMPARE(gw.payloads_of(kDetailsCommand)[0], std::vector<std::uint8_t>{9});
-        QCOMPARE(p.details()->List()->rowCount(), 0);
-        QCOMPARE(headings(p.details()->List()), kHeadings);
+        QCOMPARE(gw.payloads_of(kDetailsCommand)[0], std::vector<std::uint8_t>{69});
+        for (const RowTexts& r : p.details()->List()->rows()) QCOMPARE(r[kColAddress], std::string("B5"));
+        p.click(p.details(), IDC_DETAILS_PRINT);
+        QVERIFY(QString::fromStdString(p.save.proposed().at(0)).startsWith(QStringLiteral("B5 Test Details_")));
     }
 
     void print_writes_the_list_as_shown()

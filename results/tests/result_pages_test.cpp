@@ -300,6 +300,28 @@ private Q_SLOTS:
         QCOMPARE(shown_cursor(), -1);
     }
 
+    void a_failed_save_is_reported_and_the_page_goes_on()
+    {
+        PageGateway gw(luminaires());
+        QTemporaryDir folder;
+        // A folder that is not there: the spreadsheet cannot save the copy.
+        FixedPathPrompt nowhere(folder.filePath(QStringLiteral("missing/list.xlsx")).toStdString());
+        QWidget owner;
+        owner.show();
+        auto* page = new TestResultTab(&owner, nowhere);
+        page->show();
+        auto* print = page->findChild<CxSkinButton*>(QString::number(IDC_RESULTS_PRINT));
+        QTest::mouseClick(print, Qt::LeftButton, {}, QPoint(44, 44));
+        QCOMPARE(gw.prompts.boxes.size(), std::size_t(1));  // the failure's own text, in a box
+        QVERIFY(!gw.prompts.boxes[0].empty());
+        QCOMPARE(shown_cursor(), -1);
+        QVERIFY(page->isVisible());
+        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("missing/list.xlsx"))));
+        // The page goes on: Print again asks again.
+        QTest::mouseClick(print, Qt::LeftButton, {}, QPoint(44, 44));
+        QCOMPARE(nowhere.proposed().size(), std::size_t(2));
+    }
+
     void details_print_names_the_luminaire_and_writes_its_entries()
     {
         PageGateway gw(luminaires());

@@ -30,6 +30,8 @@ QRect dialog_units(int x, int y, int w, int h)
 constexpr QPoint kStatusButtonPos{247, 132};
 constexpr QPoint kTestResultsButtonPos{457, 342};
 constexpr QPoint kCloseButtonPos{829, 3};
+// How long close waits for a heartbeat to finish its exchange.
+constexpr int kExitHeartbeatWaitMs = 500;
 
 // The status line sits in the frame the background draws for it, centred
 // under the ring and wide enough for the no-device text.
@@ -198,7 +200,9 @@ void COrvyPcDlg::OnExit()
     // Nothing may run on while the process tears down: release a heartbeat
     // that waits for a box, stop and join it, then end at once.
     if (m_prompts != nullptr) m_prompts->shut_down();
-    StopHeartbeat();
+    // A heartbeat waiting on a silent gateway would hold the close for up
+    // to the receive time-out; it is told to stop and left to the exit.
+    StopHeartbeatWithin(kExitHeartbeatWaitMs);
     std::fflush(nullptr);
     std::_Exit(0);
 }

@@ -76,6 +76,11 @@ bool HeartbeatRunning();
 // that is open when it is called is waited for: do not call it from the
 // thread that has to answer that box.
 void StopHeartbeat();
+// For a process that is about to end: asks the worker to stop and waits at
+// most `waitMs` for it. True when it was joined; false when it is still in
+// an exchange (a silent gateway holds it up to the receive time-out) — it
+// then shows nothing more and ends with the process.
+bool StopHeartbeatWithin(int waitMs);
 
 // Closes tcp_sock, stops the heartbeat and returns the link to its start
 // values.

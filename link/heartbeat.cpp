@@ -22,6 +22,7 @@ CipherSlots g_heartbeatSlots;
 std::mutex g_workerMutex;
 std::condition_variable g_workerWake;
 bool g_stopRequested = false;
+bool g_workerEnded = false;
 std::thread g_worker;
 
 bool stop_requested() {
@@ -81,7 +82,13 @@ void StartHeartbeat(int periodMs) {
     std::lock_guard lock(g_workerMutex);
     if (g_worker.joinable()) return;
     g_stopRequested = false;
-    g_worker = std::thread(HeartbeatThread, periodMs);
+    g_workerEnded = false;
+    g_worker = std::thread([periodMs] {
+        HeartbeatThread(periodMs);
+        std::lock_guard ended(g_workerMutex);
+        g_workerEnded = true;
+        g_workerWake.notify_all();
+    });
 }
 
 bool HeartbeatRunning() {
@@ -101,4 +108,23 @@ void StopHeartbeat() {
     worker.join();
     std::lock_guard lock(g_workerMutex);
     g_stopRequested = false;
+}
+
+bool StopHeartbeatWithin(int waitMs) {
+    std::unique_lock lock(g_workerMutex);
+    if (!g_worker.joinable()) return true;
+    g_stopRequested = true;
+    g_workerWake.notify_all();
+    if (!g_workerWake.wait_for(lock, std::chrono::milliseconds(waitMs), [] { return g_workerEnded; })) {
+        // Still in an exchange with a silent gateway: it will show nothing
+        // more (the stop is requested) and ends with the process.
+        g_worker.detach();
+        return false;
+    }
+    std::thread worker = std::move(g_worker);
+    lock.unlock();
+    worker.join();
+    lock.lock();
+    g_stopRequested = false;
+    return true;
 }

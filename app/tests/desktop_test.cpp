@@ -138,8 +138,10 @@ QString read_text(const QString& path)
 
 // --- child processes --------------------------------------------------------
 
-// Connects to a simulator with a fast heartbeat, then presses close.
-int child_close()
+// Connects to a simulator with a fast heartbeat, then presses close. With
+// `silentGateway` the gateway stops answering once connected, so close comes
+// while a heartbeat waits for its reply (a receive time-out of a minute).
+int child_close(bool silentGateway = false)
 {
     int argc = 1;
     char name[] = "desktop_test";
@@ -150,6 +152,7 @@ int child_close()
     if (!sim.start()) return 20;
     LinkSettings s = loopback_settings(sim.port());
     s.heartbeatPeriodMs = 20;
+    if (silentGateway) s.recvTimeoutMs = 60000;
     set_link_settings(s);
     COrvyPcDlg dlg;
     QtPrompts prompts(&dlg);
@@ -157,7 +160,19 @@ int child_close()
     dlg.OnInitDialog();
     dlg.show();
     if (!QTest::qWaitForWindowExposed(&dlg)) return 21;
-    for (int i = 0; i < 1000 && sim.replies_sent() < 2; ++i) QTest::qWait(10);  // heartbeats flow
+    if (silentGateway) {
+        SimFaults quiet;
+        quiet.silent = true;
+        sim.set_faults(quiet);
+        const auto heartbeats = [&] {
+            int n = 0;
+            for (const auto& f : sim.received_frames()) n += f.size() == 22 && f[14] == 0xFF;
+            return n;
+        };
+        const int before = heartbeats();
+        for (int i = 0; i < 1000 && heartbeats() <= before; ++i) QTest::qWait(10);  // one is now unanswered
+    }
+    for (int i = 0; i < 1000 && !silentGateway && sim.replies_sent() < 2; ++i) QTest::qWait(10);  // heartbeats flow
     std::cout << (HeartbeatRunning() ? "heartbeat running\n" : "no heartbeat\n") << std::flush;
     auto* close = dlg.findChild<CxSkinButton*>(QString::number(IDC_CLOSE));
     QTest::mouseClick(dlg.windowHandle(), Qt::LeftButton, {}, close->geometry().center());
@@ -408,6 +423,17 @@ private Q_SLOTS:
         QCOMPARE(child->exitCode(), 0);
         QVERIFY2(out.contains("heartbeat running\n"), qPrintable(out));
         QVERIFY2(out.endsWith("exit"), qPrintable(out));  // the last trace: nothing ran on
+    }
+
+    void close_button_does_not_wait_for_a_silent_gateway()
+    {
+        // A heartbeat waits up to a minute for its reply; close must not.
+        QProcess* child = start_child("close-silent", this);
+        QVERIFY2(child->waitForFinished(20000), "close waited for the heartbeat's receive time-out");
+        QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child->exitCode(), 0);
+        const QString out = QString::fromUtf8(child->readAllStandardOutput());
+        QVERIFY2(out.endsWith("exit"), qPrintable(out));
     }
 
     // --- the prompts --------------------------------------------------------
@@ -714,6 +740,7 @@ int main(int argc, char** argv)
 {
     const QByteArray child = qgetenv(kChildVariable);
     if (child == "close") return child_close();
+    if (child == "close-silent") return child_close(true);
     if (child.startsWith("embedding:")) return child_embedding(child.mid(10).constData());
     QApplication app(argc, argv);
     DesktopTest test;

@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "page_support.h"
 
 #include "gateway_link.h"
 #include "packet_cipher.h"
@@ -152,14 +153,7 @@ void COrvyPcDlg::SetStatusLine(const QString& text)
 
 void COrvyPcDlg::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    if (m_background.isNull()) {
-        painter.fillRect(rect(), palette().color(QPalette::Window));
-        return;
-    }
-    // The bitmap is stretched over the whole client area, smoothly.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), m_background);
+    PaintBackground(this, m_background);
 }
 
 void COrvyPcDlg::keyPressEvent(QKeyEvent* e)

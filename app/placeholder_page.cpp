@@ -1,4 +1,5 @@
 #include "placeholder_page.h"
+#include "page_support.h"
 
 #include "main_window.h"
 #include "skin_button.h"
@@ -22,13 +23,7 @@ PlaceholderPage::PlaceholderPage(QWidget* owner, unsigned background, const std:
 
 void PlaceholderPage::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    if (m_background.isNull()) {
-        painter.fillRect(rect(), palette().color(QPalette::Window));
-        return;
-    }
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), m_background);
+    PaintBackground(this, m_background);
 }
 
 void PlaceholderPage::keyPressEvent(QKeyEvent* e)

@@ -4,7 +4,10 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QRect>
+#include <QWidget>
 
 // The pages were laid out in dialog units of their font ("MS Shell Dlg",
 // 8 pt, at 96 dpi): one horizontal unit is 1.5 pixels, one vertical unit
@@ -16,6 +19,19 @@ inline QRect TemplateRect(int x, int y, int w, int h)
 {
     const auto px = [](double v) { return int(v + 0.5); };
     return QRect(px(x * kDialogUnitX), px(y * kDialogUnitY), px(w * kDialogUnitX), px(h * kDialogUnitY));
+}
+
+// A window's face: its bitmap stretched smoothly over the whole client
+// area, or the plain window colour while the bitmap is missing.
+inline void PaintBackground(QWidget* window, const QImage& background)
+{
+    QPainter painter(window);
+    if (background.isNull()) {
+        painter.fillRect(window->rect(), window->palette().color(QPalette::Window));
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(window->rect(), background);
 }
 
 // While a query or an export runs inside a handler the window takes no

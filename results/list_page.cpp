@@ -1,4 +1,5 @@
 #include "list_page.h"
+#include "page_support.h"
 
 #include "skin_button.h"
 
@@ -30,13 +31,7 @@ void ListPage::Skin(CxSkinButton* button, QPoint pos, unsigned bitmap)
 
 void ListPage::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    if (m_background.isNull()) {
-        painter.fillRect(rect(), palette().color(QPalette::Window));
-        return;
-    }
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), m_background);
+    PaintBackground(this, m_background);
 }
 
 void ListPage::keyPressEvent(QKeyEvent* e)

@@ -152,14 +152,7 @@ void StatuDialog::OnHide() { hide(); }
 
 void StatuDialog::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    if (m_background.isNull()) {
-        painter.fillRect(rect(), palette().color(QPalette::Window));
-        return;
-    }
-    // The picture is stretched over the whole page, smoothly.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), m_background);
+    PaintBackground(this, m_background);
 }
 
 void StatuDialog::showEvent(QShowEvent* e)

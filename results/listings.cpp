@@ -63,6 +63,15 @@ void trace_unit_list() {
     trace("\n");
 }
 
+// A details listing files every entry under its luminaire's address: an
+// entry the gateway sent for another unit is not shown as this one's.
+bool unit_echo_ok(const std::uint8_t* rx, std::uint8_t unit) {
+    if (rx[kEntryOffsetUnit] == unit) return true;
+    trace("查询的地址不对应");
+    prompts().message_box(kMsgNetworkException);
+    return false;
+}
+
 RowTexts row_of(const ListingExchange& ex, MinutesColumn rule) {
     return result_row_texts(DecodeTestResultRecord(ex.reply(), ex.reply_length()), rule);
 }
@@ -203,6 +212,10 @@ void QueryDetails(ListingExchange& ex, ResultList& list, std::uint8_t unit) {
         end_with(ListingOutcome::Refused);
         return;
     }
+    if (!unit_echo_ok(rx, unit)) {
+        end_with(ListingOutcome::Refused);
+        return;
+    }
     if (!reply_sum_ok(rx, n)) {
         trace("check fails.\n");
         end_with(ListingOutcome::LinkFailed);
@@ -240,6 +253,7 @@ ListingStep QueryNextDetail(ListingExchange& ex, ResultList& list, std::uint8_t 
         trace("查询完毕！\n");
         return ListingStep::End;
     }
+    if (!unit_echo_ok(rx, unit)) return end_with(ListingOutcome::Refused);
     if (!reply_sum_ok(rx, n)) {
         trace("check fails.\n");
         return end_with(ListingOutcome::LinkFailed);

@@ -277,6 +277,25 @@ TEST_F(Listings, DetailsNewestReceivedOnTop) {
     }
 }
 
+TEST_F(Listings, DetailsEntryForAnotherUnitEndsTheListing) {
+    // First reply or follow-up: an entry of another luminaire is never filed
+    // under this one; the rows before it stay.
+    for (const bool inFollowUp : {false, true}) {
+        SCOPED_TRACE(inFollowUp ? "follow-up" : "first reply");
+        prompts_.messages.clear();
+        trace_.clear();
+        if (inFollowUp) gateway_.reply(detail_entry(69, 1, 11));
+        gateway_.reply(detail_entry(70, 2, 22));
+        gateway_.reply(end_of(kCmdTestDetails));
+        QueryDetails(gateway_, list_, 69);
+        EXPECT_EQ(column(list_, kColAddress), inFollowUp ? std::vector<std::string>{"B5"} : std::vector<std::string>{});
+        EXPECT_EQ(prompts_.messages, std::vector<std::string>{"Network exception, please reconnect"});
+        EXPECT_NE(trace_.find("查询的地址不对应"), std::string::npos);
+        EXPECT_EQ(last_listing_outcome(), ListingOutcome::Refused);
+        gateway_.script.clear();
+    }
+}
+
 TEST_F(Listings, DetailsEndMarkIsJudgedBeforeTheCommandEcho) {
     gateway_.reply(short_frame(kCmdStatus, 0xFF, 0, 2));
     QueryDetails(gateway_, list_, 4);

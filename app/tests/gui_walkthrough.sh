@@ -83,7 +83,9 @@ click 100 86                  # row 0
 wait_until "row selected" log_has "ucSelectID:0"
 details_before=$(log_count "===cShortAddressArr")
 click 408 530                 # Detail
-wait_until "details listed" test "$(log_count "===cShortAddressArr")" -gt "$details_before"
+# The count is taken anew on every try.
+details_grew() { [ "$(log_count "===cShortAddressArr")" -gt "$details_before" ]; }
+wait_until "details listed" details_grew
 sleep 0.5                     # PRINT lies where Detail was: not a double click
 click 408 530                 # PRINT
 save_as_proposed

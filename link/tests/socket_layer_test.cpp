@@ -24,7 +24,7 @@ TEST(ParseIpv4, TakesDottedDecimalOnly) {
         {"127.0.0.1", true, 0x7F000001u},
         {"127.255.255.255", true, 0x7FFFFFFFu},
         {"0.0.0.0", true, 0},
-        {"255.255.255.255", true, 0xFFFFFFFFu},
+        {"255.255.255.255", true, 0xFFFFFFFFu},  // the default broadcast address: parsed, never sent to
         {"1.2.3", false, 0},
         {"1.2.3.4.5", false, 0},
         {"256.1.1.1", false, 0},

@@ -7,84 +7,20 @@
 // simulator (what success looks like), with the fault, and healthy again.
 #include "cli.h"
 #include "gateway_sim.h"
+#include "run_orvypc.h"
 #include "sim_data.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-struct ProcessRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// orvypc as a process, its output through files so nothing can block. The
-// bound only keeps a broken build from hanging the suite.
-ProcessRun run_orvypc(const std::vector<std::string>& args) {
-    static int counter = 0;
-    const std::string base = (std::filesystem::temp_directory_path() /
-                              ("orvypc-faults-" + std::to_string(getpid()) + "-" + std::to_string(++counter)))
-                                 .string();
-    const std::string outPath = base + ".out", errPath = base + ".err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> all{ORVYPC_EXE};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    ProcessRun r;
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, ORVYPC_EXE, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << ORVYPC_EXE;
-        return r;
-    }
-    int wstatus = 0;
-    for (int i = 0;; ++i) {   // at most a minute
-        if (waitpid(pid, &wstatus, WNOHANG) == pid) break;
-        if (i == 6000) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &wstatus, 0);
-            ADD_FAILURE() << "orvypc did not end";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    r.out = slurp(outPath);
-    r.err = slurp(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
-    return r;
-}
 
 enum class Command { Status, Results, Details };
 
@@ -196,13 +132,13 @@ TEST_P(FaultMatrix, ExitStatusMessageAndOutput) {
         command == Command::Status ? fc.status : command == Command::Results ? fc.results : fc.details;
     const std::vector<std::string> a = args(command, fc.discovery);
 
-    const ProcessRun healthy = run_orvypc(a);
+    const Outcome healthy = run_orvypc(a);
     ASSERT_EQ(healthy.status, kExitOk) << healthy.err;
 
     SimFaults faults;
     fc.fault(faults);
     sim_->set_faults(faults);
-    const ProcessRun faulty = run_orvypc(a);
+    const Outcome faulty = run_orvypc(a);
     sim_->set_faults({});
     // The simulator serves one connection at a time: a reply held back past
     // the program's time-out keeps it busy until it has gone out.
@@ -239,7 +175,7 @@ TEST_P(FaultMatrix, ExitStatusMessageAndOutput) {
         }
     }
 
-    const ProcessRun after = run_orvypc(a);
+    const Outcome after = run_orvypc(a);
     EXPECT_EQ(after.status, kExitOk) << after.err;
     EXPECT_EQ(after.out, healthy.out);
 }

@@ -7,6 +7,7 @@
 #include "command_frame.h"
 #include "listing_exchange.h"
 #include "listings.h"
+#include "fuzz_support.h"
 #include "prompts.h"
 #include "reply.h"
 #include "result_list.h"
@@ -22,25 +23,6 @@
 #include <vector>
 
 namespace {
-
-class SilentPrompts final : public Prompts {
-public:
-    void message_box(const std::string&) override {}
-    void set_status_line(const std::string&) override {}
-};
-
-bool valid_utf8(const std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) return false;
-        for (std::size_t k = 1; k < len; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += len;
-    }
-    return true;
-}
 
 void check_row(const RowTexts& row) {
     for (const std::string& text : row)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "command_frame.h"
+#include "hex.h"
 #include "packet_cipher.h"
 #include "reply.h"
 
@@ -192,24 +193,4 @@ bool eventually(F condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return condition();
-}
-
-// "A5 6C 12 00" to bytes.
-inline Bytes hex_bytes(const std::string& text) {
-    Bytes out;
-    int high = -1;
-    for (char ch : text) {
-        int v = -1;
-        if (ch >= '0' && ch <= '9') v = ch - '0';
-        else if (ch >= 'a' && ch <= 'f') v = ch - 'a' + 10;
-        else if (ch >= 'A' && ch <= 'F') v = ch - 'A' + 10;
-        if (v < 0) continue;
-        if (high < 0) {
-            high = v;
-        } else {
-            out.push_back(static_cast<std::uint8_t>(high << 4 | v));
-            high = -1;
-        }
-    }
-    return out;
 }

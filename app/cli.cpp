@@ -1,6 +1,7 @@
 #include "cli.h"
 
-#include "export_guard.h"
+#include "cli_commands.h"
+#include "cli_session.h"
 #include "gateway_link.h"
 #include "list_export.h"
 #include "save_prompt.h"
@@ -56,6 +57,8 @@ Options:
   --port N          gateway port, discovery and connection (default 8000)
   --timeout MS      wait at most MS milliseconds for each reply and each
                     send (default: 20000 for replies, 4000 for sends)
+  --retries N       run a listing that ended incomplete again, on a fresh
+                    connection, up to N times (default 2)
   --demo            use the built-in demonstration gateway on this machine
                       orvypc results --demo
   -o FILE           status, results, details: write the workbook to FILE
@@ -73,29 +76,52 @@ to another request); 4 the workbook could not be written.
 
 constexpr const char* kHint = " (see 'orvypc --help')";
 
-struct Options {
-    std::string command;                 // empty: none
-    std::vector<std::string> arguments;  // after the command
-    std::string output;                  // -o FILE: write the workbook there
-    LinkSettings link;
-    bool json = false;
-    bool trace = false;
-    bool help = false;
-    bool version = false;
-};
-
 struct Parsed {
-    Options options;
+    CliOptions options;
     std::string error;   // a usage error, one line
 };
 
-bool is_command(const std::string& word) {
-    return word == "scan" || word == "status" || word == "results" || word == "details";
+// Options that take a value, as "--name VALUE" or "--name=VALUE".
+bool takes_value(const std::string& name) {
+    return name == "--gateway" || name == "--broadcast" || name == "--port" || name == "--timeout" ||
+           name == "--retries" || name == "--since" || name == "--logbook";
+}
+
+// The options of the front end's own commands; the link options are shared
+// with the window (apply_link_option).
+std::string apply_front_end_option(const std::string& name, const std::string& value, CliOptions& o) {
+    if (name == "--retries") {
+        int number = -1;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+        if (value.empty() || ec != std::errc() || end != value.data() + value.size() || number < 0 || number > 100)
+            return "--retries: '" + value + "' is not a count 0 to 100";
+        o.retries = number;
+        return {};
+    }
+    if (name == "--since") {
+        if (value.empty()) return "option '--since' needs a date";
+        o.since = value;
+        return {};
+    }
+    if (name == "--logbook") {
+        if (value.empty()) return "option '--logbook' needs a file or a URL";
+        o.logbook = value;
+        return {};
+    }
+    if (name == "--all-gateways") {
+        o.allGateways = true;
+        return {};
+    }
+    if (name == "--no-logbook") {
+        o.noLogbook = true;
+        return {};
+    }
+    return apply_link_option(name, value, o.link);
 }
 
 Parsed parse_arguments(int argc, char** argv) {
     Parsed p;
-    Options& o = p.options;
+    CliOptions& o = p.options;
     for (int i = 1; i < argc && p.error.empty(); ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -121,15 +147,15 @@ Parsed parse_arguments(int argc, char** argv) {
             if (eq != std::string::npos) {
                 name = arg.substr(0, eq);
                 value = arg.substr(eq + 1);
-            } else if (name == "--gateway" || name == "--broadcast" || name == "--port" || name == "--timeout") {
+            } else if (takes_value(name)) {
                 if (i + 1 >= argc) {
                     p.error = "option '" + name + "' needs a value";
                     break;
                 }
                 value = argv[++i];
             }
-            p.error = apply_link_option(name, value, o.link);
-        } else if (o.command.empty() && is_command(arg)) {
+            p.error = apply_front_end_option(name, value, o);
+        } else if (o.command.empty() && find_command(arg) != nullptr) {
             o.command = arg;
         } else if (!o.command.empty()) {
             o.arguments.push_back(arg);
@@ -159,90 +185,6 @@ bool valid_address_text(const std::string& text, std::string* resolved) {
     return ok;
 }
 
-// Message boxes become lines on standard error (the heartbeat thread may
-// show one too). The status line is kept and shown only when discovery fails
-// (it is the reason then).
-class CliPrompts final : public Prompts {
-public:
-    void message_box(const std::string& text) override {
-        std::cerr << text << '\n';
-        ++shown;
-    }
-    void set_status_line(const std::string& text) override { statusLine = text; }
-    std::string statusLine;
-    std::atomic<int> shown{0};
-};
-
-void print_line(const std::vector<std::string>& fields) {
-    std::string line;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) line += '\t';
-        line += fields[i];
-    }
-    std::cout << line << '\n';
-}
-
-// One run of a sub-command: key, link, discovery, the query, and an orderly
-// end of the link.
-class Session {
-public:
-    explicit Session(const Options& o) : options_(o) {
-        set_prompts(&prompts_);
-        if (o.trace) set_trace_sink(trace_to_stdout);
-        else set_trace_sink(nullptr);
-    }
-    ~Session() {
-        ResetLink();
-        std::cout.flush();
-        set_prompts(nullptr);
-        set_trace_sink(trace_to_stdout);
-    }
-
-    // Finds the gateway and connects; false (with the reason on standard
-    // error) when there is no connection to query.
-    bool connect() {
-        if (aes_load_key() != 0) {
-            std::cerr << "orvypc: the cipher key could not be loaded\n";
-            return false;
-        }
-        set_link_settings(options_.link);
-        ScanGateway();
-        if (g_link.bConnected.load() != 1) {
-            if (!prompts_.statusLine.empty()) std::cerr << prompts_.statusLine << '\n';
-            else std::cerr << "orvypc: no gateway found\n";
-            return false;
-        }
-        return g_link.tcp_sock != kInvalidSocket;   // a failed connect has shown its message
-    }
-
-    // The exit status of a query that did not succeed; says why on standard
-    // error when no message has done so.
-    int failed(int code, const char* why) {
-        if (prompts_.shown == 0) std::cerr << "orvypc: " << why << '\n';
-        return code;
-    }
-
-    const Options& options() const { return options_; }
-
-    // Writes the workbook of -o through `exportCall`. Success only when the
-    // export ran to its end without a message and the file is there; else
-    // exit 4, the reason already on standard error.
-    int write_workbook(const std::function<void(SavePrompt&)>& exportCall) {
-        FixedPathPrompt prompt(options_.output);
-        const int shownBefore = prompts_.shown;
-        const bool ran = run_export([&] { exportCall(prompt); });
-        std::string path = options_.output;
-        if (!path.empty() && path.back() == '/' && !prompt.proposed().empty()) path += prompt.proposed().back();
-        std::error_code ec;
-        if (ran && prompts_.shown == shownBefore && std::filesystem::is_regular_file(path, ec)) return kExitOk;
-        return failed(kExitExport, "the workbook was not written");
-    }
-
-private:
-    Options options_;
-    CliPrompts prompts_;
-};
-
 int run_scan(Session& s) {
     if (!s.connect()) return kExitNoLink;
     const std::string address = g_link.pucDestIpBuf;
@@ -251,7 +193,8 @@ int run_scan(Session& s) {
     return kExitOk;
 }
 
-int run_status(Session& s, std::uint8_t unit) {
+int run_status(Session& s) {
+    const std::uint8_t unit = address_argument(s.options());
     if (!s.connect()) return kExitNoLink;
     if (!QueryStatus(unit)) {
         return last_status_outcome() == StatusOutcome::Refused
@@ -278,7 +221,7 @@ int run_status(Session& s, std::uint8_t unit) {
     return kExitOk;
 }
 
-void print_rows(const Options& o, const std::vector<RowTexts>& rows, const std::string* address) {
+void print_rows(const CliOptions& o, const std::vector<RowTexts>& rows, const std::string* address) {
     if (o.json) {
         nlohmann::ordered_json out;
         if (address != nullptr) out["address"] = *address;
@@ -325,7 +268,8 @@ int run_results(Session& s) {
     return listing_status(s);
 }
 
-int run_details(Session& s, std::uint8_t unit) {
+int run_details(Session& s) {
+    const std::uint8_t unit = address_argument(s.options());
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
     QueryDetails(list, unit);
@@ -343,7 +287,41 @@ int usage_error(const std::string& text) {
     return kExitUsage;
 }
 
+std::string check_scan(const CliOptions& o) {
+    if (!o.output.empty()) return "-o writes a workbook; scan has none";
+    return check_no_arguments(o);
+}
+
+constexpr CliCommand kCommands[] = {
+    {"scan", check_scan, run_scan},
+    {"status", check_one_address, run_status},
+    {"results", check_no_arguments, run_results},
+    {"details", check_one_address, run_details},
+};
+
 }  // namespace
+
+const CliCommand* find_command(const std::string& name) {
+    for (const CliCommand& command : kCommands) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+std::string check_no_arguments(const CliOptions& o) {
+    if (!o.arguments.empty()) return "unexpected argument '" + o.arguments[0] + "'";
+    return {};
+}
+
+std::string check_one_address(const CliOptions& o) {
+    if (o.arguments.empty()) return o.command + " needs a luminaire address such as A5";
+    if (o.arguments.size() > 1) return "unexpected argument '" + o.arguments[1] + "'";
+    if (!parse_luminaire_address(o.arguments[0]))
+        return "'" + o.arguments[0] + "' is not a luminaire address: line A or B and short address 0 to 63, such as A5";
+    return {};
+}
+
+std::uint8_t address_argument(const CliOptions& o) { return parse_luminaire_address(o.arguments.at(0)).value(); }
 
 std::optional<std::uint8_t> parse_luminaire_address(const std::string& text) {
     if (text.size() < 2 || text.size() > 4) return std::nullopt;
@@ -396,7 +374,7 @@ std::string apply_link_option(const std::string& name, const std::string& value,
 
 std::optional<int> run_cli(int argc, char** argv) {
     const Parsed parsed = parse_arguments(argc, argv);
-    const Options& o = parsed.options;
+    const CliOptions& o = parsed.options;
     const bool cliWanted = !o.command.empty() || o.help || o.version;
     // Without a command the window starts and reads its own options; only a
     // word that is no command is refused here.
@@ -411,23 +389,8 @@ std::optional<int> run_cli(int argc, char** argv) {
         return kExitOk;
     }
 
-    const bool wantsAddress = o.command == "status" || o.command == "details";
-    std::optional<std::uint8_t> unit;
-    if (wantsAddress) {
-        if (o.arguments.empty()) return usage_error(o.command + " needs a luminaire address such as A5");
-        if (o.arguments.size() > 1) return usage_error("unexpected argument '" + o.arguments[1] + "'");
-        unit = parse_luminaire_address(o.arguments[0]);
-        if (!unit)
-            return usage_error("'" + o.arguments[0] +
-                               "' is not a luminaire address: line A or B and short address 0 to 63, such as A5");
-    } else if (!o.arguments.empty()) {
-        return usage_error("unexpected argument '" + o.arguments[0] + "'");
-    }
-    if (!o.output.empty() && o.command == "scan") return usage_error("-o writes a workbook; scan has none");
-
+    const CliCommand* command = find_command(o.command);
+    if (const std::string error = command->check(o); !error.empty()) return usage_error(error);
     Session session(o);
-    if (o.command == "scan") return run_scan(session);
-    if (o.command == "status") return run_status(session, *unit);
-    if (o.command == "results") return run_results(session);
-    return run_details(session, *unit);
+    return command->run(session);
 }

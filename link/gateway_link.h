@@ -82,6 +82,11 @@ void StopHeartbeat();
 // then shows nothing more and ends with the process.
 bool StopHeartbeatWithin(int waitMs);
 
+// Closes tcp_sock and opens a fresh connection to the gateway last found
+// (the gateway starts its listings anew for each connection). True when
+// connected. User-interface thread; the heartbeat yields to it.
+bool ReopenConnection();
+
 // Closes tcp_sock, stops the heartbeat and returns the link to its start
 // values.
 void ResetLink();

@@ -97,6 +97,13 @@ TransferResult transfer_locked(const std::uint8_t* packet, std::uint32_t packetL
     return TransferResult::Received;
 }
 
+bool ReopenConnection() {
+    auto lock = lock_exchange();
+    close_connection_locked();
+    if (g_link.pucDestIpBuf[0] == '\0') return false;
+    return open_connection_locked() == ConnectResult::Connected;
+}
+
 void ResetLink() {
     StopHeartbeat();
     {

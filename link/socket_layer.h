@@ -70,8 +70,18 @@ int sock_recvfrom(SocketHandle sock, std::uint8_t* buf, std::size_t len, Ipv4End
 // returns -1 with NetError::Closed instead. `sock_recv` returns 0 when the
 // peer has closed the connection.
 bool sock_connect(SocketHandle sock, const Ipv4Endpoint& to);
+// Connects within `timeoutMs` (a non-blocking connect and a wait for it),
+// whatever the socket's own time-outs; the socket is blocking again after.
+// False when refused, unreachable or not done in time (NetError::TimedOut).
+bool sock_connect_within(SocketHandle sock, const Ipv4Endpoint& to, int timeoutMs);
 int sock_send(SocketHandle sock, const std::uint8_t* data, std::size_t len);
+// One receive, bounded by the socket's receive time-out.
 int sock_recv(SocketHandle sock, std::uint8_t* buf, std::size_t len);
+// Waits at most `timeoutMs` (0: not at all) for bytes, then takes what has
+// come, up to `len`, without waiting further: a count; 0 when the peer has
+// closed the connection; -1 on failure or when nothing came in time
+// (net_last_error() then says TimedOut).
+int sock_recv_within(SocketHandle sock, std::uint8_t* buf, std::size_t len, int timeoutMs);
 // Reads and drops whatever the peer has already sent, without waiting for
 // more; returns the number of bytes dropped. *peerClosed tells whether the
 // peer has closed or reset the connection meanwhile.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -130,6 +131,28 @@ bool sock_connect(SocketHandle sock, const Ipv4Endpoint& to) {
     return connect(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
 }
 
+bool sock_connect_within(SocketHandle sock, const Ipv4Endpoint& to, int timeoutMs) {
+    const int flags = fcntl(sock, F_GETFL, 0);
+    if (flags < 0 || fcntl(sock, F_SETFL, flags | O_NONBLOCK) != 0) return false;
+    const sockaddr_in sa = to_sockaddr(to);
+    bool connected = connect(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+    int err = connected ? 0 : errno;
+    if (!connected && err == EINPROGRESS) {
+        pollfd pfd{sock, POLLOUT, 0};
+        const int ready = poll(&pfd, 1, timeoutMs < 0 ? 0 : timeoutMs);
+        if (ready == 1) {
+            socklen_t len = sizeof err;
+            if (getsockopt(sock, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+            connected = err == 0;
+        } else {
+            err = ready == 0 ? EAGAIN : errno;
+        }
+    }
+    fcntl(sock, F_SETFL, flags);
+    errno = err;
+    return connected;
+}
+
 int sock_send(SocketHandle sock, const std::uint8_t* data, std::size_t len) {
     if (sock == kInvalidSocket) {
         errno = ENOTSOCK;
@@ -144,6 +167,22 @@ int sock_recv(SocketHandle sock, std::uint8_t* buf, std::size_t len) {
         return -1;
     }
     return static_cast<int>(recv(sock, buf, len, 0));
+}
+
+int sock_recv_within(SocketHandle sock, std::uint8_t* buf, std::size_t len, int timeoutMs) {
+    if (sock == kInvalidSocket) {
+        errno = ENOTSOCK;
+        return -1;
+    }
+    pollfd pfd{sock, POLLIN, 0};
+    const int ready = poll(&pfd, 1, timeoutMs < 0 ? 0 : timeoutMs);
+    if (ready < 0) return -1;
+    if (ready == 0) {
+        errno = EAGAIN;
+        return -1;
+    }
+    // Readable: data, an end of stream or an error, none of which waits.
+    return static_cast<int>(recv(sock, buf, len, MSG_DONTWAIT));
 }
 
 std::size_t sock_discard_pending(SocketHandle sock, bool* peerClosed) {

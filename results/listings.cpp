@@ -1,6 +1,7 @@
 #include "listings.h"
 
 #include "command_frame.h"
+#include "gateway_link.h"
 #include "prompts.h"
 #include "selection_state.h"
 #include "trace.h"
@@ -90,6 +91,29 @@ void run_detail_follow_ups(ListingExchange& ex, ResultList& list, std::uint8_t u
 }  // namespace
 
 ListingOutcome last_listing_outcome() { return g_outcome; }
+
+bool last_listing_complete() { return g_outcome == ListingOutcome::Complete; }
+
+std::string last_listing_reason() {
+    switch (g_outcome) {
+    case ListingOutcome::Complete: return {};
+    case ListingOutcome::LinkFailed: return "the link failed or a reply was lost";
+    case ListingOutcome::Refused: return "the gateway answered another request";
+    case ListingOutcome::Truncated: return "the listing was longer than the program takes";
+    }
+    return "unknown";
+}
+
+ListingOutcome run_listing_with_retries(const std::function<void()>& listing, int retries) {
+    listing();
+    for (int attempt = 1; attempt <= retries && !last_listing_complete(); ++attempt) {
+        trace("listing incomplete (%s): retry %d of %d on a fresh connection\n", last_listing_reason().c_str(),
+              attempt, retries);
+        if (!ReopenConnection()) continue;
+        listing();
+    }
+    return g_outcome;
+}
 
 void set_listing_limits(const ListingLimits& limits) { g_limits = limits; }
 

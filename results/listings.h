@@ -11,6 +11,8 @@
 #include "result_list.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 // How the last listing ended, for the command line (the pages ignore it).
 enum class ListingOutcome {
@@ -20,6 +22,16 @@ enum class ListingOutcome {
     Truncated,    // a bound ended it: unit list full, or too many follow-ups
 };
 ListingOutcome last_listing_outcome();
+// A listing is complete only when the gateway reported its end and no reply
+// on the way was dropped. The reason says why not, in words for the user
+// (empty when complete).
+bool last_listing_complete();
+std::string last_listing_reason();
+
+// Runs `listing` (one of the Query* calls below) and, while it ends
+// incomplete, reopens the connection and runs it again, at most `retries`
+// more times, with a trace line per retry. Gives the last run's outcome.
+ListingOutcome run_listing_with_retries(const std::function<void()>& listing, int retries);
 
 // Bounds that keep a misbehaving gateway from holding a listing for ever.
 struct ListingLimits {

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "cli_commands.h"
+#include "cli_json.h"
 #include "cli_session.h"
 #include "gateway_link.h"
 #include "list_export.h"
@@ -37,6 +38,8 @@ constexpr const char* kHelp = R"(Usage: orvypc [COMMAND [ADDRESS]] [OPTIONS]
 Without a command, orvypc opens its desktop window. With a command it opens
 no window and needs no display: the data goes to standard output, one line
 per item or row with tab-separated columns, and messages go to standard error.
+A tab, line feed, carriage return or backslash inside a field (a name, say)
+is written as \t, \n, \r or \\, so each row stays one line of its columns.
 
 Commands:
   scan             find the gateway and print its address
@@ -51,27 +54,36 @@ Commands:
                    newest received first
                      orvypc details B3 --json
 
+A listing (results, details) during which a reply was lost or the link broke
+is incomplete. It is run again on a fresh connection (see --retries); if it
+stays incomplete, the rows it got are printed, the reason goes to standard
+error, no workbook is written, and the exit status is 5.
+
 Options:
   --gateway HOST    connect to this gateway directly, without discovery
   --broadcast ADDR  send the discovery to ADDR (default 255.255.255.255)
   --port N          gateway port, discovery and connection (default 8000)
   --timeout MS      wait at most MS milliseconds for each reply and each
                     send (default: 20000 for replies, 4000 for sends)
-  --retries N       run a listing that ended incomplete again, on a fresh
-                    connection, up to N times (default 2)
+  --retries N       run a listing that ended incomplete, or a status query
+                    whose reply was lost, again on a fresh connection, up
+                    to N times (default 2)
   --demo            use the built-in demonstration gateway on this machine
                       orvypc results --demo
   -o FILE           status, results, details: write the workbook to FILE
                     instead of printing; prints nothing on success
                       orvypc results -o "Test Results.xlsx"
-  --json            print the same data as JSON
+  --json            print the same data as JSON, with plain keys, numbers
+                    as numbers, and "complete" and "reason" at the top
+                    (the layout: docs/json.md)
   --trace           also print the diagnostic trace lines on standard output
   --help            print this help and exit
   --version         print the version and exit
 
 Exit status: 0 success; 1 usage error; 2 no gateway found or the link
 failed; 3 the gateway refused (unit does not exist, DALI busy, a reply
-to another request); 4 the workbook could not be written.
+to another request); 4 the workbook could not be written; 5 a listing
+stayed incomplete after its retries.
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -193,93 +205,96 @@ int run_scan(Session& s) {
     return kExitOk;
 }
 
+// A status reply that was lost is asked for again on a fresh connection;
+// a refusal (no such unit, DALI busy, a reply for another unit) is not.
+bool query_status_with_retries(std::uint8_t unit, int retries) {
+    bool ok = QueryStatus(unit);
+    for (int attempt = 1; !ok && attempt <= retries && last_status_outcome() == StatusOutcome::LinkFailed; ++attempt) {
+        trace("status reply lost: retry %d of %d on a fresh connection\n", attempt, retries);
+        if (!ReopenConnection()) break;
+        ok = QueryStatus(unit);
+    }
+    return ok;
+}
+
 int run_status(Session& s) {
     const std::uint8_t unit = address_argument(s.options());
     if (!s.connect()) return kExitNoLink;
-    if (!QueryStatus(unit)) {
-        return last_status_outcome() == StatusOutcome::Refused
-                   ? s.failed(kExitRefused, "the gateway refused the status request")
-                   : s.failed(kExitNoLink, "no valid status reply from the gateway");
+    if (!query_status_with_retries(unit, s.options().retries)) {
+        const bool refused = last_status_outcome() == StatusOutcome::Refused;
+        const char* why = refused ? "the gateway refused the status request" : "no valid status reply from the gateway";
+        if (s.options().json) {
+            Json out = json_header("status", false, why);
+            add_json_address(out, unit);
+            out["items"] = Json::array();
+            std::cout << out.dump(2) << '\n';
+        }
+        return s.failed(refused ? kExitRefused : kExitNoLink, why);
     }
-    const std::vector<StatusItem> items = status_items(g_link.ucRxBuf);
     if (!s.options().output.empty()) {
+        const std::vector<StatusItem> items = status_items(g_link.ucRxBuf);
         const bool lineB = unit >= 64;
         return s.write_workbook([&](SavePrompt& prompt) {
             ExportStatus(items, lineB ? "B" : "A", lineB ? unit - 64 : unit, std::time(nullptr), prompt);
         });
     }
     if (s.options().json) {
-        nlohmann::ordered_json out;
-        out["address"] = FormatUnitAddress(unit);
-        out["items"] = nlohmann::ordered_json::array();
-        for (const StatusItem& item : items)
-            out["items"].push_back({{"section", item.section}, {"item", item.label}, {"value", item.value}});
+        Json out = json_header("status", true, {});
+        add_json_address(out, unit);
+        out["items"] = json_status_items(g_link.ucRxBuf);
         std::cout << out.dump(2) << '\n';
     } else {
-        for (const StatusItem& item : items) print_line({item.section, item.label, item.value});
+        for (const StatusItem& item : status_items(g_link.ucRxBuf)) print_line({item.section, item.label, item.value});
     }
     return kExitOk;
 }
 
-void print_rows(const CliOptions& o, const std::vector<RowTexts>& rows, const std::string* address) {
-    if (o.json) {
-        nlohmann::ordered_json out;
-        if (address != nullptr) out["address"] = *address;
-        out["rows"] = nlohmann::ordered_json::array();
-        for (const RowTexts& row : rows) {
-            nlohmann::ordered_json r;
-            for (std::size_t c = 0; c < row.size(); ++c) r[kResultColumns[c]] = row[c];
-            out["rows"].push_back(r);
-        }
+// The rows of a listing, whole or not: TSV with the display texts, or JSON
+// with the records and whether the list is whole.
+void print_listing(const Session& s, const MemoryResultList& list, const std::optional<std::uint8_t>& unit) {
+    const bool complete = last_listing_complete();
+    if (s.options().json) {
+        Json out = json_header(s.options().command, complete, last_listing_reason());
+        if (unit) add_json_address(out, *unit);
+        out["entries"] = Json::array();
+        for (const TestResultRecord& record : list.records()) out["entries"].push_back(json_entry(record));
         std::cout << out.dump(2) << '\n';
         return;
     }
     print_line(std::vector<std::string>(kResultColumns.begin(), kResultColumns.end()));
-    for (const RowTexts& row : rows) print_line(std::vector<std::string>(row.begin(), row.end()));
+    for (const RowTexts& row : list.rows()) print_line(std::vector<std::string>(row.begin(), row.end()));
 }
 
-// The rows gathered so far are printed whatever the outcome: a listing that
-// ends early keeps them, and so does the output.
-int listing_status(Session& s) {
-    switch (last_listing_outcome()) {
-    case ListingOutcome::Complete:
-        return kExitOk;
-    case ListingOutcome::Refused:
-        return s.failed(kExitRefused, "the gateway answered another request; the list ends there");
-    case ListingOutcome::Truncated:
-        return s.failed(kExitNoLink, "the gateway kept the list going past its limit; the list ends there");
-    case ListingOutcome::LinkFailed:
-        break;
-    }
-    return s.failed(kExitNoLink, "the link to the gateway failed; the list ends there");
+// A listing that stayed incomplete after its retries is no test record: its
+// rows are printed (even with -o), the reason goes to standard error, and
+// no workbook is written.
+int finish_listing(Session& s, const MemoryResultList& list, const std::optional<std::uint8_t>& unit,
+                   const std::function<void(SavePrompt&)>& exportCall) {
+    const bool complete = last_listing_complete();
+    if (complete && !s.options().output.empty()) return s.write_workbook(exportCall);
+    print_listing(s, list, unit);
+    if (complete) return kExitOk;
+    std::string why = "the list is incomplete: " + last_listing_reason();
+    if (s.options().retries > 0) why += " (also after " + std::to_string(s.options().retries) + " retries)";
+    why += "; " + std::to_string(list.rows().size()) + " rows printed";
+    if (!s.options().output.empty()) why += ", no workbook written";
+    const int code = last_listing_outcome() == ListingOutcome::Refused ? kExitRefused : kExitIncomplete;
+    return s.failed_always(code, why);
 }
 
 int run_results(Session& s) {
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
-    QueryTestResults(list);
-    // A list that ended early is no test record: it is printed (rows kept)
-    // but never written as a workbook.
-    if (!s.options().output.empty()) {
-        if (last_listing_outcome() != ListingOutcome::Complete) return listing_status(s);
-        return s.write_workbook([&](SavePrompt& prompt) { ExportTestResults(list, prompt); });
-    }
-    print_rows(s.options(), list.rows(), nullptr);
-    return listing_status(s);
+    run_listing_with_retries([&] { QueryTestResults(list); }, s.options().retries);
+    return finish_listing(s, list, std::nullopt, [&](SavePrompt& prompt) { ExportTestResults(list, prompt); });
 }
 
 int run_details(Session& s) {
     const std::uint8_t unit = address_argument(s.options());
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
-    QueryDetails(list, unit);
-    if (!s.options().output.empty()) {
-        if (last_listing_outcome() != ListingOutcome::Complete) return listing_status(s);
-        return s.write_workbook([&](SavePrompt& prompt) { ExportDetails(list, unit, prompt); });
-    }
-    const std::string address = FormatUnitAddress(unit);
-    print_rows(s.options(), list.rows(), &address);
-    return listing_status(s);
+    run_listing_with_retries([&] { QueryDetails(list, unit); }, s.options().retries);
+    return finish_listing(s, list, unit, [&](SavePrompt& prompt) { ExportDetails(list, unit, prompt); });
 }
 
 int usage_error(const std::string& text) {

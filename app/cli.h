@@ -18,6 +18,7 @@ inline constexpr int kExitUsage = 1;      // bad command line
 inline constexpr int kExitNoLink = 2;     // no gateway found, or the link failed
 inline constexpr int kExitRefused = 3;    // the gateway refused or answered something else
 inline constexpr int kExitExport = 4;     // the workbook could not be written (-o)
+inline constexpr int kExitIncomplete = 5; // a listing stayed incomplete after its retries
 
 // "A5", "b63": line letter (either case) and short address 0..63 to a unit
 // number (line B adds 64); std::nullopt for anything else.

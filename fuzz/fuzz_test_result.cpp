@@ -49,12 +49,12 @@ Frame frame_of(std::string_view bytes) {
 class ScriptedExchange final : public ListingExchange {
 public:
     explicit ScriptedExchange(const std::vector<Frame>& frames) : frames_(frames) {}
-    ExchangeResult exchange(std::uint8_t, const std::uint8_t*, std::uint16_t, bool, const char*, const char*,
-                            const char*) override {
-        if (next_ >= frames_.size()) return ExchangeResult::Failed;
+    ExchangeOutcome exchange(const ListingRequest&) override {
+        if (next_ >= frames_.size()) return ExchangeOutcome::failed(ExchangeReason::TimedOut);
         current_ = &frames_[next_++];
-        return reply_magic_and_end_ok(current_->rx.data(), current_->n, kRxBufSize) ? ExchangeResult::Reply
-                                                                                    : ExchangeResult::Dropped;
+        return reply_magic_and_end_ok(current_->rx.data(), current_->n, kRxBufSize)
+                   ? ExchangeOutcome::reply()
+                   : ExchangeOutcome::dropped(ExchangeReason::BadMagic);
     }
     const std::uint8_t* reply() const override { return current_->rx.data(); }
     std::uint32_t reply_length() const override { return current_->n; }

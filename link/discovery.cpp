@@ -19,7 +19,7 @@ constexpr std::size_t kStatusTextSize = 200;
 constexpr const char* kNoDeviceText = "There is no connection device. Please check the connection!\n";
 
 void store_gateway_address(const char* text) {
-    auto lock = lock_exchange();
+    UserLock lock;
     std::snprintf(g_link.pucDestIpBuf, sizeof g_link.pucDestIpBuf, "%s", text);
 }
 
@@ -116,9 +116,9 @@ bool poll_for_answer(SocketHandle udp, int rounds, int pauseMs) {
 void connect_found_gateway() {
     const char* box = nullptr;
     {
-        auto lock = lock_exchange();
+        UserLock lock;
         if (g_link.tcp_sock != kInvalidSocket) return;
-        switch (open_connection_locked()) {
+        switch (open_connection_locked(link_settings().sendTimeoutMs)) {
         case ConnectResult::NoSocket:
             box = "create tcp socket error!";
             break;

@@ -9,7 +9,9 @@
 #pragma once
 
 #include "command_frame.h"
+#include "exchange_outcome.h"
 #include "link_settings.h"
+#include "packet_reader.h"
 #include "packet_cipher.h"
 #include "reply.h"
 #include "socket_layer.h"
@@ -35,7 +37,7 @@ struct GatewayLink {
     int iLastLinkState = -1;
     // User-interface thread buffers: discovery and every page query.
     std::uint8_t ucTxBuf[kFrameBufSize] = {};
-    std::uint8_t ucRecvBuf[kRecvBufSize] = {};
+    std::uint8_t ucRecvBuf[kLinkRecvBufSize] = {};   // the reply packet as read, and what came with it
     std::uint8_t ucRxBuf[kRxBufSize] = {};  // the decrypted reply of the last exchange
     std::uint32_t iRxLen = 0;
     CipherSlots slots;
@@ -52,17 +54,23 @@ extern GatewayLink g_link;
 // found, and starts the heartbeat. User-interface thread only.
 void ScanGateway();
 
-// One request/reply on tcp_sock, serialised with the heartbeat. True: a
-// reply of g_link.iRxLen bytes that passed magic and end byte is in
-// g_link.ucRxBuf. False: failure, already reported: a failed send shows
-// `sendFailMessage`, a failed or timed-out receive shows `recvFailMessage`
-// (either may be null: no box). `setTimeouts` sets the send and receive
-// time-outs on the socket before sending and before receiving.
-// g_link.iRxLen is written only once a reply has been received, whether it
-// passed or was dropped: a caller can tell a dropped reply from a failed
-// send or receive by it.
-bool ExchangeFrame(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen, bool setTimeouts,
-                   const char* sendFailMessage, const char* recvFailMessage = nullptr);
+// One request of a page query.
+struct ExchangeRequest {
+    std::uint8_t cmd = 0;
+    const std::uint8_t* payload = nullptr;
+    std::uint16_t payloadLen = 0;
+    bool setTimeouts = false;                // set the send and receive time-outs before the exchange
+    const char* sendFailMessage = nullptr;   // the box for a failed send (null: none)
+    const char* recvFailMessage = nullptr;   // the box when no reply came (null: none)
+};
+
+// One request/reply on tcp_sock, serialised with the heartbeat (which gives
+// way to it). A reply: g_link.iRxLen bytes that passed magic and end byte
+// are in g_link.ucRxBuf. A failure has shown its box once the lock was
+// released. A dropped reply is silent.
+ExchangeOutcome ExchangeFrame(const ExchangeRequest& request);
+ExchangeOutcome ExchangeFrame(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen,
+                              bool setTimeouts, const char* sendFailMessage, const char* recvFailMessage = nullptr);
 
 // One heartbeat exchange (command 0xFF, payload 00 00 00 00).
 void SendHeartbeat();

@@ -15,9 +15,18 @@ namespace {
 
 constexpr std::uint8_t kHeartbeatPayload[4] = {0, 0, 0, 0};
 constexpr const char* kDisconnectedText = "TCP connection disconnected ";  // the blank is part of it
+// While it waits for its reply, the heartbeat looks this often whether a
+// query waits for the link or the program ends, and then gives way.
+constexpr int kHeartbeatSliceMs = 10;
+// A reconnect by the heartbeat is kept short: a query may be about to wait
+// for it, and a stop must not wait long.
+constexpr int kHeartbeatConnectTimeoutMs = 300;
 
-// The heartbeat's own cipher slots, used only under the exchange lock.
+// The heartbeat's own cipher slots and buffers, used only under the
+// exchange lock.
 CipherSlots g_heartbeatSlots;
+std::uint8_t g_heartbeatRecv[kLinkRecvBufSize];
+std::uint8_t g_heartbeatRx[kRxBufSize];
 
 std::mutex g_workerMutex;
 std::condition_variable g_workerWake;
@@ -30,8 +39,14 @@ bool stop_requested() {
     return g_stopRequested;
 }
 
+class GiveWay final : public ReadYield {
+public:
+    bool give_up() override { return user_waiting() || stop_requested(); }
+    int slice_ms() const override { return kHeartbeatSliceMs; }
+};
+
 // Exchange lock held. True when the connection did not carry the heartbeat.
-bool heartbeat_locked() {
+bool heartbeat_locked(LinkNotices* notices) {
     std::uint8_t frame[kFrameBufSize];
     const std::uint16_t frameLen = build_cmd_frame(frame, kCmdHeartbeat, kHeartbeatPayload, sizeof kHeartbeatPayload);
     std::uint32_t packetLen = 0;
@@ -39,20 +54,28 @@ bool heartbeat_locked() {
         trace("udp_aes_encrypt_entry fails\n");
         return false;
     }
-    std::uint8_t recvBuf[kRecvBufSize];
-    int count = 0;
-    if (transfer_locked(g_heartbeatSlots.packet.data(), packetLen, recvBuf, false, &count) !=
-        TransferResult::Received) {
+    GiveWay yield;
+    Transfer transfer;
+    transfer.packet = g_heartbeatSlots.packet.data();
+    transfer.packetLen = packetLen;
+    transfer.cmd = kCmdHeartbeat;
+    transfer.yield = &yield;
+    transfer.connectTimeoutMs = kHeartbeatConnectTimeoutMs;
+    std::uint32_t n = 0;
+    const ReplyTarget target{g_heartbeatRecv, &g_heartbeatSlots.plaintext, g_heartbeatRx, &n};
+    const ExchangeOutcome outcome = transfer_locked(transfer, target, notices);
+    switch (outcome.reason) {
+    case ExchangeReason::SendFailed:
+    case ExchangeReason::TimedOut:
+    case ExchangeReason::Closed:
+    case ExchangeReason::RecvFailed:
         return true;
+    default:
+        break;
     }
     // The answer is only judged; a wrong one is dropped without a word, a
     // wrong sum is the one thing worth a trace line.
-    std::uint8_t rx[kRxBufSize];
-    std::uint32_t n = 0;
-    if (open_reply(recvBuf, static_cast<std::uint32_t>(count), g_heartbeatSlots.plaintext, rx, &n) &&
-        !reply_sum_ok(rx, n)) {
-        trace("check fails.\n");
-    }
+    if (outcome.ok() && !reply_sum_ok(g_heartbeatRx, n)) trace("check fails.\n");
     return false;
 }
 
@@ -60,10 +83,18 @@ bool heartbeat_locked() {
 
 void SendHeartbeat() {
     bool lost = false;
+    LinkNotices notices;
     {
-        auto lock = lock_exchange();
-        lost = heartbeat_locked();
+        // A query that waits, or holds the link, goes first: this beat is
+        // skipped, the next one comes a period later.
+        auto lock = try_lock_for_heartbeat();
+        if (!lock.owns_lock()) return;
+        lost = heartbeat_locked(&notices);
     }
+    // The user hears of a connection found gone even when it was reopened
+    // at once; the status line shows the reopening.
+    lost = lost || notices.foundClosed;
+    announce_link_notices(notices);
     // A box that nobody will answer must not hold up an orderly stop.
     if (lost && !stop_requested()) prompts().message_box(kDisconnectedText);
 }

@@ -2,25 +2,27 @@
 // the listings run against the link or against a scripted fake alike.
 #pragma once
 
+#include "exchange_outcome.h"
+
 #include <cstdint>
 
-enum class ExchangeResult {
-    Reply,     // a reply that passed magic and end byte is at reply()
-    Dropped,   // a reply came but did not decrypt or failed magic/end byte
-    Failed,    // not sent, or nothing received; already reported
+// One request of a listing.
+struct ListingRequest {
+    std::uint8_t cmd = 0;
+    const std::uint8_t* payload = nullptr;
+    std::uint16_t payloadLen = 0;
+    bool setTimeouts = false;                // set the send and receive time-outs first
+    const char* sendFailMessage = nullptr;   // the box for a failed send (null: none)
+    const char* recvFailMessage = nullptr;   // the box when no reply came (null: none)
+    const char* sentTrace = nullptr;         // a trace text once the request went out (null: none)
 };
 
 class ListingExchange {
 public:
     virtual ~ListingExchange() = default;
-    // Sends one request and takes one reply. `setTimeouts`: set the send and
-    // receive time-outs before sending and receiving. `sendFailMessage`,
-    // `recvFailMessage`: the message boxes for a failed send and for a
-    // receive that brought nothing (null: none). `sentTrace`: a trace text
-    // for a request that went out (may be null).
-    virtual ExchangeResult exchange(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen,
-                                    bool setTimeouts, const char* sendFailMessage, const char* recvFailMessage,
-                                    const char* sentTrace) = 0;
+    // Sends one request and takes one reply: a reply is at reply() when the
+    // outcome is ExchangeStatus::Reply.
+    virtual ExchangeOutcome exchange(const ListingRequest& request) = 0;
     // A listing starts: the gateway keeps its place in the listing for the
     // connection it came in on, so a later request that goes out on another
     // connection (the link reopened it) must end the listing as failed.

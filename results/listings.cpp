@@ -14,37 +14,75 @@ constexpr const char* kMsgNetworkException = "Network exception, please reconnec
 // The two receive messages differ in one blank after "fails!".
 constexpr const char* kMsgRecvFailsFirst = "tcp recv fails! The current network may have been disconnected.";
 constexpr const char* kMsgRecvFailsNext = "tcp recv fails!The current network may have been disconnected.";
+constexpr const char* kReasonOtherReply = "the gateway answered another request";
+constexpr const char* kReasonOtherUnit = "the gateway sent an entry of another luminaire";
 
 ListingOutcome g_outcome = ListingOutcome::Complete;
+std::string g_reason;
 ListingLimits g_limits;
 
-// Per listing: how many replies in a row failed to open, and how many
-// follow-ups went out.
+// Per listing: how many replies in a row failed to open, how many follow-ups
+// went out, and the replies dropped on the way (the first one's reason).
 struct Progress {
     int droppedInRow = 0;
     int followUps = 0;
+    int dropped = 0;
+    ExchangeReason firstDrop = ExchangeReason::None;
 };
 Progress g_progress;
 
-ListingStep end_with(ListingOutcome outcome) {
+void start_listing() {
+    g_outcome = ListingOutcome::Complete;
+    g_reason.clear();
+    g_progress = {};
+}
+
+ListingStep end_with(ListingOutcome outcome, std::string reason) {
     g_outcome = outcome;
+    g_reason = std::move(reason);
     return ListingStep::End;
 }
 
-// A reply that does not open does not end a listing, but only so many in a row.
-ListingStep on_dropped() {
+ListingStep end_failed(const ExchangeOutcome& outcome) {
+    return end_with(ListingOutcome::LinkFailed, exchange_reason_text(outcome.reason));
+}
+
+// The gateway reported the end. A listing during which a reply was dropped
+// lacks that reply's entry, whatever the gateway says.
+ListingStep end_of_listing() {
+    trace("查询完毕！\n");
+    if (g_progress.dropped == 0) return ListingStep::End;
+    trace("listing incomplete: %d replies dropped\n", g_progress.dropped);
+    return end_with(ListingOutcome::Incomplete, std::to_string(g_progress.dropped) +
+                                                    (g_progress.dropped == 1 ? " reply was" : " replies were") +
+                                                    " lost on the way (" +
+                                                    exchange_reason_text(g_progress.firstDrop) + ")");
+}
+
+// A reply that does not open does not end a listing, but only so many in a
+// row; each one makes the listing incomplete.
+ListingStep on_dropped(const ExchangeOutcome& outcome) {
+    if (g_progress.dropped++ == 0) g_progress.firstDrop = outcome.reason;
     if (++g_progress.droppedInRow >= g_limits.maxDroppedInRow) {
         trace("listing ends: %d replies in a row did not open\n", g_progress.droppedInRow);
-        return end_with(ListingOutcome::LinkFailed);
+        return end_with(ListingOutcome::LinkFailed, std::to_string(g_progress.droppedInRow) +
+                                                        " replies in a row could not be used (" +
+                                                        exchange_reason_text(outcome.reason) + ")");
     }
     return ListingStep::Continue;
+}
+
+ListingStep end_check_failed() {
+    trace("check fails.\n");
+    return end_with(ListingOutcome::LinkFailed, "a reply failed its checksum");
 }
 
 // Ends the listing when it has sent as many follow-ups as it may.
 bool follow_ups_exhausted() {
     if (g_progress.followUps < g_limits.maxFollowUps) return false;
     trace("listing ends: %d follow-up requests sent\n", g_progress.followUps);
-    g_outcome = ListingOutcome::Truncated;
+    end_with(ListingOutcome::Truncated, "the gateway kept the listing going past " +
+                                            std::to_string(g_limits.maxFollowUps) + " entries");
     return true;
 }
 
@@ -52,7 +90,8 @@ bool follow_ups_exhausted() {
 bool append_unit(std::uint8_t unit) {
     if (iShortAddressCount >= kShortAddressArrSize) {
         trace("listing ends: cShortAddressArr holds %d units\n", kShortAddressArrSize);
-        g_outcome = ListingOutcome::Truncated;
+        end_with(ListingOutcome::Truncated, "the gateway listed more than " + std::to_string(kShortAddressArrSize) +
+                                                " luminaires");
         return false;
     }
     cShortAddressArr[iShortAddressCount++] = unit;
@@ -73,8 +112,8 @@ bool unit_echo_ok(const std::uint8_t* rx, std::uint8_t unit) {
     return false;
 }
 
-RowTexts row_of(const ListingExchange& ex, MinutesColumn rule) {
-    return result_row_texts(DecodeTestResultRecord(ex.reply(), ex.reply_length()), rule);
+void add_entry(const ListingExchange& ex, ResultList& list, bool atTop, MinutesColumn rule) {
+    list.insert_entry(atTop, DecodeTestResultRecord(ex.reply(), ex.reply_length()), rule);
 }
 
 void run_test_result_follow_ups(ListingExchange& ex, ResultList& list) {
@@ -94,22 +133,16 @@ ListingOutcome last_listing_outcome() { return g_outcome; }
 
 bool last_listing_complete() { return g_outcome == ListingOutcome::Complete; }
 
-std::string last_listing_reason() {
-    switch (g_outcome) {
-    case ListingOutcome::Complete: return {};
-    case ListingOutcome::LinkFailed: return "the link failed or a reply was lost";
-    case ListingOutcome::Refused: return "the gateway answered another request";
-    case ListingOutcome::Truncated: return "the listing was longer than the program takes";
-    }
-    return "unknown";
-}
+std::string last_listing_reason() { return g_reason; }
 
 ListingOutcome run_listing_with_retries(const std::function<void()>& listing, int retries) {
     listing();
     for (int attempt = 1; attempt <= retries && !last_listing_complete(); ++attempt) {
-        trace("listing incomplete (%s): retry %d of %d on a fresh connection\n", last_listing_reason().c_str(),
-              attempt, retries);
-        if (!ReopenConnection()) continue;
+        trace("listing incomplete (%s): retry %d of %d on a fresh connection\n", g_reason.c_str(), attempt, retries);
+        if (!ReopenConnection()) {
+            end_with(ListingOutcome::LinkFailed, "the connection could not be reopened for a retry");
+            continue;
+        }
         listing();
     }
     return g_outcome;
@@ -121,18 +154,19 @@ void QueryTestResults(ListingExchange& ex, ResultList& list) {
     ex.begin_listing();
     list.clear();
     iShortAddressCount = 0;
-    g_outcome = ListingOutcome::Complete;
-    g_progress = {};
+    start_listing();
 
-    switch (ex.exchange(kCmdTestResults, nullptr, 0, true, kMsgSendFails, nullptr, "send 第一条查询指令 ok\n")) {
-    case ExchangeResult::Failed:
-        end_with(ListingOutcome::LinkFailed);
+    const ExchangeOutcome outcome =
+        ex.exchange({kCmdTestResults, nullptr, 0, true, kMsgSendFails, nullptr, "send 第一条查询指令 ok\n"});
+    switch (outcome.status) {
+    case ExchangeStatus::Failed:
+        end_failed(outcome);
         return;
-    case ExchangeResult::Dropped:
-        if (on_dropped() == ListingStep::End) return;
+    case ExchangeStatus::Dropped:
+        if (on_dropped(outcome) == ListingStep::End) return;
         run_test_result_follow_ups(ex, list);
         return;
-    case ExchangeResult::Reply:
+    case ExchangeStatus::Reply:
         break;
     }
 
@@ -141,24 +175,23 @@ void QueryTestResults(ListingExchange& ex, ResultList& list) {
     if (!reply_command_ok(rx, kCmdTestResults)) {
         trace("查询的指令不对应");
         prompts().message_box(kMsgNetworkException);
-        end_with(ListingOutcome::Refused);
+        end_with(ListingOutcome::Refused, kReasonOtherReply);
         return;
     }
     if (rx[kEntryOffsetStatus] == kEntryStatusEnd) {
-        trace("查询完毕！\n");
+        end_of_listing();
         return;
     }
     if (n != kEntryHeaderOnlyLength) {
         if (!reply_sum_ok(rx, n)) {
-            trace("check fails.\n");
-            end_with(ListingOutcome::LinkFailed);
+            end_check_failed();
             return;
         }
         const std::uint8_t unit = rx[kEntryOffsetUnit];
         if (!append_unit(unit)) return;
         trace("step 1 cShortAddressArr %s\n", FormatUnitAddress(unit).c_str());
         // Only the first reply hides a function test's minutes.
-        list.insert_row(false, row_of(ex, MinutesColumn::DurationTestsOnly));
+        add_entry(ex, list, false, MinutesColumn::DurationTestsOnly);
     }
     run_test_result_follow_ups(ex, list);
 }
@@ -167,12 +200,14 @@ ListingStep QueryNextTestResult(ListingExchange& ex, ResultList& list) {
     static constexpr std::uint8_t kPayload[kFollowUpPayloadLen] = {0, 0, 0, 0};
     ++g_progress.followUps;
     // The time-outs set for the first request stay on the socket.
-    switch (ex.exchange(kCmdTestResults, kPayload, kFollowUpPayloadLen, false, kMsgDisconnected, nullptr, nullptr)) {
-    case ExchangeResult::Failed:
-        return end_with(ListingOutcome::LinkFailed);
-    case ExchangeResult::Dropped:
-        return on_dropped();
-    case ExchangeResult::Reply:
+    const ExchangeOutcome outcome =
+        ex.exchange({kCmdTestResults, kPayload, kFollowUpPayloadLen, false, kMsgDisconnected, nullptr, nullptr});
+    switch (outcome.status) {
+    case ExchangeStatus::Failed:
+        return end_failed(outcome);
+    case ExchangeStatus::Dropped:
+        return on_dropped(outcome);
+    case ExchangeStatus::Reply:
         break;
     }
     g_progress.droppedInRow = 0;
@@ -181,46 +216,41 @@ ListingStep QueryNextTestResult(ListingExchange& ex, ResultList& list) {
     const std::uint32_t n = ex.reply_length();
     if (!reply_command_ok(rx, kCmdTestResults)) {
         trace("查询的指令不对应");
-        return end_with(ListingOutcome::Refused);
+        return end_with(ListingOutcome::Refused, kReasonOtherReply);
     }
-    if (rx[kEntryOffsetStatus] == kEntryStatusEnd) {
-        trace("查询完毕！\n");
-        return ListingStep::End;
-    }
+    if (rx[kEntryOffsetStatus] == kEntryStatusEnd) return end_of_listing();
     if (n < kEntryHeaderOnlyLength) {
         trace("to short long avoid ");
-        return end_with(ListingOutcome::LinkFailed);
+        return end_with(ListingOutcome::LinkFailed, "a reply was too short to hold an entry");
     }
-    if (!reply_sum_ok(rx, n)) {
-        trace("check fails.\n");
-        return end_with(ListingOutcome::LinkFailed);
-    }
+    if (!reply_sum_ok(rx, n)) return end_check_failed();
     if (n == kEntryHeaderOnlyLength) return ListingStep::Continue;
 
     const std::uint8_t unit = rx[kEntryOffsetUnit];
     if (!append_unit(unit)) return ListingStep::End;
     trace("cShortAddressArr %s\n", FormatUnitAddress(unit).c_str());
     trace("ucRxBuf[30]:%d", rx[kEntryOffsetMinutes]);
-    list.insert_row(false, row_of(ex, MinutesColumn::Always));
+    add_entry(ex, list, false, MinutesColumn::Always);
     return ListingStep::Continue;
 }
 
 void QueryDetails(ListingExchange& ex, ResultList& list, std::uint8_t unit) {
     ex.begin_listing();
     list.clear();
-    g_outcome = ListingOutcome::Complete;
-    g_progress = {};
+    start_listing();
 
     const std::uint8_t payload[1] = {unit};
-    switch (ex.exchange(kCmdTestDetails, payload, 1, true, kMsgSendFails, kMsgRecvFailsFirst, nullptr)) {
-    case ExchangeResult::Failed:
-        end_with(ListingOutcome::LinkFailed);
+    const ExchangeOutcome outcome =
+        ex.exchange({kCmdTestDetails, payload, 1, true, kMsgSendFails, kMsgRecvFailsFirst, nullptr});
+    switch (outcome.status) {
+    case ExchangeStatus::Failed:
+        end_failed(outcome);
         return;
-    case ExchangeResult::Dropped:
-        if (on_dropped() == ListingStep::End) return;
+    case ExchangeStatus::Dropped:
+        if (on_dropped(outcome) == ListingStep::End) return;
         run_detail_follow_ups(ex, list, unit);
         return;
-    case ExchangeResult::Reply:
+    case ExchangeStatus::Reply:
         break;
     }
 
@@ -228,26 +258,25 @@ void QueryDetails(ListingExchange& ex, ResultList& list, std::uint8_t unit) {
     const std::uint32_t n = ex.reply_length();
     // The end mark is looked at before the command echo here.
     if (rx[kEntryOffsetStatus] == kEntryStatusEnd) {
-        trace("查询完毕！\n");
+        end_of_listing();
         return;
     }
     if (!reply_command_ok(rx, kCmdTestDetails)) {
         trace("查询的指令不对应");
-        end_with(ListingOutcome::Refused);
+        end_with(ListingOutcome::Refused, kReasonOtherReply);
         return;
     }
     if (!unit_echo_ok(rx, unit)) {
-        end_with(ListingOutcome::Refused);
+        end_with(ListingOutcome::Refused, kReasonOtherUnit);
         return;
     }
     if (!reply_sum_ok(rx, n)) {
-        trace("check fails.\n");
-        end_with(ListingOutcome::LinkFailed);
+        end_check_failed();
         return;
     }
     trace("===cShortAddressArr %s ,offset %d, %d \n", FormatUnitAddress(unit).c_str(), rx[kEntryOffsetIndex],
           rx[kEntryOffsetIndex + 1]);
-    list.insert_row(true, row_of(ex, MinutesColumn::Always));
+    add_entry(ex, list, true, MinutesColumn::Always);
     run_detail_follow_ups(ex, list, unit);
 }
 
@@ -255,13 +284,14 @@ ListingStep QueryNextDetail(ListingExchange& ex, ResultList& list, std::uint8_t 
     const std::uint8_t payload[kFollowUpPayloadLen] = {0, unit, 0, 0};
     ++g_progress.followUps;
     trace_unit_list();
-    switch (ex.exchange(kCmdTestDetails, payload, kFollowUpPayloadLen, true, kMsgSendFails, kMsgRecvFailsNext,
-                        nullptr)) {
-    case ExchangeResult::Failed:
-        return end_with(ListingOutcome::LinkFailed);
-    case ExchangeResult::Dropped:
-        return on_dropped();
-    case ExchangeResult::Reply:
+    const ExchangeOutcome outcome =
+        ex.exchange({kCmdTestDetails, payload, kFollowUpPayloadLen, true, kMsgSendFails, kMsgRecvFailsNext, nullptr});
+    switch (outcome.status) {
+    case ExchangeStatus::Failed:
+        return end_failed(outcome);
+    case ExchangeStatus::Dropped:
+        return on_dropped(outcome);
+    case ExchangeStatus::Reply:
         break;
     }
     g_progress.droppedInRow = 0;
@@ -271,18 +301,12 @@ ListingStep QueryNextDetail(ListingExchange& ex, ResultList& list, std::uint8_t 
     if (!reply_command_ok(rx, kCmdTestDetails)) {
         trace("查询的指令不对应");
         prompts().message_box(kMsgNetworkException);
-        return end_with(ListingOutcome::Refused);
+        return end_with(ListingOutcome::Refused, kReasonOtherReply);
     }
-    if (rx[kEntryOffsetStatus] == kEntryStatusEnd) {
-        trace("查询完毕！\n");
-        return ListingStep::End;
-    }
-    if (!unit_echo_ok(rx, unit)) return end_with(ListingOutcome::Refused);
-    if (!reply_sum_ok(rx, n)) {
-        trace("check fails.\n");
-        return end_with(ListingOutcome::LinkFailed);
-    }
+    if (rx[kEntryOffsetStatus] == kEntryStatusEnd) return end_of_listing();
+    if (!unit_echo_ok(rx, unit)) return end_with(ListingOutcome::Refused, kReasonOtherUnit);
+    if (!reply_sum_ok(rx, n)) return end_check_failed();
     trace("ucRxBuf[30]:%d\n", rx[kEntryOffsetMinutes]);
-    list.insert_row(true, row_of(ex, MinutesColumn::Always));
+    add_entry(ex, list, true, MinutesColumn::Always);
     return ListingStep::Continue;
 }

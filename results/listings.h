@@ -16,7 +16,8 @@
 
 // How the last listing ended, for the command line (the pages ignore it).
 enum class ListingOutcome {
-    Complete,     // the gateway reported the end of the listing
+    Complete,     // the gateway reported the end of the listing and no reply was dropped
+    Incomplete,   // the gateway reported the end, but replies on the way were dropped
     LinkFailed,   // send or receive failed, a reply failed its checks, or replies kept failing to open
     Refused,      // a reply to another command
     Truncated,    // a bound ended it: unit list full, or too many follow-ups

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -84,10 +85,12 @@ bool is_unit_reply(std::uint8_t cmd) {
     return cmd == kCmdStatus || cmd == kCmdTestResults || cmd == kCmdTestDetails;
 }
 
-// The faults for a reply to `cmd`: all of them, or, when they are kept for
-// other commands, none of the reply faults.
-SimFaults faults_for(const SimFaults& f, std::uint8_t cmd) {
-    if (f.onlyCommands.empty() || f.onlyCommands.count(cmd)) return f;
+// The faults for reply number `replyNumber` (since the faults were set) to
+// `cmd`: all of them, or, when they are kept for other commands or another
+// reply, none of the reply faults.
+SimFaults faults_for(const SimFaults& f, std::uint8_t cmd, int replyNumber) {
+    const bool thisReply = f.onReply <= 0 || f.onReply == replyNumber;
+    if (thisReply && (f.onlyCommands.empty() || f.onlyCommands.count(cmd))) return f;
     SimFaults clean;
     clean.closeAfterReplies = f.closeAfterReplies;
     clean.unitsMissing = f.unitsMissing;
@@ -121,6 +124,7 @@ struct GatewaySim::Impl {
     std::vector<std::vector<std::uint8_t>> received;
     std::atomic<int> accepted{0};
     std::atomic<int> replies{0};
+    int requestsSinceFaults = 0;   // under mu: counts towards SimFaults::onReply
 
     std::uint16_t port = 0;
     int listenFd = -1;
@@ -140,6 +144,10 @@ struct GatewaySim::Impl {
     SimFaults snapshot() const {
         std::lock_guard lock(mu);
         return faults;
+    }
+    SimFaults faults_for_next(std::uint8_t cmd) {
+        std::lock_guard lock(mu);
+        return faults_for(faults, cmd, ++requestsSinceFaults);
     }
     void record(const SimFrame& frame, const char* how) {
         log(how, frame);
@@ -164,6 +172,7 @@ struct GatewaySim::Impl {
     void read_connection();
     void answer(const SimFrame& request, const SimFaults& f);
     bool send_all(const std::uint8_t* data, std::size_t len);
+    bool send_packet(const SimPacket& packet, const SimFaults& f);
     void close_connection();
     void answer_discovery(const SimFrame& request, const sockaddr_in& from, const SimFaults& f);
 };
@@ -249,6 +258,8 @@ void GatewaySim::Impl::accept_connection() {
     close_connection();
     const timeval tv{kSendTimeoutMs / 1000, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     {
         std::lock_guard lock(connMu);
         connFd = fd;
@@ -273,7 +284,7 @@ void GatewaySim::Impl::read_connection() {
         if (!frame) break;
         // Faults are fixed before the request is recorded: once a caller
         // sees it recorded, a change of faults applies from the next one.
-        const SimFaults f = faults_for(snapshot(), (*frame)[kFrameOffsetCommand]);
+        const SimFaults f = faults_for_next((*frame)[kFrameOffsetCommand]);
         record(*frame, "rx tcp");
         answer(*frame, f);
     }
@@ -287,20 +298,44 @@ void GatewaySim::Impl::answer(const SimFrame& request, const SimFaults& f) {
     log("tx tcp", frame);
     SimPacket packet = sim_encrypt(frame);
     if (f.shortPacket) packet.resize(kShortPacketLength);
-    bool sent;
-    if (f.splitReplies && packet.size() > 1) {
-        const std::size_t half = packet.size() / 2;
-        sent = send_all(packet.data(), half) && pause(kSplitPauseMs) &&
-               send_all(packet.data() + half, packet.size() - half);
-    } else {
-        sent = send_all(packet.data(), packet.size());
+    if (f.garbleReply) {
+        for (std::size_t i = 0; i < std::min<std::size_t>(16, packet.size()); ++i) packet[i] ^= 0xA7;
     }
-    if (!sent) {
+    if (f.replyTwice) {
+        const SimPacket once = packet;
+        packet.insert(packet.end(), once.begin(), once.end());
+    }
+    if (!send_packet(packet, f)) {
         close_connection();
         return;
     }
     ++replies;
     if (f.closeAfterReplies >= 0 && ++repliesOnConn >= f.closeAfterReplies) close_connection();
+}
+
+// The packet on the wire in the pieces the faults ask for.
+bool GatewaySim::Impl::send_packet(const SimPacket& packet, const SimFaults& f) {
+    std::vector<std::size_t> cuts;
+    if (f.byteAtATime) {
+        for (std::size_t i = 1; i < packet.size(); ++i) cuts.push_back(i);
+    } else if (!f.cutOffsets.empty()) {
+        for (int c : f.cutOffsets)
+            if (c > 0 && static_cast<std::size_t>(c) < packet.size()) cuts.push_back(static_cast<std::size_t>(c));
+        std::sort(cuts.begin(), cuts.end());
+        cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    } else if (f.splitReplies && packet.size() > 1) {
+        cuts.push_back(packet.size() / 2);
+    }
+    const int pauseMs = f.byteAtATime ? 0 : !f.cutOffsets.empty() ? f.cutPauseMs : kSplitPauseMs;
+    std::size_t from = 0;
+    for (std::size_t cut : cuts) {
+        if (!send_all(packet.data() + from, cut - from)) return false;
+        // Without a pause, a piece still goes out as a segment of its own:
+        // Nagle is off on the connection.
+        if (pauseMs > 0 && !pause(pauseMs)) return false;
+        from = cut;
+    }
+    return send_all(packet.data() + from, packet.size() - from);
 }
 
 bool GatewaySim::Impl::send_all(const std::uint8_t* data, std::size_t len) {
@@ -337,7 +372,7 @@ void GatewaySim::Impl::serve_udp() {
             auto frame = sim_decrypt(buf, static_cast<std::size_t>(n));
             if (!frame) continue;
             const SimFaults f = frame->size() > kFrameOffsetCommand
-                                    ? faults_for(snapshot(), (*frame)[kFrameOffsetCommand])
+                                    ? faults_for(snapshot(), (*frame)[kFrameOffsetCommand], 0)
                                     : snapshot();
             record(*frame, "rx udp");
             answer_discovery(*frame, from, f);
@@ -414,6 +449,7 @@ std::uint16_t GatewaySim::port() const { return impl_->port; }
 void GatewaySim::set_faults(const SimFaults& faults) {
     std::lock_guard lock(impl_->mu);
     impl_->faults = faults;
+    impl_->requestsSinceFaults = 0;
 }
 
 SimFaults GatewaySim::faults() const { return impl_->snapshot(); }

@@ -25,6 +25,12 @@ const char* const kUsage =
     "  --wrong-unit       replies naming another unit\n"
     "  --end-5f           replies ending with 0x5F\n"
     "  --split            each reply in two TCP sends\n"
+    "  --cut OFFSET,...   each reply packet written in pieces cut at these byte offsets\n"
+    "  --cut-pause MS     pause between the pieces of --cut (default 60)\n"
+    "  --byte-at-a-time   each reply packet written one byte per send\n"
+    "  --twice            each reply packet sent twice in one write\n"
+    "  --garble           each reply packet's first block scrambled\n"
+    "  --on-reply N       the reply faults only for the Nth reply (over all connections)\n"
     "  --close-after N    close the connection after N replies\n"
     "  --missing UNIT,... status result 1 (unit does not exist) for these units\n"
     "  --busy UNIT,...    status result 2 (DALI busy) for these units\n"
@@ -45,6 +51,23 @@ const char* const kUsage =
 [[noreturn]] void usage_error(const std::string& text) {
     std::fprintf(stderr, "orvypc-gateway-sim: %s\n%s", text.c_str(), kUsage);
     std::exit(2);
+}
+
+long number_arg(const std::string& option, const char* text, long min, long max);
+
+std::vector<int> offsets_arg(const std::string& option, const char* text) {
+    std::vector<int> out;
+    std::string item;
+    const std::string all = std::string(text) + ",";
+    for (const char c : all) {
+        if (c != ',') {
+            item += c;
+            continue;
+        }
+        out.push_back(static_cast<int>(number_arg(option, item.c_str(), 1, 1 << 20)));
+        item.clear();
+    }
+    return out;
 }
 
 long number_arg(const std::string& option, const char* text, long min, long max) {
@@ -119,6 +142,12 @@ int main(int argc, char** argv) {
         else if (opt == "--wrong-unit") f.wrongUnitEcho = true;
         else if (opt == "--end-5f") f.endByte5F = true;
         else if (opt == "--split") f.splitReplies = true;
+        else if (opt == "--cut") f.cutOffsets = offsets_arg(opt, value());
+        else if (opt == "--cut-pause") f.cutPauseMs = static_cast<int>(number_arg(opt, value(), 0, 600000));
+        else if (opt == "--byte-at-a-time") f.byteAtATime = true;
+        else if (opt == "--twice") f.replyTwice = true;
+        else if (opt == "--garble") f.garbleReply = true;
+        else if (opt == "--on-reply") f.onReply = static_cast<int>(number_arg(opt, value(), 1, 1000000));
         else if (opt == "--close-after") f.closeAfterReplies = static_cast<int>(number_arg(opt, value(), 0, 1000000));
         else if (opt == "--missing") f.unitsMissing = units_arg(opt, value());
         else if (opt == "--busy") f.unitsBusy = units_arg(opt, value());

@@ -56,6 +56,16 @@ struct SimFaults {
     int replyFrameLength = 0;       // >= 18: each reply frame cut or zero-padded to this length
     bool badMagic = false;          // first byte 0x5A instead of 0xA5
     bool badEndByte = false;        // end byte 0x00: neither of the two accepted ones
+    // How a reply packet reaches the wire. Each reply:
+    std::vector<int> cutOffsets;    // written in pieces cut at these byte offsets, cutPauseMs apart
+    int cutPauseMs = 60;
+    bool byteAtATime = false;       // one byte per write
+    bool replyTwice = false;        // the packet twice, in one write
+    bool garbleReply = false;       // the first block scrambled: it names no sound frame length
+    // > 0: the reply faults apply only to the Nth reply after the faults were
+    // set (counted over every connection), the others are sound: a fault
+    // that hits one reply, which a retry on a fresh connection gets past.
+    int onReply = 0;
     // Non-empty: the reply faults above apply only to replies to these
     // commands; the others are answered cleanly (and at once).
     std::set<std::uint8_t> onlyCommands;

@@ -54,7 +54,7 @@ protected:
     // makes it.
     static bool status_exchange(std::uint8_t unit, const char* recvFailMessage = nullptr) {
         const std::uint8_t payload[2] = {0x41, unit};
-        return ExchangeFrame(kCmdStatus, payload, sizeof payload, true, "tcp send fails!", recvFailMessage);
+        return ExchangeFrame(kCmdStatus, payload, sizeof payload, true, "tcp send fails!", recvFailMessage).ok();
     }
 
     // The gateway's close has reached the link's end of the connection.

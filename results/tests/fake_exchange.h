@@ -35,31 +35,33 @@ public:
     void fail(Script what) { script.push_back({what, {}}); }
 
     // Like the link: a failed send or receive shows its message, if any.
-    ExchangeResult exchange(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen, bool setTimeouts,
-                            const char* sendFailMessage, const char* recvFailMessage, const char* sentTrace) override {
-        requests.push_back({cmd, std::vector<std::uint8_t>(payload, payload + payloadLen), setTimeouts,
-                            sendFailMessage ? sendFailMessage : "", recvFailMessage ? recvFailMessage : ""});
+    ExchangeOutcome exchange(const ListingRequest& r) override {
+        requests.push_back({r.cmd, std::vector<std::uint8_t>(r.payload, r.payload + r.payloadLen), r.setTimeouts,
+                            r.sendFailMessage ? r.sendFailMessage : "", r.recvFailMessage ? r.recvFailMessage : ""});
+        const char* sendFailMessage = r.sendFailMessage;
+        const char* recvFailMessage = r.recvFailMessage;
+        const char* sentTrace = r.sentTrace;
         if (script.empty()) {
             ++overrun;
-            return ExchangeResult::Failed;
+            return ExchangeOutcome::failed(ExchangeReason::SendFailed);
         }
         Answer a = std::move(script.front());
         script.pop_front();
         if (a.what == Script::SendFailed) {
             if (sendFailMessage) prompts().message_box(sendFailMessage);
-            return ExchangeResult::Failed;
+            return ExchangeOutcome::failed(ExchangeReason::SendFailed);
         }
         if (sentTrace) trace("%s", sentTrace);
         if (a.what == Script::NothingReceived) {
             if (recvFailMessage) prompts().message_box(recvFailMessage);
-            return ExchangeResult::Failed;
+            return ExchangeOutcome::failed(ExchangeReason::TimedOut);
         }
         std::memset(rx_, 0, sizeof rx_);
         n_ = 0;
-        if (a.what == Script::Dropped) return ExchangeResult::Dropped;
+        if (a.what == Script::Dropped) return ExchangeOutcome::dropped(ExchangeReason::BadMagic);
         n_ = static_cast<std::uint32_t>(a.frame.size());
         std::memcpy(rx_, a.frame.data(), a.frame.size());
-        return ExchangeResult::Reply;
+        return ExchangeOutcome::reply();
     }
     const std::uint8_t* reply() const override { return rx_; }
     std::uint32_t reply_length() const override { return n_; }

@@ -1,0 +1,28 @@
+// The JSON of the front end (--json), made for scripts: plain keys, numbers
+// as numbers, times in ISO 8601, and at the top whether the data is whole
+// (`complete`, `reason`) and the version of this layout (`format`). The
+// layout is described in docs/json.md; the TSV and the workbooks keep the
+// display texts.
+#pragma once
+
+#include "test_result_record.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr int kJsonFormat = 1;
+
+using Json = nlohmann::ordered_json;
+
+// {"format", "command", "complete", "reason"}: reason null when complete.
+Json json_header(const std::string& command, bool complete, const std::string& reason);
+// "address", "line", "short_address" of a unit.
+void add_json_address(Json& out, std::uint8_t unit);
+// One test entry.
+Json json_entry(const TestResultRecord& record);
+// The 74 status items of a reply in a kRxBufSize buffer: section, item,
+// value text and the value as on the wire.
+Json json_status_items(const std::uint8_t* reply);

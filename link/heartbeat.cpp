@@ -41,8 +41,12 @@ bool stop_requested() {
 
 class GiveWay final : public ReadYield {
 public:
-    bool give_up() override { return user_waiting() || stop_requested(); }
+    bool give_up() override {
+        forQuery = user_waiting();
+        return forQuery || stop_requested();
+    }
     int slice_ms() const override { return kHeartbeatSliceMs; }
+    bool forQuery = false;
 };
 
 // Exchange lock held. True when the connection did not carry the heartbeat.
@@ -64,6 +68,7 @@ bool heartbeat_locked(LinkNotices* notices) {
     std::uint32_t n = 0;
     const ReplyTarget target{g_heartbeatRecv, &g_heartbeatSlots.plaintext, g_heartbeatRx, &n};
     const ExchangeOutcome outcome = transfer_locked(transfer, target, notices);
+    if (outcome.reason == ExchangeReason::Abandoned && yield.forQuery) trace("heartbeat gave way to a query\n");
     switch (outcome.reason) {
     case ExchangeReason::SendFailed:
     case ExchangeReason::TimedOut:

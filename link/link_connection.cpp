@@ -239,7 +239,6 @@ ExchangeOutcome transfer_locked(const Transfer& t, const ReplyTarget& target, Li
             // Its reply is still to come; a query that meets it skips it.
             if (r.have == 0) ++g_owedHeartbeatReplies;
             else resync_later("gave way inside a reply");
-            trace("heartbeat gave way to a query\n");
             return ExchangeOutcome::failed(ExchangeReason::Abandoned);
         }
         if (r.status == PacketRead::Garbled) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -134,6 +135,9 @@ TEST_F(Cli, StatusAsJsonHoldsTheSameItems) {
     ASSERT_EQ(json.status, kExitOk) << json.err;
     const auto doc = nlohmann::json::parse(json.out);
     EXPECT_EQ(doc.at("address"), "B0");
+    EXPECT_EQ(doc.at("line"), "B");
+    EXPECT_EQ(doc.at("short_address"), 0);
+    EXPECT_EQ(doc.at("complete"), true);
     const auto lines = text.lines();
     ASSERT_EQ(doc.at("items").size(), lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -141,6 +145,7 @@ TEST_F(Cli, StatusAsJsonHoldsTheSameItems) {
         EXPECT_EQ(item.at("section").get<std::string>() + "\t" + item.at("item").get<std::string>() + "\t" +
                       item.at("value").get<std::string>(),
                   lines[i]);
+        ASSERT_TRUE(item.at("raw").is_number()) << item.dump();
     }
 }
 
@@ -211,6 +216,23 @@ TEST_F(Cli, DetailsOfALuminaireWithoutEntriesIsAnEmptyList) {
     EXPECT_EQ(requests_of(0x15).size(), 1U);   // no follow-up after the end mark
 }
 
+// The JSON entry as the TSV row would show it: the same data, made for
+// scripts (ISO dates, numbers, plain words).
+std::string row_from_json(const nlohmann::json& e, bool firstOfResults) {
+    std::string date = e.at("tested_at").get<std::string>();
+    for (char& c : date) c = c == '-' ? '/' : c == 'T' ? ' ' : c;
+    const bool dt = e.at("type") == "duration";
+    const std::string minutes = e.at("minutes").is_null() || (firstOfResults && !dt)
+                                    ? "none"
+                                    : std::to_string(e.at("minutes").get<int>());
+    const std::string result = e.at("result").is_null() ? "NULL" : e.at("result") == "passed" ? "OK" : "FAIL";
+    EXPECT_EQ(e.at("address").get<std::string>(),
+              e.at("line").get<std::string>() + std::to_string(e.at("short_address").get<int>()));
+    return e.at("address").get<std::string>() + "\t" + e.at("name").get<std::string>() + "\t" +
+           e.at("location").get<std::string>() + "\t" + date + "\t" + (dt ? "DT" : "FT") + "\t" + minutes + "\t" +
+           result;
+}
+
 TEST_F(Cli, ListingsAsJsonMatchTheTextRows) {
     for (const std::vector<std::string>& cmd : {std::vector<std::string>{"results"}, {"details", "A1"}}) {
         const Outcome text = run_orvypc(direct(cmd));
@@ -219,15 +241,34 @@ TEST_F(Cli, ListingsAsJsonMatchTheTextRows) {
         const Outcome json = run_orvypc(direct(args));
         ASSERT_EQ(json.status, kExitOk) << json.err;
         const auto doc = nlohmann::json::parse(json.out);
+        EXPECT_EQ(doc.at("format"), 1);
+        EXPECT_EQ(doc.at("command"), cmd[0]);
+        EXPECT_EQ(doc.at("complete"), true);
+        EXPECT_TRUE(doc.at("reason").is_null());
         const auto lines = text.lines();
-        ASSERT_EQ(doc.at("rows").size() + 1, lines.size());
-        for (std::size_t i = 0; i < doc.at("rows").size(); ++i) {
-            const auto& row = doc.at("rows")[i];
-            std::string joined;
-            for (const char* col : kResultColumns) joined += (joined.empty() ? "" : "\t") + row.at(col).get<std::string>();
-            EXPECT_EQ(joined, lines[i + 1]);
-        }
+        ASSERT_EQ(doc.at("entries").size() + 1, lines.size());
+        for (std::size_t i = 0; i < doc.at("entries").size(); ++i)
+            EXPECT_EQ(row_from_json(doc.at("entries")[i], cmd[0] == "results" && i == 0), lines[i + 1]);
     }
+}
+
+// A tab or a line feed in a name must not shift the columns or split the row.
+TEST_F(Cli, TsvFieldsEscapeTabsLineFeedsAndBackslashes) {
+    SimConfig config;
+    SimLuminaire lum;
+    lum.unit = 3;
+    lum.name = u"Exit\tdoor\\2";
+    lum.location = u"Stair\nwell";
+    lum.entries.push_back(SimTestEntry{});
+    config.luminaires = {lum};
+    GatewaySim sim(config);
+    ASSERT_TRUE(sim.start());
+    const Outcome r = run_orvypc({"results", "--gateway", "127.0.0.1", "--port", std::to_string(sim.port())});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    const auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[1].rfind("A3\tExit\\tdoor\\\\2\tStair\\nwell\t", 0), 0U) << lines[1];
+    EXPECT_EQ(std::count(lines[1].begin(), lines[1].end(), '\t'), 6);
 }
 
 TEST_F(Cli, TraceLinesOnlyWhenAskedFor) {
@@ -240,24 +281,47 @@ TEST_F(Cli, TraceLinesOnlyWhenAskedFor) {
 }
 
 TEST_F(Cli, ListingFailuresKeepTheRowsAndSetTheExitStatus) {
-    // A gateway that stops answering: the list so far, and the link has failed.
+    // A gateway that stops answering: the list so far, and the reason.
     faults([](SimFaults& f) { f.dropReplies = true; });
-    const Outcome silent = run_orvypc(direct({"results", "--timeout", "300"}));
-    EXPECT_EQ(silent.status, kExitNoLink);
+    const Outcome silent = run_orvypc(direct({"results", "--timeout", "300", "--retries", "1"}));
+    EXPECT_EQ(silent.status, kExitIncomplete);
     EXPECT_EQ(silent.out, std::string(kHeader) + "\n");
-    EXPECT_EQ(silent.err, "orvypc: the link to the gateway failed; the list ends there\n");
+    EXPECT_EQ(silent.err,
+              "orvypc: the list is incomplete: no whole reply came within the time-out (also after 1 retries); "
+              "0 rows printed\n");
 
     sim_->set_faults({});
     faults([](SimFaults& f) { f.badChecksum = true; });
-    const Outcome sum = run_orvypc(direct({"results"}));
-    EXPECT_EQ(sum.status, kExitNoLink);
-    EXPECT_EQ(sum.out, std::string(kHeader) + "\n");
+    const Outcome sum = run_orvypc(direct({"results", "--json", "--retries", "0"}));
+    EXPECT_EQ(sum.status, kExitIncomplete);
+    const auto doc = nlohmann::json::parse(sum.out);
+    EXPECT_EQ(doc.at("complete"), false);
+    EXPECT_EQ(doc.at("reason"), "a reply failed its checksum");
+    EXPECT_TRUE(doc.at("entries").empty());
 
     sim_->set_faults({});
     faults([](SimFaults& f) { f.wrongCommandEcho = true; });
-    const Outcome other = run_orvypc(direct({"results"}));
+    const Outcome other = run_orvypc(direct({"results", "--retries", "0"}));
     EXPECT_EQ(other.status, kExitRefused);
-    EXPECT_EQ(other.err, "Network exception, please reconnect\n");
+    EXPECT_EQ(other.err,
+              "Network exception, please reconnect\n"
+              "orvypc: the list is incomplete: the gateway answered another request; 0 rows printed\n");
+
+    // One reply lost: the retry on a fresh connection gets the whole list.
+    sim_->set_faults({});
+    const Outcome healthy = run_orvypc(direct({"results"}));
+    faults([](SimFaults& f) {
+        f.garbleReply = true;
+        f.onReply = 4;
+    });
+    const int connections = sim_->connections_accepted();
+    const Outcome retried = run_orvypc(direct({"results"}));
+    EXPECT_EQ(retried.status, kExitOk) << retried.err;
+    EXPECT_EQ(retried.out, healthy.out);
+    EXPECT_EQ(retried.err, "");
+    // The first run, the fresh connection after the garbled reply (which
+    // ends that run), and the retry's.
+    EXPECT_EQ(sim_->connections_accepted(), connections + 3);
 }
 
 TEST_F(Cli, UsageErrorsNameTheArgument) {
@@ -382,11 +446,14 @@ TEST_F(CliWorkbook, FailuresWriteNoWorkbook) {
     EXPECT_NE(r.err, "");
     EXPECT_FALSE(std::filesystem::exists(unwritable));
 
-    // A listing cut short by the link is no test record: exit 2, no file.
+    // A listing cut short by the link is no test record: exit 5, the rows
+    // it got on standard output, no file.
     faults([](SimFaults& f) { f.closeAfterReplies = 3; });
     const std::string partial = (dir_ / "partial.xlsx").string();
     const Outcome p = run_orvypc(direct({"results", "-o", partial}));
-    EXPECT_EQ(p.status, kExitNoLink) << p.err;
+    EXPECT_EQ(p.status, kExitIncomplete) << p.err;
+    EXPECT_NE(p.err.find("no workbook written"), std::string::npos) << p.err;
+    EXPECT_EQ(p.lines().size(), 4U) << p.out;   // the heading and three rows
     EXPECT_FALSE(std::filesystem::exists(partial));
 
     // A refused status query: exit 3, no file.

@@ -107,17 +107,20 @@ trap - EXIT
 [ "$status" -eq 0 ] || fail "exit status $status"
 
 # What the same demonstration gateway lists, through the front end.
-"$exe" results --demo --json >results.json
-"$exe" details A0 --demo --json >details.json
+# The TSV keeps the display texts the workbooks hold (fields escaped: \t
+# \n \r \\).
+"$exe" results --demo >results.tsv
+"$exe" details A0 --demo >details.tsv
 "$exe" status A0 --demo --json >status.json
 "$python" - <<'PY'
-import json
+import json, re
+def field(text):
+    return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), text)
 for name in ("results", "details"):
-    with open(name + ".json", encoding="utf-8") as f:
-        rows = json.load(f)["rows"]
-    columns = ["Address", "Name", "Location", "Test Date", "Type", "Time(min)", "Result"]
+    with open(name + ".tsv", encoding="utf-8") as f:
+        lines = f.read().splitlines()[1:]   # below the heading
     with open(name + "-rows.json", "w", encoding="utf-8") as f:
-        json.dump([[row[c] for c in columns] for row in rows], f, ensure_ascii=False)
+        json.dump([[field(c) for c in line.split("\t")] for line in lines], f, ensure_ascii=False)
 PY
 
 "$python" "$checker" --check results TestResult_*.xlsx results-rows.json

@@ -6,21 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/ioctl.h>
-
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <cstring>
 
 namespace {
 
 using Exchange = SimLinkTest;
-
-// Bytes that have reached the link's connection and wait to be read. Only
-// looked at while the heartbeat is stopped.
-int pending_bytes() {
-    int n = 0;
-    return ioctl(g_link.tcp_sock, FIONREAD, &n) == 0 ? n : -1;
-}
 
 TEST_F(Exchange, AStatusRequestGetsItsOwnReply) {
     GatewaySim& sim = start_sim();
@@ -39,84 +32,53 @@ TEST_F(Exchange, AStatusRequestGetsItsOwnReply) {
               "A5 6C 14 00 01 00 00 00 00 00 00 00 00 00 21 41 45 CD 01 AE");
 }
 
-// Each gateway fault, and how the exchange ends on it.
-TEST_F(Exchange, EndsEachGatewayFaultAsTheRulesSay) {
+// Each gateway fault: how the exchange ends on it, and that the next
+// request, to a sound gateway, gets its own reply and nothing left over.
+TEST_F(Exchange, EndsEachGatewayFaultAsTheRulesSayAndTheNextGetsItsOwnReply) {
     struct Case {
         const char* what;
         void (*fault)(SimFaults&);
-        bool ok;
+        ExchangeStatus status;
+        ExchangeReason reason;
         const char* traced;  // a trace piece that marks the path taken
         bool box;            // the receive-failure message is shown
     };
     const Case cases[] = {
-        {"a silent gateway", [](SimFaults& f) { f.dropReplies = true; }, false, "res error!", true},
-        {"a packet under 32 bytes", [](SimFaults& f) { f.shortPacket = true; }, false, "res:16", false},
-        {"end byte 5F", [](SimFaults& f) { f.endByte5F = true; }, true, "res:", false},
+        {"a silent gateway", [](SimFaults& f) { f.dropReplies = true; }, ExchangeStatus::Failed,
+         ExchangeReason::TimedOut, "res error!", true},
+        {"a packet of 16 bytes and no more", [](SimFaults& f) { f.shortPacket = true; }, ExchangeStatus::Failed,
+         ExchangeReason::TimedOut, "res error!", true},
+        {"a reply after the time-out", [](SimFaults& f) { f.replyDelayMs = 250; }, ExchangeStatus::Failed,
+         ExchangeReason::TimedOut, "res error!", true},
+        {"end byte 5F", [](SimFaults& f) { f.endByte5F = true; }, ExchangeStatus::Reply, ExchangeReason::None,
+         "res:80", false},
         // Judged later by the query, not here.
-        {"a bad checksum", [](SimFaults& f) { f.badChecksum = true; }, true, "res:", false},
-        {"another command", [](SimFaults& f) { f.wrongCommandEcho = true; }, true, "res:", false},
-        // Last: it leaves its tail on the connection (see the leftover test).
-        {"a reply over 1024 bytes", [](SimFaults& f) { f.oversizeReply = true; }, false, "res:1024", false},
+        {"a bad checksum", [](SimFaults& f) { f.badChecksum = true; }, ExchangeStatus::Reply, ExchangeReason::None,
+         "res:80", false},
+        {"another command", [](SimFaults& f) { f.wrongCommandEcho = true; }, ExchangeStatus::Reply,
+         ExchangeReason::None, "res:80", false},
+        {"a reply over 1024 bytes", [](SimFaults& f) { f.oversizeReply = true; }, ExchangeStatus::Reply,
+         ExchangeReason::None, "res:1056", false},
+        {"a reply cut after bytes 1, 16, 31, 32 and 33",
+         [](SimFaults& f) {
+             f.cutOffsets = {1, 16, 31, 32, 33};
+             f.cutPauseMs = 5;
+         },
+         ExchangeStatus::Reply, ExchangeReason::None, "res:80", false},
+        {"a reply one byte per write", [](SimFaults& f) { f.byteAtATime = true; }, ExchangeStatus::Reply,
+         ExchangeReason::None, "res:80", false},
+        {"a split reply", [](SimFaults& f) { f.splitReplies = true; }, ExchangeStatus::Reply, ExchangeReason::None,
+         "res:80", false},
+        {"a reply sent twice in one write", [](SimFaults& f) { f.replyTwice = true; }, ExchangeStatus::Reply,
+         ExchangeReason::None, "duplicate reply dropped:80", false},
+        {"a garbled reply", [](SimFaults& f) { f.garbleReply = true; }, ExchangeStatus::Dropped,
+         ExchangeReason::Garbled, "garbled reply dropped", false},
+        {"a wrong start", [](SimFaults& f) { f.badMagic = true; }, ExchangeStatus::Dropped, ExchangeReason::BadMagic,
+         "res:80", false},
+        {"a wrong end byte", [](SimFaults& f) { f.badEndByte = true; }, ExchangeStatus::Dropped,
+         ExchangeReason::BadEnd, "res:80", false},
     };
-    edit_settings([](LinkSettings& s) { s.recvTimeoutMs = 100; });
-    GatewaySim& sim = start_sim();
-    ASSERT_TRUE(connect());
-    StopHeartbeat();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        SimFaults faults;
-        c.fault(faults);
-        sim.set_faults(faults);
-        trace_.clear();
-        const std::size_t boxesBefore = prompts_.boxes().size();
-        const int repliesBefore = sim.replies_sent();
-
-        EXPECT_EQ(status_exchange(7, "no reply"), c.ok);
-
-        EXPECT_TRUE(trace_.contains(c.traced)) << trace_.text();
-        EXPECT_EQ(prompts_.boxes().size(), boxesBefore + (c.box ? 1 : 0));
-        if (c.box) {
-            EXPECT_EQ(prompts_.boxes().back(), "no reply");
-        }
-        EXPECT_FALSE(trace_.contains("check fails"));
-        EXPECT_FALSE(trace_.contains("tcp send fails"));
-        // Whatever the gateway sent has arrived before the next case.
-        if (!faults.dropReplies) {
-            ASSERT_TRUE(wait_until([&] { return sim.replies_sent() > repliesBefore; }));
-        }
-    }
-    EXPECT_EQ(sim.connections_accepted(), 1);  // a time-out does not cost the connection
-}
-
-TEST_F(Exchange, AReplyOver1024BytesIsCutAndItsLastBlockReadAsTrailer) {
-    SimFaults faults;
-    faults.oversizeReply = true;
-    start_sim(faults);
-    ASSERT_TRUE(connect());
-    StopHeartbeat();
-    EXPECT_FALSE(status_exchange(3));
-    ASSERT_TRUE(trace_.contains("res:1024"));
-    // The one receive held 1024 bytes; block 64 is a data block, whose
-    // "length" is whatever its first bytes read as.
-    std::uint8_t block[16];
-    ASSERT_EQ(aes_decrypt_block(&g_aesContext, block, g_link.ucRecvBuf + 1008), 0);
-    char text[17] = {};
-    std::memcpy(text, block, 16);
-    EXPECT_EQ(g_link.iRxLen, static_cast<std::uint32_t>(std::atoi(text)));
-    EXPECT_TRUE(prompts_.boxes().empty());
-}
-
-TEST_F(Exchange, LeftoverBytesOfAnEarlierReplyAreNotTakenForTheNext) {
-    struct Case {
-        const char* what;
-        void (*fault)(SimFaults&);
-    };
-    const Case cases[] = {
-        {"a reply after the time-out", [](SimFaults& f) { f.replyDelayMs = 300; }},
-        {"the tail of a reply over 1024 bytes", [](SimFaults& f) { f.oversizeReply = true; }},
-        {"the second half of a split reply", [](SimFaults& f) { f.splitReplies = true; }},
-    };
-    edit_settings([](LinkSettings& s) { s.recvTimeoutMs = 100; });
+    edit_settings([](LinkSettings& s) { s.recvTimeoutMs = 150; });
     GatewaySim& sim = start_sim();
     ASSERT_TRUE(connect());
     StopHeartbeat();
@@ -126,36 +88,83 @@ TEST_F(Exchange, LeftoverBytesOfAnEarlierReplyAreNotTakenForTheNext) {
         SimFaults faults;
         c.fault(faults);
         sim.set_faults(faults);
-        const int replies = sim.replies_sent();
-        EXPECT_FALSE(status_exchange(unit++));
-        sim.set_faults({});
-        ASSERT_TRUE(wait_until([&] { return sim.replies_sent() > replies; }));
-        ASSERT_TRUE(wait_until([] { return pending_bytes() > 0; }));
         trace_.clear();
+        const std::size_t boxesBefore = prompts_.boxes().size();
+        const int repliesBefore = sim.replies_sent();
 
+        const std::uint8_t payload[2] = {0x41, unit};
+        const ExchangeOutcome outcome =
+            ExchangeFrame(kCmdStatus, payload, sizeof payload, true, "tcp send fails!", "no reply");
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_TRUE(trace_.contains(c.traced)) << trace_.text();
+        EXPECT_EQ(prompts_.boxes().size(), boxesBefore + (c.box ? 1 : 0));
+        if (c.box) {
+            EXPECT_EQ(prompts_.boxes().back(), "no reply");
+        }
+        EXPECT_FALSE(trace_.contains("tcp send fails"));
+        if (outcome.ok()) {
+            EXPECT_EQ(g_link.ucRxBuf[16], unit);
+        }
+
+        // Whatever the gateway sent has gone out before the sound request.
+        sim.set_faults({});
+        if (!faults.dropReplies) {
+            ASSERT_TRUE(wait_until([&] { return sim.replies_sent() > repliesBefore; }));
+        }
+        ++unit;
+        trace_.clear();
         ASSERT_TRUE(status_exchange(unit)) << trace_.text();
+        EXPECT_EQ(g_link.ucRxBuf[kFrameOffsetCommand], kCmdStatus);
         EXPECT_EQ(g_link.ucRxBuf[16], unit);
-        EXPECT_TRUE(trace_.contains("stale bytes dropped:"));
         ++unit;
     }
 }
 
-TEST_F(Exchange, HeartbeatAndQueriesNeverTakeEachOthersReplies) {
-    edit_settings([](LinkSettings& s) { s.heartbeatPeriodMs = 2; });
+TEST_F(Exchange, AfterATimeOutALateReplyIsNeverTakenForTheNextRequest) {
+    edit_settings([](LinkSettings& s) { s.recvTimeoutMs = 100; });
     GatewaySim& sim = start_sim();
     ASSERT_TRUE(connect());
+    StopHeartbeat();
+    SimFaults faults;
+    faults.replyDelayMs = 150;
+    faults.onReply = 1;
+    sim.set_faults(faults);
+    EXPECT_FALSE(status_exchange(20));
+    // The late reply is on its way while the next request goes out.
+    trace_.clear();
+    ASSERT_TRUE(wait_until([&] { return sim.replies_sent() >= 1; }));
+    ASSERT_TRUE(status_exchange(21)) << trace_.text();
+    EXPECT_EQ(g_link.ucRxBuf[16], 21);
+    EXPECT_TRUE(trace_.contains("resynchronising: connection reopened\n"));
+}
+
+// The heartbeat runs every 2 ms beside the queries and its answers come
+// 30 ms late, so a query often arrives while a beat waits: the beat gives
+// way, and the query skips the late heartbeat answer that comes first.
+TEST_F(Exchange, HeartbeatAndQueriesNeverTakeEachOthersReplies) {
+    edit_settings([](LinkSettings& s) { s.heartbeatPeriodMs = 2; });
+    SimFaults slowBeats;
+    slowBeats.replyDelayMs = 30;
+    slowBeats.onlyCommands = {kCmdHeartbeat};
+    GatewaySim& sim = start_sim(slowBeats);
+    ASSERT_TRUE(connect());
     int wrong = 0;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 300; ++i) {
         const auto unit = static_cast<std::uint8_t>(i % 128);
         const bool ok = status_exchange(unit);
         if (!ok || g_link.ucRxBuf[kFrameOffsetCommand] != kCmdStatus || g_link.ucRxBuf[16] != unit ||
             !reply_sum_ok(g_link.ucRxBuf, g_link.iRxLen)) {
             ++wrong;
         }
+        // Room for a beat to start.
+        std::this_thread::sleep_for(std::chrono::microseconds(i % 3 == 0 ? 2500 : 200));
     }
     StopHeartbeat();
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(frames_seen(kCmdHeartbeat, 22), 0);  // the heartbeat did run beside them
+    EXPECT_TRUE(trace_.contains("heartbeat gave way to a query"));
+    EXPECT_TRUE(trace_.contains("late heartbeat reply skipped"));
     EXPECT_TRUE(prompts_.boxes().empty());
     EXPECT_FALSE(trace_.contains("check fails"));
     EXPECT_FALSE(trace_.contains("res error!"));

@@ -86,8 +86,11 @@ TEST_F(Heartbeat, JudgesTheAnswerByMagicEndByteAndSumOnly) {
         {"end byte 5F", [](SimFaults& f) { f.endByte5F = true; }, false, false},
         {"another command", [](SimFaults& f) { f.wrongCommandEcho = true; }, false, false},
         {"bad checksum", [](SimFaults& f) { f.badChecksum = true; }, true, false},
-        {"a 16-byte packet", [](SimFaults& f) { f.shortPacket = true; }, false, false},
+        // The rest of the packet never comes: a receive that times out.
+        {"a 16-byte packet", [](SimFaults& f) { f.shortPacket = true; }, false, true},
+        // Read whole, in as many reads as it takes.
         {"a packet over 1024 bytes", [](SimFaults& f) { f.oversizeReply = true; }, false, false},
+        {"a packet cut in three", [](SimFaults& f) { f.cutOffsets = {1, 17}; f.cutPauseMs = 5; }, false, false},
         {"no answer", [](SimFaults& f) { f.dropReplies = true; }, false, true},
     };
     edit_settings([](LinkSettings& s) { s.recvTimeoutMs = 100; });
@@ -112,10 +115,12 @@ TEST_F(Heartbeat, JudgesTheAnswerByMagicEndByteAndSumOnly) {
         }
         EXPECT_FALSE(trace_.contains("tcp send fails"));
         if (c.checkFails) {
-            // The bad sum is the only thing said about it.
+            // The bad sum is the only thing said about the reply.
             const std::string text = trace_.text();
-            const std::size_t digits = text.find_first_not_of("0123456789", 4);
-            EXPECT_TRUE(text.rfind("res:", 0) == 0 && digits > 4 && text.substr(digits) == "check fails.\n") << text;
+            const std::size_t res = text.rfind("res:");
+            const std::size_t digits = text.find_first_not_of("0123456789", res + 4);
+            EXPECT_TRUE(res != std::string::npos && digits > res + 4 && text.substr(digits) == "check fails.\n")
+                << text;
         }
     }
 }
@@ -139,14 +144,18 @@ TEST_F(Heartbeat, AGoneGatewayIsReportedEachPeriodUntilItIsBack) {
     EXPECT_EQ(back.connections_accepted(), 1);
 }
 
-TEST_F(Heartbeat, AGatewayThatDroppedTheConnectionButListensIsRejoinedQuietly) {
+// The user hears that the connection broke even though it is taken up again
+// at once; the status line says so.
+TEST_F(Heartbeat, AGatewayThatDroppedTheConnectionIsRejoinedAndTheUserTold) {
     GatewaySim& sim = start_sim();
     ASSERT_TRUE(connect());
     StopHeartbeat();
     sim.drop_connection();
     ASSERT_TRUE(wait_until(close_arrived));
     SendHeartbeat();
-    EXPECT_TRUE(prompts_.boxes().empty());
+    EXPECT_EQ(prompts_.boxes(), std::vector<std::string>{kDisconnected});
+    ASSERT_FALSE(prompts_.status_lines().empty());
+    EXPECT_EQ(prompts_.status_lines().back(), "Reconnected to 127.0.0.1 !");
     EXPECT_EQ(sim.connections_accepted(), 2);
     EXPECT_EQ(frames_seen(kCmdHeartbeat, 22), 1);
 }

@@ -80,10 +80,10 @@ TEST_F(ListingsOverTheLink, FailedChecksumAddsNoRow) {
     EXPECT_EQ(last_listing_outcome(), ListingOutcome::LinkFailed);
 }
 
-// Replies that never open (cut to one block) end the listing after sixteen
+// Replies that never open (a wrong start) end the listing after sixteen
 // in a row instead of keeping it going.
 TEST_F(ListingsOverTheLink, RepliesThatNeverOpenAreBounded) {
-    set_faults([](SimFaults& f) { f.shortPacket = true; });
+    set_faults([](SimFaults& f) { f.badMagic = true; });
     MemoryResultList list;
     QueryTestResults(list);
     EXPECT_TRUE(list.rows().empty());

@@ -69,8 +69,15 @@ TEST_F(StatusOverTheLink, EachGatewayFaultHasItsMessageAndTrace) {
         {"checksum", [](SimFaults& f) { f.badChecksum = true; }, false, "", "check fails.\n",
          StatusOutcome::LinkFailed},
         {"no reply", [](SimFaults& f) { f.dropReplies = true; }, false, "", "res error!", StatusOutcome::LinkFailed},
-        {"reply cut to one block", [](SimFaults& f) { f.shortPacket = true; }, false, "", "res:16",
+        // The rest of the packet never comes: the receive times out.
+        {"reply cut to one block", [](SimFaults& f) { f.shortPacket = true; }, false, "", "res error!",
          StatusOutcome::LinkFailed},
+        {"reply in three pieces",
+         [](SimFaults& f) {
+             f.cutOffsets = {1, 33};
+             f.cutPauseMs = 5;
+         },
+         true, "", "res:80", StatusOutcome::Accepted},
         {"end byte 5F", [](SimFaults& f) { f.endByte5F = true; }, true, "", "ucRxBuf[15] 0 ucRxBuf[16]:5 05  00 \n",
          StatusOutcome::Accepted},
     };

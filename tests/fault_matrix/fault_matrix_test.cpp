@@ -3,8 +3,13 @@
 // partial or corrupt is passed off as success, and that the next command
 // against the healthy simulator succeeds.
 //
-// Each case runs the command three times as a process: against the healthy
-// simulator (what success looks like), with the fault, and healthy again.
+// Each case runs the command as a process: against the healthy simulator
+// (what success looks like), with the fault, and healthy again. A reply in
+// pieces of any kind must give exactly the healthy output; a fault that
+// hits one reply, exactly the healthy output after a retry on a fresh
+// connection; every other fault a refusal: a non-zero exit, a reason, the
+// JSON saying "complete": false, and no workbook with -o. Never a wrong
+// list with exit 0.
 #include "cli.h"
 #include "gateway_sim.h"
 #include "run_orvypc.h"
@@ -14,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -43,13 +49,14 @@ struct FaultCase {
 };
 
 constexpr const char* kNoStatus = "no valid status reply from the gateway";
-constexpr const char* kListLink = "the link to the gateway failed; the list ends there";
+constexpr const char* kIncomplete = "the list is incomplete: ";
 constexpr const char* kRecvFails = "tcp recv fails! The current network may have been disconnected.";
 constexpr const char* kNetwork = "Network exception, please reconnect";
+constexpr const char* kOtherReply = "the gateway answered another request";
 
 const Expect kOk{};
 const Expect kStatusLink{kExitNoLink, kNoStatus};
-const Expect kListLinkFailed{kExitNoLink, kListLink};
+const Expect kListIncomplete{kExitIncomplete, kIncomplete};
 
 // The luminaire the status and details commands ask for: A1 has several
 // stored entries in the demonstration set.
@@ -58,32 +65,68 @@ constexpr std::uint8_t kUnitNumber = 1;
 
 const std::vector<FaultCase>& fault_cases() {
     static const std::vector<FaultCase> cases = {
-        {"Silent", [](SimFaults& f) { f.silent = true; }, kStatusLink, kListLinkFailed, {kExitNoLink, kRecvFails}},
-        {"Dropped", [](SimFaults& f) { f.dropReplies = true; }, kStatusLink, kListLinkFailed,
-         {kExitNoLink, kRecvFails}},
+        {"Silent", [](SimFaults& f) { f.silent = true; }, kStatusLink, kListIncomplete,
+         {kExitIncomplete, kRecvFails}},
+        {"Dropped", [](SimFaults& f) { f.dropReplies = true; }, kStatusLink, kListIncomplete,
+         {kExitIncomplete, kRecvFails}},
         {"SlowWithinTimeout", [](SimFaults& f) { f.replyDelayMs = 60; }, kOk, kOk, kOk},
-        {"SlowPastTimeout", [](SimFaults& f) { f.replyDelayMs = 700; }, kStatusLink, kListLinkFailed,
-         {kExitNoLink, kRecvFails}},
-        {"Split", [](SimFaults& f) { f.splitReplies = true; }, kStatusLink, kListLinkFailed, kListLinkFailed},
-        {"WrongChecksum", [](SimFaults& f) { f.badChecksum = true; }, kStatusLink, kListLinkFailed, kListLinkFailed},
+        {"SlowPastTimeout", [](SimFaults& f) { f.replyDelayMs = 700; }, kStatusLink, kListIncomplete,
+         {kExitIncomplete, kRecvFails}},
+        // Pieces: whatever the cut, exactly the healthy output.
+        {"Split", [](SimFaults& f) { f.splitReplies = true; }, kOk, kOk, kOk},
+        {"CutAtEdges",
+         [](SimFaults& f) {
+             f.cutOffsets = {1, 16, 31, 32, 33};
+             f.cutPauseMs = 15;
+         },
+         kOk, kOk, kOk},
+        {"CutBeforeTheLastByte",
+         [](SimFaults& f) {
+             f.cutOffsets = {47, 79, 95, 111};
+             f.cutPauseMs = 30;
+         },
+         kOk, kOk, kOk},
+        {"ByteAtATime", [](SimFaults& f) { f.byteAtATime = true; }, kOk, kOk, kOk},
+        {"EveryReplyTwice", [](SimFaults& f) { f.replyTwice = true; }, kOk, kOk, kOk},
+        // One reply lost: exactly the healthy output, after a retry.
+        {"OneReplyGarbled",
+         [](SimFaults& f) {
+             f.garbleReply = true;
+             f.onReply = 1;
+         },
+         kOk, kOk, kOk},
+        {"OneReplyLate",
+         [](SimFaults& f) {
+             f.replyDelayMs = 450;
+             f.onReply = 2;
+         },
+         kOk, kOk, kOk},
+        {"OneReplyWrongStart",
+         [](SimFaults& f) {
+             f.badMagic = true;
+             f.onReply = 2;
+         },
+         kOk, kOk, kOk},
+        {"EveryReplyGarbled", [](SimFaults& f) { f.garbleReply = true; }, kStatusLink, kListIncomplete,
+         kListIncomplete},
+        {"WrongChecksum", [](SimFaults& f) { f.badChecksum = true; }, kStatusLink, kListIncomplete, kListIncomplete},
         {"WrongCommandEcho", [](SimFaults& f) { f.wrongCommandEcho = true; },
-         {kExitRefused, "the gateway refused the status request"},
-         {kExitRefused, kNetwork},
-         {kExitRefused, "the gateway answered another request; the list ends there"}},
+         {kExitRefused, "the gateway refused the status request"}, {kExitRefused, kNetwork},
+         {kExitRefused, kOtherReply}},
         // The test-results listing asks for no unit: a reply naming another
         // one is a row of that luminaire.
         {"WrongUnitEcho", [](SimFaults& f) { f.wrongUnitEcho = true; }, {kExitRefused, kNetwork},
-         {kExitOk, "", false},
-         {kExitRefused, kNetwork}},
+         {kExitOk, "", false}, {kExitRefused, kNetwork}},
         {"EndByte5F", [](SimFaults& f) { f.endByte5F = true; }, kOk, kOk, kOk},
-        {"EndByte00", [](SimFaults& f) { f.badEndByte = true; }, kStatusLink, kListLinkFailed, kListLinkFailed},
-        {"BadMagic", [](SimFaults& f) { f.badMagic = true; }, kStatusLink, kListLinkFailed, kListLinkFailed},
-        {"ClosedAtOnce", [](SimFaults& f) { f.closeAfterReplies = 0; }, kStatusLink, kListLinkFailed,
-         {kExitNoLink, kRecvFails}},
+        {"EndByte00", [](SimFaults& f) { f.badEndByte = true; }, kStatusLink, kListIncomplete, kListIncomplete},
+        {"BadMagic", [](SimFaults& f) { f.badMagic = true; }, kStatusLink, kListIncomplete, kListIncomplete},
+        {"ClosedAtOnce", [](SimFaults& f) { f.closeAfterReplies = 0; }, kStatusLink, kListIncomplete,
+         {kExitIncomplete, kRecvFails}},
         // The link reopens the connection for the next request, but a
-        // listing cannot go on over a new one: it ends as failed.
-        {"ClosedAfterTwoReplies", [](SimFaults& f) { f.closeAfterReplies = 2; }, kOk, kListLinkFailed,
-         kListLinkFailed},
+        // listing cannot go on over a new one, and every retry meets the
+        // same close.
+        {"ClosedAfterTwoReplies", [](SimFaults& f) { f.closeAfterReplies = 2; }, kOk, kListIncomplete,
+         kListIncomplete},
         {"UnitMissing", [](SimFaults& f) { f.unitsMissing = {kUnitNumber}; },
          {kExitRefused, "Current ID not exist!"}, kOk, kOk},
         {"DaliBusy", [](SimFaults& f) { f.unitsBusy = {kUnitNumber}; },
@@ -118,12 +161,15 @@ protected:
     std::unique_ptr<GatewaySim> sim_;
 };
 
-// The rows of a listing's JSON output, each row as one line of text.
+// The entries of a listing's JSON output, each as one line of text.
 std::vector<std::string> rows_of(const nlohmann::json& j) {
     std::vector<std::string> rows;
-    for (const auto& r : j.at("rows")) rows.push_back(r.dump());
+    for (const auto& r : j.at("entries")) rows.push_back(r.dump());
     return rows;
 }
+
+// The delay a fault holds the simulator's one connection thread for.
+int held_ms(const SimFaults& f) { return f.replyDelayMs + 200; }
 
 TEST_P(FaultMatrix, ExitStatusMessageAndOutput) {
     const FaultCase& fc = fault_cases()[std::get<0>(GetParam())];
@@ -139,10 +185,9 @@ TEST_P(FaultMatrix, ExitStatusMessageAndOutput) {
     fc.fault(faults);
     sim_->set_faults(faults);
     const Outcome faulty = run_orvypc(a);
-    sim_->set_faults({});
     // The simulator serves one connection at a time: a reply held back past
     // the program's time-out keeps it busy until it has gone out.
-    std::this_thread::sleep_for(std::chrono::milliseconds(faults.replyDelayMs));
+    if (faults.replyDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(held_ms(faults)));
 
     // Whatever the outcome, standard output is whole JSON or nothing.
     nlohmann::json out;
@@ -153,19 +198,26 @@ TEST_P(FaultMatrix, ExitStatusMessageAndOutput) {
 
     EXPECT_EQ(faulty.status, want.status) << "stderr: " << faulty.err << "\nstdout: " << faulty.out;
     if (want.status == kExitOk) {
-        EXPECT_TRUE(faulty.err.empty()) << faulty.err;
+        // A reply lost on the way may have had its message box (on standard
+        // error) before the retry that got the whole list.
+        if (faults.onReply == 0) {
+            EXPECT_TRUE(faulty.err.empty()) << faulty.err;
+        }
         if (want.sameAsHealthy) {
             EXPECT_EQ(faulty.out, healthy.out);
         } else {
-            ASSERT_TRUE(out.contains("rows"));
-            EXPECT_EQ(out["rows"].size(), healthyOut["rows"].size());
+            ASSERT_TRUE(out.contains("entries"));
+            EXPECT_EQ(out["entries"].size(), healthyOut["entries"].size());
         }
     } else {
         EXPECT_NE(faulty.err.find(want.message), std::string::npos) << "stderr: " << faulty.err;
+        ASSERT_FALSE(out.is_null()) << "no JSON for a refusal";
+        EXPECT_EQ(out.at("complete"), false);
+        EXPECT_TRUE(out.at("reason").is_string() && !out.at("reason").get<std::string>().empty()) << out.dump();
         if (command == Command::Status) {
             // A refused or failed status shows no items at all.
-            EXPECT_TRUE(faulty.out.empty()) << faulty.out;
-        } else if (!out.is_null()) {
+            EXPECT_TRUE(out.at("items").empty()) << faulty.out;
+        } else {
             // A listing that ends early keeps the rows it had, and only real ones.
             const std::vector<std::string> good = rows_of(healthyOut);
             const std::set<std::string> known(good.begin(), good.end());
@@ -173,7 +225,19 @@ TEST_P(FaultMatrix, ExitStatusMessageAndOutput) {
             EXPECT_LT(kept.size(), good.size());
             for (const std::string& row : kept) EXPECT_TRUE(known.count(row)) << "row not from the gateway: " << row;
         }
+        // And no workbook of it.
+        const std::filesystem::path file =
+            std::filesystem::temp_directory_path() / ("orvypc-matrix-" + std::to_string(getpid()) + ".xlsx");
+        std::vector<std::string> withOutput = a;
+        withOutput.insert(withOutput.end(), {"-o", file.string()});
+        sim_->set_faults(faults);
+        const Outcome written = run_orvypc(withOutput);
+        if (faults.replyDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(held_ms(faults)));
+        EXPECT_NE(written.status, kExitOk) << written.err;
+        EXPECT_FALSE(std::filesystem::exists(file));
+        std::filesystem::remove(file);
     }
+    sim_->set_faults({});
 
     const Outcome after = run_orvypc(a);
     EXPECT_EQ(after.status, kExitOk) << after.err;

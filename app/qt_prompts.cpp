@@ -43,6 +43,23 @@ void QtPrompts::set_status_line(const std::string& text)
     });
 }
 
+bool QtPrompts::ask_yes_no(const std::string& text)
+{
+    bool yes = false;
+    const QString question = QString::fromStdString(text);
+    run_on_ui_thread([this, question, &yes] { yes = show_question(question); });
+    return yes;
+}
+
+bool QtPrompts::show_question(const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("OrvyPc"), text, QMessageBox::Yes | QMessageBox::No,
+                    m_window);
+    box.setDefaultButton(QMessageBox::No);
+    ArrowWhileAsking arrow;
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtPrompts::show_message_box(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("OrvyPc"), text, QMessageBox::Ok, m_window);

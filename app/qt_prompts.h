@@ -30,12 +30,14 @@ public:
 
     void message_box(const std::string& text) override;
     void set_status_line(const std::string& text) override;
+    bool ask_yes_no(const std::string& text) override;
 
     void shut_down();
 
 protected:
     // The modal box itself; runs on the user-interface thread.
     virtual void show_message_box(const QString& text);
+    virtual bool show_question(const QString& text);
 
 private:
     void run_on_ui_thread(std::function<void()> action);

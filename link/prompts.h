@@ -14,6 +14,14 @@ public:
     // and from the heartbeat thread, never while the link holds a lock.
     virtual void message_box(const std::string& text) = 0;
 
+    // A modal question with Yes and No buttons and the caption "OrvyPc";
+    // true for Yes. Asked on the user-interface thread only. Where nobody
+    // can answer, the answer is No.
+    virtual bool ask_yes_no(const std::string& text) {
+        (void)text;
+        return false;
+    }
+
     // The main window's status line (control 1016) gets a new text. Its
     // colour follows bConnected: black when connected, red when not.
     virtual void set_status_line(const std::string& text) = 0;

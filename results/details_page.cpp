@@ -48,6 +48,11 @@ void Details::OnInitDialog()
 void Details::OnShowWindow()
 {
     m_listDetail->InitColumns();
+    RunListing();
+}
+
+void Details::RunListing()
+{
     {
         BusyCursor busy;
         // The luminaire of the row clicked on the Test Results page, as the
@@ -56,11 +61,14 @@ void Details::OnShowWindow()
         // this unit.
         QueryDetails(*m_listDetail, ucSelectUnit);
     }
+    ShowListingState();
     repaint();
 }
 
 void Details::OnPrint()
 {
     BusyCursor busy;
-    run_export([this] { ExportDetails(*m_listDetail, ucSelectUnit, m_savePrompt); });
+    SaveList(*m_listDetail, [this](ResultList& list) {
+        run_export([&] { ExportDetails(list, ucSelectUnit, m_savePrompt); });
+    });
 }

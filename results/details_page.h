@@ -28,6 +28,7 @@ public Q_SLOTS:
 
 protected:
     void OnShowWindow() override;
+    void RunListing() override;
 
 private:
     void OnInitDialog();

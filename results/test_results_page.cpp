@@ -60,8 +60,16 @@ void TestResultTab::OnInitDialog()
 void TestResultTab::OnShowWindow()
 {
     m_listResult->InitColumns();
-    BusyCursor busy;
-    QueryTestResults(*m_listResult);
+    RunListing();
+}
+
+void TestResultTab::RunListing()
+{
+    {
+        BusyCursor busy;
+        QueryTestResults(*m_listResult);
+    }
+    ShowListingState();
 }
 
 void TestResultTab::OnClickList(int item)
@@ -91,5 +99,7 @@ void TestResultTab::OnDetail()
 void TestResultTab::OnPrint()
 {
     BusyCursor busy;
-    run_export([this] { ExportTestResults(*m_listResult, m_savePrompt); });
+    SaveList(*m_listResult, [this](ResultList& list) {
+        run_export([&] { ExportTestResults(list, m_savePrompt); });
+    });
 }

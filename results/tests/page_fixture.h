@@ -37,7 +37,14 @@ public:
         cursors.push_back(shown_cursor());
     }
     void set_status_line(const std::string&) override {}
+    bool ask_yes_no(const std::string& text) override
+    {
+        questions.push_back(text);
+        return answerYes;
+    }
     std::vector<std::string> boxes;
+    std::vector<std::string> questions;
+    bool answerYes = false;
     std::vector<int> cursors;  // the cursor while each box was asked for
 };
 

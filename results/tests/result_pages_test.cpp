@@ -7,6 +7,7 @@
 #include "listings.h"
 #include "page_fixture.h"
 #include "resources.h"
+#include "result_list.h"
 #include "result_list_view.h"
 #include "save_prompt.h"
 #include "selection_state.h"
@@ -20,6 +21,8 @@
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -353,6 +356,48 @@ private Q_SLOTS:
         Pages p;
         QCOMPARE(p.list()->rowCount(), 3);
         QCOMPARE(shown_cursor(), -1);
+    }
+
+    // A list that is not whole says so and why, is saved only when the user
+    // agrees, and then as incomplete; Run again lists it anew.
+    void an_incomplete_list_says_so_and_is_saved_only_when_asked()
+    {
+        PageGateway gw(luminaires());
+        SimFaults faults;
+        faults.closeAfterReplies = 3;
+        gw.sim().set_faults(faults);
+        Pages p;
+        auto* notice = p.page->findChild<QLabel*>(QStringLiteral("incompleteNotice"));
+        auto* again = p.page->findChild<QPushButton*>(QStringLiteral("runAgain"));
+        QVERIFY(notice != nullptr && again != nullptr);
+        QCOMPARE(p.list()->rowCount(), 3);
+        QVERIFY(notice->isVisible() && again->isVisible());
+        QVERIFY2(notice->text().contains(QStringLiteral("the connection was reopened during the listing")),
+                 qPrintable(notice->text()));
+
+        p.click(p.page, IDC_RESULTS_PRINT);   // answered No
+        QCOMPARE(gw.prompts.questions.size(), std::size_t(1));
+        QVERIFY(p.save.proposed().empty());
+        QVERIFY(p.workbooks().isEmpty());
+
+        gw.prompts.answerYes = true;
+        p.click(p.page, IDC_RESULTS_PRINT);
+        QCOMPARE(p.workbooks().size(), 1);
+        MemoryResultList marked;
+        for (const RowTexts& r : p.list()->rows()) marked.insert_row(false, r);
+        marked.insert_row(false, {"INCOMPLETE LIST", "the connection was reopened during the listing", "", "", "", "",
+                                  ""});
+        const QString problem = check_workbook({QStringLiteral("results"), p.folder.filePath(p.workbooks()[0]),
+                                                p.rows_file(marked, QStringLiteral("marked.json"))});
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+        gw.sim().set_faults({});
+        QTest::mouseClick(again, Qt::LeftButton);
+        QCOMPARE(p.list()->rowCount(), 5);   // the luminaire without entries has no row
+        QVERIFY(!notice->isVisible() && !again->isVisible());
+        p.click(p.page, IDC_RESULTS_PRINT);
+        QCOMPARE(gw.prompts.questions.size(), std::size_t(2));   // a whole list is saved without asking
+        QCOMPARE(p.save.proposed().size(), std::size_t(2));
     }
 
     void a_details_listing_without_reply_tells_while_busy()

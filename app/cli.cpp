@@ -2,9 +2,9 @@
 
 #include "export_guard.h"
 #include "gateway_link.h"
-#include "list_export.h"
+#include "list_workbooks.h"
 #include "save_prompt.h"
-#include "status_export.h"
+#include "status_workbook.h"
 #include "listings.h"
 #include "prompts.h"
 #include "result_list.h"

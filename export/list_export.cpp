@@ -2,6 +2,7 @@
 
 #include "excel_object_model.h"
 #include "excel_wrappers.h"
+#include "print_layout.h"
 #include "prompts.h"
 #include "export_clock.h"
 #include "trace.h"
@@ -58,17 +59,17 @@ void set_header_font(CExcelRange& range, CExcelFont& font) {
 // Header texts in row 2 from column B, each column given its width. The
 // test results export centres each header cell as it goes; the details
 // export centres the whole header range afterwards (A2 included).
-std::string write_headers(ListRun& run, ListKind kind) {
+std::string write_headers(ListRun& run, ListKind kind, const ListRowTexts& headings) {
     std::string ref;
-    for (std::size_t i = 0; i < kResultColumns.size(); ++i) {
+    for (std::size_t i = 0; i < headings.size(); ++i) {
         FormatCellName(kHeaderRow, static_cast<int>(i) + 2, ref);
         run.range.AttachDispatch(run.sheet.get_Range(text_variant(ref), text_variant(ref)));
         if (kind == ListKind::TestResults) {
             run.range.put_HorizontalAlignment(Variant::I4(excel::kAlignCenter));
             run.range.put_VerticalAlignment(Variant::I4(excel::kAlignCenter));
         }
-        run.range.put_Value2(text_variant(kResultColumns[i]));
-        const int width = kListColumnWidths[i < 7 ? i : 6];
+        run.range.put_Value2(text_variant(headings[i]));
+        const int width = kListColumnWidths[i < kListColumnCount ? i : kListColumnCount - 1];
         Variant sameColumn = run.range.get_Item(Variant::I4(static_cast<std::int32_t>(i) + 2),
                                                 automation::g_optionalArgument);
         run.range.AttachDispatch(sameColumn.detach_dispatch());
@@ -111,9 +112,9 @@ void draw_grid(ListRun& run, ListKind kind, std::size_t rowCount,
 
 // All list texts in one call: an (R+1) x (C+1) array whose column 0 and
 // last row stay empty, placed from A3.
-void write_values(ListRun& run, const std::vector<RowTexts>& rows,
+void write_values(ListRun& run, const std::vector<ListRowTexts>& rows,
                   const automation::OptionalArgument& optional) {
-    const std::size_t columns = kResultColumns.size();
+    const std::size_t columns = kListColumnCount;
     automation::SafeArray values(rows.size() + 1, columns + 1);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < columns; ++c) {
@@ -127,15 +128,17 @@ void write_values(ListRun& run, const std::vector<RowTexts>& rows,
     block.clear();
 }
 
-void fill_list_sheet(ListRun& run, ListKind kind, const std::vector<RowTexts>& rows,
+void fill_list_sheet(ListRun& run, ListKind kind, const ListTable& list,
                      const automation::OptionalArgument& optional) {
-    const std::string lastRef = write_headers(run, kind);
+    const std::string lastRef = write_headers(run, kind, list.headings);
     format_header_range(run, kind, lastRef);
-    draw_grid(run, kind, rows.size(), optional);
-    write_values(run, rows, optional);
+    draw_grid(run, kind, list.rows.size(), optional);
+    write_values(run, list.rows, optional);
+    // The header row heads every printed page.
+    set_print_layout(run.sheet, excel::kLandscape, "$2:$2");
 }
 
-void run_list_export(ListKind kind, const ResultList& list, const std::string& proposedName,
+void run_list_export(ListKind kind, const ListReader& readList, const std::string& proposedName,
                      SavePrompt& prompt) {
     const automation::OptionalArgument optional;
     ListRun run;
@@ -152,7 +155,7 @@ void run_list_export(ListKind kind, const ResultList& list, const std::string& p
     trace("%s\n", path->c_str());
 
     // The rows as the list shows them now, read once.
-    const std::vector<RowTexts> rows = list.rows();
+    const ListTable list = readList();
 
     run.books.AttachDispatch(run.app.get_Workbooks());
     run.book.AttachDispatch(run.books.Add(optional));
@@ -160,7 +163,7 @@ void run_list_export(ListKind kind, const ResultList& list, const std::string& p
     run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I2(1)));
     run.sheet.put_Name(utf8_to_utf16(kListSheetName));
 
-    fill_list_sheet(run, kind, rows, optional);
+    fill_list_sheet(run, kind, list, optional);
 
     run.book.SaveCopyAs(text_variant(*path));
     run.book.put_Saved(true);
@@ -185,14 +188,14 @@ std::string export_timestamp(std::time_t when) {
     return text;
 }
 
-void ExportTestResults(const ResultList& list, SavePrompt& prompt) {
+void ExportTestResults(const ListReader& list, SavePrompt& prompt) {
     const std::string timestamp = export_timestamp(export_now());
     trace("pstrDateTime:%s", timestamp.c_str());
     run_list_export(ListKind::TestResults, list, "TestResult_" + timestamp + ".xlsx", prompt);
 }
 
-void ExportDetails(const ResultList& list, std::uint8_t ucSelectUnit, SavePrompt& prompt) {
+void ExportDetails(const ListReader& list, std::string_view unitAddress, SavePrompt& prompt) {
     const std::string timestamp = export_timestamp(export_now());
     run_list_export(ListKind::Details, list,
-                    FormatUnitAddress(ucSelectUnit) + " Test Details_" + timestamp + ".xlsx", prompt);
+                    std::string(unitAddress) + " Test Details_" + timestamp + ".xlsx", prompt);
 }

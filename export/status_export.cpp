@@ -4,6 +4,7 @@
 #include "excel_wrappers.h"
 #include "export_clock.h"
 #include "list_export.h"
+#include "print_layout.h"
 #include "prompts.h"
 #include "trace.h"
 #include "wide_text.h"
@@ -32,7 +33,7 @@ struct SectionBlock {
     int lastRow;
 };
 
-std::vector<SectionBlock> section_blocks(const std::vector<StatusItem>& items) {
+std::vector<SectionBlock> section_blocks(const std::vector<StatusLine>& items) {
     std::vector<SectionBlock> blocks;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const int row = kFirstItemRow + static_cast<int>(i);
@@ -106,7 +107,7 @@ bool left_aligned(const std::string& section) {
 // One sheet: title over A1:C1, the headings, then each section with its
 // boxes, its merged name cell, its labels and its column C texts.
 void write_sheet(StatusRun& run, CExcelWorksheet& sheet, const std::string& title,
-                 const char* columnCHeading, const std::vector<StatusItem>& items,
+                 const char* columnCHeading, const std::vector<StatusLine>& items,
                  const std::vector<std::string>& columnC, const automation::OptionalArgument& optional) {
     run.title.AttachDispatch(sheet.get_Range(text("A1"), text("C1")));
     run.title.Merge(Variant::I4(0));
@@ -162,7 +163,7 @@ std::string log_title(std::string_view lineLetter, int shortAddress, std::time_t
 
 }  // namespace
 
-void ExportStatus(const std::vector<StatusItem>& items, std::string_view lineLetter, int shortAddress,
+void ExportStatus(const std::vector<StatusLine>& items, std::string_view lineLetter, int shortAddress,
                   std::time_t printTime, SavePrompt& prompt) {
     char address[16];
     std::snprintf(address, sizeof address, "%d", shortAddress);
@@ -174,11 +175,11 @@ void ExportStatus(const std::vector<StatusItem>& items, std::string_view lineLet
     WriteStatusWorkbook(items, lineLetter, shortAddress, *path);
 }
 
-void WriteStatusWorkbook(const std::vector<StatusItem>& items, std::string_view lineLetter,
+void WriteStatusWorkbook(const std::vector<StatusLine>& items, std::string_view lineLetter,
                          int shortAddress, const std::string& path) {
-    if (items.size() != static_cast<std::size_t>(kStatusItemCount)) {
+    if (items.size() != static_cast<std::size_t>(kStatusLineCount)) {
         throw std::invalid_argument("The status record holds " + std::to_string(items.size()) +
-                                    " items instead of " + std::to_string(kStatusItemCount) +
+                                    " items instead of " + std::to_string(kStatusLineCount) +
                                     "; no workbook was written.");
     }
     const automation::OptionalArgument optional;
@@ -216,6 +217,9 @@ void WriteStatusWorkbook(const std::vector<StatusItem>& items, std::string_view 
     write_sheet(run, run.sheet, title, "Value", items, values, optional);
     write_sheet(run, run.explanations, kExplanationsSheetName, "Explanations", items, explanations,
                 optional);
+    // The title and the headings head every printed page.
+    set_print_layout(run.sheet, excel::kPortrait, "$1:$2");
+    set_print_layout(run.explanations, excel::kPortrait, "$1:$2");
 
     run.book.SaveCopyAs(text(path));
     run.book.put_Saved(true);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -130,9 +131,33 @@ lxw_error write_cell(lxw_worksheet* sheet, int row, int column, const Cell& cell
     return LXW_NO_ERROR;
 }
 
+// The sheet's print settings; a default layout writes nothing.
+lxw_error write_page_layout(lxw_worksheet* sheet, const PageLayout& layout) {
+    if (layout.orientation == excel::kLandscape) worksheet_set_landscape(sheet);
+    if (layout.orientation == excel::kPortrait) worksheet_set_portrait(sheet);
+    if (layout.paperSize != 0) worksheet_set_paper(sheet, static_cast<std::uint8_t>(layout.paperSize));
+    if (layout.fits_to_pages()) {
+        worksheet_fit_to_pages(sheet, static_cast<std::uint16_t>(layout.fitWide),
+                               static_cast<std::uint16_t>(layout.fitTall));
+    } else if (layout.zoom != 100) {
+        worksheet_set_print_scale(sheet, static_cast<std::uint16_t>(layout.zoom));
+    }
+    if (layout.titleFirstRow != 0) {
+        if (const lxw_error e = worksheet_repeat_rows(sheet, static_cast<lxw_row_t>(layout.titleFirstRow - 1),
+                                                      static_cast<lxw_row_t>(layout.titleLastRow - 1))) {
+            return e;
+        }
+    }
+    if (!layout.centerFooter.empty()) {
+        if (const lxw_error e = worksheet_set_footer(sheet, ("&C" + layout.centerFooter).c_str())) return e;
+    }
+    return LXW_NO_ERROR;
+}
+
 lxw_error write_sheet(lxw_workbook* book, const WorksheetModel& model, FormatCache& formats) {
     lxw_worksheet* sheet = workbook_add_worksheet(book, model.name().c_str());
     if (sheet == nullptr) return LXW_ERROR_PARAMETER_VALIDATION;
+    if (const lxw_error e = write_page_layout(sheet, model.page_layout())) return e;
     for (const auto& [column, width] : model.column_widths()) {
         const auto c = static_cast<lxw_col_t>(column - 1);
         if (const lxw_error e = worksheet_set_column(sheet, c, c, width, nullptr)) return e;
@@ -174,9 +199,32 @@ lxw_error write_sheet(lxw_workbook* book, const WorksheetModel& model, FormatCac
     return LXW_NO_ERROR;
 }
 
+bool writable_folder(const char* path) {
+    struct stat st {};
+    return path != nullptr && path[0] == '/' && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(path, W_OK | X_OK) == 0;
+}
+
+// libxlsxwriter assembles each part of the file in a temporary file of its
+// own before zipping it; in a RAM-backed folder that costs no disk work.
+// The user's runtime folder when there is one, else the shared-memory
+// folder, else the library's default (the system's temporary folder).
+const char* scratch_folder() {
+    static const std::string folder = [] {
+        const char* candidates[] = {std::getenv("XDG_RUNTIME_DIR"), "/dev/shm"};
+        for (const char* candidate : candidates) {
+            if (writable_folder(candidate)) return std::string(candidate);
+        }
+        return std::string();
+    }();
+    return folder.empty() ? nullptr : folder.c_str();
+}
+
 // Builds the file at `tempPath`; empty text or the reason it failed.
 std::string write_xlsx(const WorkbookModel& model, const std::string& tempPath, std::time_t created) {
-    lxw_workbook* book = workbook_new(tempPath.c_str());
+    lxw_workbook_options options{};
+    options.tmpdir = const_cast<char*>(scratch_folder());
+    lxw_workbook* book = workbook_new_opt(tempPath.c_str(), &options);
     if (book == nullptr) return "the workbook could not be started (out of memory)";
     lxw_doc_properties properties{};
     properties.created = created;

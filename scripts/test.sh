@@ -5,7 +5,7 @@
 # ctest run is the whole suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh --test
 
 scripts/build.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")

@@ -275,6 +275,25 @@ bool sync_file(const std::string& path) {
     return ::close(fd) == 0 && ok;
 }
 
+// Saving onto a symbolic link saves into the file it points to and keeps
+// the link: the path the save works on is the end of the chain of links
+// (relative links read from the folder of the link). A chain too long to
+// be anything but a loop is left for the save to report.
+std::string link_target(const std::string& path) {
+    constexpr int kMaxLinkHops = 40;  // the system's own limit (ELOOP)
+    std::string target = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return target;
+        link.resize(static_cast<std::size_t>(n));
+        target = link.front() == '/' ? link : folder_of(target) + "/" + link;
+    }
+    return path;
+}
+
 std::string failure(const std::string& path, const std::string& reason) {
     return "The workbook could not be saved as \"" + path + "\": " + reason + ".";
 }
@@ -288,14 +307,15 @@ unsigned palette_rgb(int colorIndex) {
 
 std::string save_workbook_file(const WorkbookModel& book, const std::string& path,
                                std::time_t created) {
+    const std::string file = link_target(path);
     struct stat target {};
-    const bool exists = ::stat(path.c_str(), &target) == 0;
+    const bool exists = ::stat(file.c_str(), &target) == 0;
     if (exists && S_ISDIR(target.st_mode)) return failure(path, "a folder of that name is there");
     // Renaming over a file needs only the folder's permission; a file the
     // user may not write keeps its protection, as an in-place save would.
-    if (exists && ::access(path.c_str(), W_OK) != 0) return failure(path, std::strerror(errno));
+    if (exists && ::access(file.c_str(), W_OK) != 0) return failure(path, std::strerror(errno));
 
-    std::string tempPath = folder_of(path) + "/.orvypc-save.xlsx.tmpXXXXXX";
+    std::string tempPath = folder_of(file) + "/.orvypc-save.xlsx.tmpXXXXXX";
     const int fd = ::mkstemp(tempPath.data());
     if (fd < 0) return failure(path, std::strerror(errno));
     ::close(fd);
@@ -306,13 +326,13 @@ std::string save_workbook_file(const WorkbookModel& book, const std::string& pat
     if (reason.empty() && ::chmod(tempPath.c_str(), exists ? (target.st_mode & 07777) : new_file_mode()) != 0) {
         reason = std::strerror(errno);
     }
-    if (reason.empty() && ::rename(tempPath.c_str(), path.c_str()) != 0) reason = std::strerror(errno);
+    if (reason.empty() && ::rename(tempPath.c_str(), file.c_str()) != 0) reason = std::strerror(errno);
     if (!reason.empty()) {
         ::unlink(tempPath.c_str());
         return failure(path, reason);
     }
     // Make the rename itself durable; the file is complete either way.
-    const int dir = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folder_of(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -11,7 +11,8 @@
 // bytes). The file is written beside the target under a temporary name,
 // flushed to disk and then renamed over the target, so a failed or
 // interrupted save never leaves a half-written workbook and never harms a
-// file already at `path`. Returns an empty text on success, otherwise why
+// file already at `path`. A symbolic link at `path` stays: the file it
+// points to is the one replaced. Returns an empty text on success, otherwise why
 // the save failed, in words for the user.
 std::string save_workbook_file(const WorkbookModel& book, const std::string& path,
                                std::time_t created);

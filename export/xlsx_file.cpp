@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <fstream>
 #include <map>
 #include <string>
@@ -298,6 +301,17 @@ std::string failure(const std::string& path, const std::string& reason) {
     return "The workbook could not be saved as \"" + path + "\": " + reason + ".";
 }
 
+void keep_heap_for_saves() {
+#if defined(__GLIBC__)
+    static const bool kept = [] {
+        mallopt(M_TRIM_THRESHOLD, kSaveHeapKeptBytes);
+        mallopt(M_MMAP_THRESHOLD, kSaveMmapThresholdBytes);
+        return true;
+    }();
+    (void)kept;
+#endif
+}
+
 }  // namespace
 
 unsigned palette_rgb(int colorIndex) {
@@ -307,6 +321,7 @@ unsigned palette_rgb(int colorIndex) {
 
 std::string save_workbook_file(const WorkbookModel& book, const std::string& path,
                                std::time_t created) {
+    keep_heap_for_saves();
     const std::string file = link_target(path);
     struct stat target {};
     const bool exists = ::stat(file.c_str(), &target) == 0;

@@ -6,6 +6,7 @@
 #include "prompts.h"
 #include "export_clock.h"
 #include "trace.h"
+#include "workbook_run.h"
 #include "wide_text.h"
 
 #include <cstdio>
@@ -24,14 +25,9 @@ constexpr char kGridLastColumn = 'H';
 
 enum class ListKind { TestResults, Details };
 
-// The objects of one export run, released in the order of the members'
-// reverse: font, grid cell, working range, sheet, sheets, workbook,
-// workbooks, and the application last.
+// The list layout's objects, in the order they are taken (and so let go in
+// reverse: font, grid cell, working range, sheet).
 struct ListRun {
-    CExcelApplication app;
-    CExcelWorkbooks books;
-    CExcelWorkbook book;
-    CExcelWorksheets sheets;
     CExcelWorksheet sheet;
     CExcelRange range;  // the range being formatted
     CExcelRange cell;   // one grid cell
@@ -141,11 +137,8 @@ void fill_list_sheet(ListRun& run, ListKind kind, const ListTable& list,
 void run_list_export(ListKind kind, const ListReader& readList, const std::string& proposedName,
                      SavePrompt& prompt) {
     const automation::OptionalArgument optional;
-    ListRun run;
-    if (!run.app.CreateDispatch("Excel.Application")) {
-        prompts().message_box(kCreateFailsMessage);
-        return;
-    }
+    WorkbookRun<ListRun> run;
+    if (!run.start()) return;
     const std::optional<std::string> path = prompt.ask_save_path(proposedName);
     if (!path) {
         trace("打开文件失败！&& 取消保存");
@@ -154,29 +147,17 @@ void run_list_export(ListKind kind, const ListReader& readList, const std::strin
     trace("filePath:%s\n", path->c_str());
     trace("%s\n", path->c_str());
 
-    // The rows as the list shows them now, read once.
+    // The list as it stands now, read once.
     const ListTable list = readList();
 
-    run.books.AttachDispatch(run.app.get_Workbooks());
-    run.book.AttachDispatch(run.books.Add(optional));
-    run.sheets.AttachDispatch(run.book.get_Worksheets());
-    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I2(1)));
-    run.sheet.put_Name(utf8_to_utf16(kListSheetName));
+    run.add_workbook(optional);
+    ListRun& objects = run.layout();
+    objects.sheet.AttachDispatch(run.sheets().get_Item(Variant::I2(1)));
+    objects.sheet.put_Name(utf8_to_utf16(kListSheetName));
 
-    fill_list_sheet(run, kind, list, optional);
+    fill_list_sheet(objects, kind, list, optional);
 
-    run.book.SaveCopyAs(text_variant(*path));
-    run.book.put_Saved(true);
-
-    run.font.ReleaseDispatch();
-    run.cell.ReleaseDispatch();
-    run.range.ReleaseDispatch();
-    run.sheet.ReleaseDispatch();
-    run.sheets.ReleaseDispatch();
-    run.book.ReleaseDispatch();
-    run.books.ReleaseDispatch();
-    run.app.Quit();
-    run.app.ReleaseDispatch();
+    run.save_and_quit(*path);
 }
 
 }  // namespace

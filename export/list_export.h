@@ -36,8 +36,6 @@ using ListReader = std::function<ListTable()>;
 void ExportTestResults(const ListReader& list, SavePrompt& prompt);
 void ExportDetails(const ListReader& list, std::string_view unitAddress, SavePrompt& prompt);
 
-// "Excel.Application create fails！" (ending in a full-width mark).
-inline constexpr const char* kCreateFailsMessage = "Excel.Application create fails\xEF\xBC\x81";
 // The one sheet of a list workbook.
 inline constexpr const char* kListSheetName = "Proposed ZEQ Spreadsheet";
 // Width of the sheet column of each list column ("Address" .. "Result").

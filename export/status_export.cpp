@@ -4,6 +4,7 @@
 #include "excel_wrappers.h"
 #include "export_clock.h"
 #include "list_export.h"
+#include "workbook_run.h"
 #include "print_layout.h"
 #include "prompts.h"
 #include "trace.h"
@@ -46,13 +47,9 @@ std::vector<SectionBlock> section_blocks(const std::vector<StatusLine>& items) {
     return blocks;
 }
 
-// The objects of one run; the members die in reverse order, the
-// application last.
+// The status layout's objects, in the order they are taken (and so let go
+// in reverse: font, cells, title, range, explanations, the first sheet).
 struct StatusRun {
-    CExcelApplication app;
-    CExcelWorkbooks books;
-    CExcelWorkbook book;
-    CExcelWorksheets sheets;
     CExcelWorksheet sheet;         // the first sheet, "LOG"
     CExcelWorksheet explanations;  // "Log Explanations"
     CExcelRange range;
@@ -183,20 +180,17 @@ void WriteStatusWorkbook(const std::vector<StatusLine>& items, std::string_view 
                                     "; no workbook was written.");
     }
     const automation::OptionalArgument optional;
-    StatusRun run;
-    if (!run.app.CreateDispatch("Excel.Application")) {
-        prompts().message_box(kCreateFailsMessage);
-        return;
-    }
-    run.app.put_UserControl(true);
-    run.books.AttachDispatch(run.app.get_Workbooks());
-    run.book.AttachDispatch(run.books.Add(optional));
-    run.sheets.AttachDispatch(run.book.get_Worksheets());
-    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I2(1)));
-    trace("sheets.get_Count():%d\n", static_cast<int>(run.sheets.get_Count()));
+    WorkbookRun<StatusRun> workbook;
+    if (!workbook.start()) return;
+    workbook.app().put_UserControl(true);
+    workbook.add_workbook(optional);
+    CExcelWorksheets& sheets = workbook.sheets();
+    StatusRun& run = workbook.layout();
+    run.sheet.AttachDispatch(sheets.get_Item(Variant::I2(1)));
+    trace("sheets.get_Count():%d\n", static_cast<int>(sheets.get_Count()));
 
-    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I4(1)));
-    run.explanations.AttachDispatch(run.sheets.Add(
+    run.sheet.AttachDispatch(sheets.get_Item(Variant::I4(1)));
+    run.explanations.AttachDispatch(sheets.Add(
         optional, Variant::DispatchRef(run.sheet.dispatch()), Variant::I4(1), optional));
     run.explanations.put_Name(utf8_to_utf16(kExplanationsSheetName));
 
@@ -205,7 +199,7 @@ void WriteStatusWorkbook(const std::vector<StatusLine>& items, std::string_view 
 
     const std::string title = log_title(lineLetter, shortAddress, export_now());
     trace("%s\n", title.c_str());
-    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I4(1)));
+    run.sheet.AttachDispatch(sheets.get_Item(Variant::I4(1)));
     run.sheet.put_Name(utf8_to_utf16(kLogSheetName));
 
     std::vector<std::string> values;
@@ -221,18 +215,5 @@ void WriteStatusWorkbook(const std::vector<StatusLine>& items, std::string_view 
     set_print_layout(run.sheet, excel::kPortrait, "$1:$2");
     set_print_layout(run.explanations, excel::kPortrait, "$1:$2");
 
-    run.book.SaveCopyAs(text(path));
-    run.book.put_Saved(true);
-
-    run.font.ReleaseDispatch();
-    run.cells.ReleaseDispatch();
-    run.title.ReleaseDispatch();
-    run.range.ReleaseDispatch();
-    run.explanations.ReleaseDispatch();
-    run.sheet.ReleaseDispatch();
-    run.sheets.ReleaseDispatch();
-    run.book.ReleaseDispatch();
-    run.books.ReleaseDispatch();
-    run.app.Quit();
-    run.app.ReleaseDispatch();
+    workbook.save_and_quit(path);
 }

@@ -20,8 +20,8 @@ add_library(orvypc_desktop STATIC
   main_window.cpp main_window.h
   qt_prompts.cpp qt_prompts.h
   qt_save_prompt.cpp qt_save_prompt.h
-  placeholder_page.cpp placeholder_page.h
   demo.cpp demo.h
+  display_check.cpp display_check.h
   desktop.h)
 set_target_properties(orvypc_desktop PROPERTIES AUTOMOC ON)
 target_include_directories(orvypc_desktop PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
@@ -32,7 +32,8 @@ target_link_libraries(orvypc_desktop PUBLIC orvypc_controls orvypc_resources orv
 target_compile_definitions(orvypc_desktop PUBLIC QT_NO_KEYWORDS)
 orvypc_warnings(orvypc_desktop)
 
-add_executable(desktop_test tests/desktop_test.cpp)
+# The stand-in pages are the tests' own: the window with pages that only lead back.
+add_executable(desktop_test tests/desktop_test.cpp tests/placeholder_page.cpp tests/placeholder_page.h)
 set_target_properties(desktop_test PROPERTIES AUTOMOC ON)
 target_link_libraries(desktop_test PRIVATE orvypc_desktop Qt6::Test)
 orvypc_warnings(desktop_test)

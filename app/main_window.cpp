@@ -20,12 +20,11 @@
 namespace {
 
 // The window was laid out in dialog units of 535 x 344 for its 901 x 600
-// pixels; the controls that keep their laid-out place convert with this.
-QRect dialog_units(int x, int y, int w, int h)
-{
-    const double sx = double(kMainWindowWidth) / 535.0, sy = double(kMainWindowHeight) / 344.0;
-    return QRect(int(x * sx + 0.5), int(y * sy + 0.5), int(w * sx + 0.5), int(h * sy + 0.5));
-}
+// pixels: its units are those that fill the window.
+constexpr DialogUnits kMainWindowDialogUnits{double(kMainWindowWidth) / 535.0,
+                                             double(kMainWindowHeight) / 344.0};
+
+QRect dialog_units(int x, int y, int w, int h) { return TemplateRect(x, y, w, h, kMainWindowDialogUnits); }
 
 // Button places on the home page (client pixels, top-left corners).
 constexpr QPoint kStatusButtonPos{247, 132};
@@ -175,8 +174,7 @@ void COrvyPcDlg::OnTestResults() { ShowPage(m_pTestResultPage, m_testResultPageF
 void COrvyPcDlg::ShowPage(QWidget*& page, const PageFactory& factory)
 {
     if (g_link.bConnected.load() == 0) return;  // no gateway: the button does nothing
-    if (!factory) return;                       // no page of this kind in this build
-    if (page == nullptr) page = factory(this);
+    if (page == nullptr && factory) page = factory(this);
     if (page == nullptr) {
         prompts().message_box("子窗口的句柄为空！");
         return;

@@ -3,6 +3,7 @@
 #include "app_module.h"
 #include "cli.h"
 #include "desktop.h"
+#include "display_check.h"
 #include "gateway_link.h"
 #include "link_settings.h"
 #include "main_window.h"
@@ -120,6 +121,10 @@ bool COrvyPcApp::ApplyLinkOptions(int argc, char** argv)
 int COrvyPcApp::RunMainWindow(int argc, char** argv)
 {
     if (!ApplyLinkOptions(argc, argv)) return kExitUsage;
+    if (const std::string reason = missing_display_reason(); !reason.empty()) {
+        std::fprintf(stderr, "orvypc: %s\n", reason.c_str());
+        return kExitUsage;
+    }
     int qtArgc = argc;
     QApplication app(qtArgc, argv);
     QCoreApplication::setOrganizationName(QString::fromUtf8(kProfileKey));

@@ -9,16 +9,24 @@
 #include <QRect>
 #include <QWidget>
 
+// A window laid out in dialog units: the pixels of one horizontal and one
+// vertical unit.
+struct DialogUnits {
+    double x;
+    double y;
+};
+
 // The pages were laid out in dialog units of their font ("MS Shell Dlg",
 // 8 pt, at 96 dpi): one horizontal unit is 1.5 pixels, one vertical unit
-// 1.625 pixels. Controls that keep their laid-out rectangle convert here.
-inline constexpr double kDialogUnitX = 1.5;
-inline constexpr double kDialogUnitY = 1.625;
+// 1.625 pixels.
+inline constexpr DialogUnits kPageDialogUnits{1.5, 1.625};
 
-inline QRect TemplateRect(int x, int y, int w, int h)
+// The one conversion: a control that keeps its laid-out rectangle takes it
+// here, each side rounded to the nearest pixel.
+inline QRect TemplateRect(int x, int y, int w, int h, DialogUnits units = kPageDialogUnits)
 {
     const auto px = [](double v) { return int(v + 0.5); };
-    return QRect(px(x * kDialogUnitX), px(y * kDialogUnitY), px(w * kDialogUnitX), px(h * kDialogUnitY));
+    return QRect(px(x * units.x), px(y * units.y), px(w * units.x), px(h * units.y));
 }
 
 // A window's face: its bitmap stretched smoothly over the whole client

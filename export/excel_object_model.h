@@ -34,6 +34,15 @@ inline constexpr automation::DispId kMerge = 0x234;
 inline constexpr automation::DispId kBold = 0x60;
 inline constexpr automation::DispId kItalic = 0x65;
 inline constexpr automation::DispId kSize = 0x68;
+// Worksheet.PageSetup and the PageSetup members.
+inline constexpr automation::DispId kPageSetup = 0x3E6;
+inline constexpr automation::DispId kOrientation = 0x86;
+inline constexpr automation::DispId kZoom = 0x297;
+inline constexpr automation::DispId kFitToPagesTall = 0x3F5;
+inline constexpr automation::DispId kFitToPagesWide = 0x3F6;
+inline constexpr automation::DispId kPrintTitleRows = 0x400;
+inline constexpr automation::DispId kCenterFooter = 0x3F2;
+inline constexpr automation::DispId kPaperSize = 0x3EF;
 }  // namespace dispid
 
 // Alignments (HorizontalAlignment / VerticalAlignment).
@@ -69,5 +78,16 @@ inline constexpr int kColorIndexAutomatic = -4105;
 inline constexpr int kColorIndexNone = -4142;
 
 inline constexpr int kSheetTypeWorksheet = -4167;
+
+// Page orientations (PageSetup.Orientation).
+inline constexpr int kPortrait = 1;
+inline constexpr int kLandscape = 2;
+
+// Paper sizes (PageSetup.PaperSize): the object model's numbers, which are
+// also the file format's.
+inline constexpr int kPaperLetter = 1;
+inline constexpr int kPaperA3 = 8;
+inline constexpr int kPaperA4 = 9;
+inline constexpr int kPaperA5 = 11;
 
 }  // namespace excel

@@ -58,6 +58,36 @@ Dispatch* CExcelWorksheet::get_Cells() {
     return dispatch_result(invoke(dispid::kCells, InvokeKind::PropertyGet, {}));
 }
 
+Dispatch* CExcelWorksheet::get_PageSetup() {
+    return dispatch_result(invoke(dispid::kPageSetup, InvokeKind::PropertyGet, {}));
+}
+
+void CExcelPageSetup::put_Orientation(std::int32_t newValue) {
+    invoke_put(dispid::kOrientation, {}, Variant::I4(newValue));
+}
+
+void CExcelPageSetup::put_Zoom(const Variant& newValue) { invoke_put(dispid::kZoom, {}, newValue); }
+
+void CExcelPageSetup::put_FitToPagesWide(const Variant& newValue) {
+    invoke_put(dispid::kFitToPagesWide, {}, newValue);
+}
+
+void CExcelPageSetup::put_FitToPagesTall(const Variant& newValue) {
+    invoke_put(dispid::kFitToPagesTall, {}, newValue);
+}
+
+void CExcelPageSetup::put_PrintTitleRows(std::u16string_view newValue) {
+    invoke_put(dispid::kPrintTitleRows, {}, Variant::Bstr(std::u16string(newValue)));
+}
+
+void CExcelPageSetup::put_CenterFooter(std::u16string_view newValue) {
+    invoke_put(dispid::kCenterFooter, {}, Variant::Bstr(std::u16string(newValue)));
+}
+
+void CExcelPageSetup::put_PaperSize(std::int32_t newValue) {
+    invoke_put(dispid::kPaperSize, {}, Variant::I4(newValue));
+}
+
 Variant CExcelRange::BorderAround(const Variant& LineStyle, std::int32_t Weight,
                                   std::int32_t ColorIndex, const Variant& Color) {
     return invoke(dispid::kBorderAround, InvokeKind::Method,

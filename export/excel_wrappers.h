@@ -48,6 +48,22 @@ public:
     automation::Dispatch* get_Range(const automation::Variant& Cell1,
                                     const automation::Variant& Cell2);
     automation::Dispatch* get_Cells();
+    automation::Dispatch* get_PageSetup();
+};
+
+// How a sheet prints. FitToPagesWide and FitToPagesTall count only once
+// Zoom is FALSE; FitToPagesTall FALSE means as many pages as it takes.
+// Footer texts take the object model's codes ("&P" page, "&N" pages).
+class CExcelPageSetup : public AutomationDriver {
+public:
+    using AutomationDriver::AutomationDriver;
+    void put_Orientation(std::int32_t newValue);
+    void put_Zoom(const automation::Variant& newValue);
+    void put_FitToPagesWide(const automation::Variant& newValue);
+    void put_FitToPagesTall(const automation::Variant& newValue);
+    void put_PrintTitleRows(std::u16string_view newValue);
+    void put_CenterFooter(std::u16string_view newValue);
+    void put_PaperSize(std::int32_t newValue);
 };
 
 class CExcelRange : public AutomationDriver {

@@ -2,9 +2,11 @@
 
 #include "excel_object_model.h"
 #include "excel_wrappers.h"
+#include "print_layout.h"
 #include "prompts.h"
 #include "export_clock.h"
 #include "trace.h"
+#include "workbook_run.h"
 #include "wide_text.h"
 
 #include <cstdio>
@@ -23,14 +25,9 @@ constexpr char kGridLastColumn = 'H';
 
 enum class ListKind { TestResults, Details };
 
-// The objects of one export run, released in the order of the members'
-// reverse: font, grid cell, working range, sheet, sheets, workbook,
-// workbooks, and the application last.
+// The list layout's objects, in the order they are taken (and so let go in
+// reverse: font, grid cell, working range, sheet).
 struct ListRun {
-    CExcelApplication app;
-    CExcelWorkbooks books;
-    CExcelWorkbook book;
-    CExcelWorksheets sheets;
     CExcelWorksheet sheet;
     CExcelRange range;  // the range being formatted
     CExcelRange cell;   // one grid cell
@@ -58,17 +55,17 @@ void set_header_font(CExcelRange& range, CExcelFont& font) {
 // Header texts in row 2 from column B, each column given its width. The
 // test results export centres each header cell as it goes; the details
 // export centres the whole header range afterwards (A2 included).
-std::string write_headers(ListRun& run, ListKind kind) {
+std::string write_headers(ListRun& run, ListKind kind, const ListRowTexts& headings) {
     std::string ref;
-    for (std::size_t i = 0; i < kResultColumns.size(); ++i) {
+    for (std::size_t i = 0; i < headings.size(); ++i) {
         FormatCellName(kHeaderRow, static_cast<int>(i) + 2, ref);
         run.range.AttachDispatch(run.sheet.get_Range(text_variant(ref), text_variant(ref)));
         if (kind == ListKind::TestResults) {
             run.range.put_HorizontalAlignment(Variant::I4(excel::kAlignCenter));
             run.range.put_VerticalAlignment(Variant::I4(excel::kAlignCenter));
         }
-        run.range.put_Value2(text_variant(kResultColumns[i]));
-        const int width = kListColumnWidths[i < 7 ? i : 6];
+        run.range.put_Value2(text_variant(headings[i]));
+        const int width = kListColumnWidths[i < kListColumnCount ? i : kListColumnCount - 1];
         Variant sameColumn = run.range.get_Item(Variant::I4(static_cast<std::int32_t>(i) + 2),
                                                 automation::g_optionalArgument);
         run.range.AttachDispatch(sameColumn.detach_dispatch());
@@ -111,9 +108,9 @@ void draw_grid(ListRun& run, ListKind kind, std::size_t rowCount,
 
 // All list texts in one call: an (R+1) x (C+1) array whose column 0 and
 // last row stay empty, placed from A3.
-void write_values(ListRun& run, const std::vector<RowTexts>& rows,
+void write_values(ListRun& run, const std::vector<ListRowTexts>& rows,
                   const automation::OptionalArgument& optional) {
-    const std::size_t columns = kResultColumns.size();
+    const std::size_t columns = kListColumnCount;
     automation::SafeArray values(rows.size() + 1, columns + 1);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < columns; ++c) {
@@ -127,22 +124,21 @@ void write_values(ListRun& run, const std::vector<RowTexts>& rows,
     block.clear();
 }
 
-void fill_list_sheet(ListRun& run, ListKind kind, const std::vector<RowTexts>& rows,
+void fill_list_sheet(ListRun& run, ListKind kind, const ListTable& list,
                      const automation::OptionalArgument& optional) {
-    const std::string lastRef = write_headers(run, kind);
+    const std::string lastRef = write_headers(run, kind, list.headings);
     format_header_range(run, kind, lastRef);
-    draw_grid(run, kind, rows.size(), optional);
-    write_values(run, rows, optional);
+    draw_grid(run, kind, list.rows.size(), optional);
+    write_values(run, list.rows, optional);
+    // The header row heads every printed page.
+    set_print_layout(run.sheet, excel::kLandscape, "$2:$2");
 }
 
-void run_list_export(ListKind kind, const ResultList& list, const std::string& proposedName,
+void run_list_export(ListKind kind, const ListReader& readList, const std::string& proposedName,
                      SavePrompt& prompt) {
     const automation::OptionalArgument optional;
-    ListRun run;
-    if (!run.app.CreateDispatch("Excel.Application")) {
-        prompts().message_box(kCreateFailsMessage);
-        return;
-    }
+    WorkbookRun<ListRun> run;
+    if (!run.start()) return;
     const std::optional<std::string> path = prompt.ask_save_path(proposedName);
     if (!path) {
         trace("打开文件失败！&& 取消保存");
@@ -151,29 +147,17 @@ void run_list_export(ListKind kind, const ResultList& list, const std::string& p
     trace("filePath:%s\n", path->c_str());
     trace("%s\n", path->c_str());
 
-    // The rows as the list shows them now, read once.
-    const std::vector<RowTexts> rows = list.rows();
+    // The list as it stands now, read once.
+    const ListTable list = readList();
 
-    run.books.AttachDispatch(run.app.get_Workbooks());
-    run.book.AttachDispatch(run.books.Add(optional));
-    run.sheets.AttachDispatch(run.book.get_Worksheets());
-    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I2(1)));
-    run.sheet.put_Name(utf8_to_utf16(kListSheetName));
+    run.add_workbook(optional);
+    ListRun& objects = run.layout();
+    objects.sheet.AttachDispatch(run.sheets().get_Item(Variant::I2(1)));
+    objects.sheet.put_Name(utf8_to_utf16(kListSheetName));
 
-    fill_list_sheet(run, kind, rows, optional);
+    fill_list_sheet(objects, kind, list, optional);
 
-    run.book.SaveCopyAs(text_variant(*path));
-    run.book.put_Saved(true);
-
-    run.font.ReleaseDispatch();
-    run.cell.ReleaseDispatch();
-    run.range.ReleaseDispatch();
-    run.sheet.ReleaseDispatch();
-    run.sheets.ReleaseDispatch();
-    run.book.ReleaseDispatch();
-    run.books.ReleaseDispatch();
-    run.app.Quit();
-    run.app.ReleaseDispatch();
+    run.save_and_quit(*path);
 }
 
 }  // namespace
@@ -185,14 +169,14 @@ std::string export_timestamp(std::time_t when) {
     return text;
 }
 
-void ExportTestResults(const ResultList& list, SavePrompt& prompt) {
+void ExportTestResults(const ListReader& list, SavePrompt& prompt) {
     const std::string timestamp = export_timestamp(export_now());
     trace("pstrDateTime:%s", timestamp.c_str());
     run_list_export(ListKind::TestResults, list, "TestResult_" + timestamp + ".xlsx", prompt);
 }
 
-void ExportDetails(const ResultList& list, std::uint8_t ucSelectUnit, SavePrompt& prompt) {
+void ExportDetails(const ListReader& list, std::string_view unitAddress, SavePrompt& prompt) {
     const std::string timestamp = export_timestamp(export_now());
     run_list_export(ListKind::Details, list,
-                    FormatUnitAddress(ucSelectUnit) + " Test Details_" + timestamp + ".xlsx", prompt);
+                    std::string(unitAddress) + " Test Details_" + timestamp + ".xlsx", prompt);
 }

@@ -28,6 +28,14 @@ constexpr std::size_t kMaxCellText = 32767;
 // Formatting or filling more cells than this at once is refused rather
 // than letting one call eat the memory (whole-sheet formats are not kept).
 constexpr long long kMaxCellsPerCall = 1'000'000;
+// PageSetup limits: zoom in per cent, pages to fit to, and the footer text,
+// which the file stores behind its two-character section code in at most
+// 255 characters. Paper sizes are the object model's numbers 1 to 41.
+constexpr long long kMinZoom = 10;
+constexpr long long kMaxZoom = 400;
+constexpr long long kMaxFitPages = 32767;
+constexpr std::size_t kMaxFooterText = 253;
+constexpr long long kMaxPaperSize = 41;
 
 // A failed member call: a bare status, or (with a description) an
 // exception the caller can show.
@@ -365,6 +373,11 @@ private:
             kMaxCellsPerCall) {
             raise("The range is too large to change at once.");
         }
+        if (rect_.rows() == 1 && rect_.columns() == 1) {
+            // One cell, the grid's case: its four sides at one look-up.
+            sheet_->cell(rect_.top, rect_.left).style.borders.fill(side);
+            return Variant::Bool(true);
+        }
         for (int r = rect_.top; r <= rect_.bottom; ++r) {
             sheet_->cell(r, rect_.left).style.borders[kEdgeLeft] = side;
             sheet_->cell(r, rect_.right).style.borders[kEdgeRight] = side;
@@ -518,6 +531,86 @@ private:
     CellRect rect_;
 };
 
+// A sheet's print settings; every member is a property put.
+class PageSetupObject final : public EngineObject {
+public:
+    PageSetupObject(std::shared_ptr<WorkbookModel> book, WorksheetModel* sheet)
+        : book_(std::move(book)), sheet_(sheet) {}
+
+private:
+    Variant answer(const Call& call) override {
+        if (call.kind() != InvokeKind::PropertyPut) fail(automation::kDispMemberNotFound);
+        call.expect(0);
+        PageLayout& layout = sheet_->page_layout();
+        const Variant& value = call.value();
+        switch (call.member()) {
+            case dispid::kOrientation: layout.orientation = orientation(value); break;
+            case dispid::kZoom: layout.zoom = zoom(value); break;
+            case dispid::kFitToPagesWide: layout.fitWide = page_count(value); break;
+            case dispid::kFitToPagesTall: layout.fitTall = page_count(value); break;
+            case dispid::kPrintTitleRows: title_rows(to_text(value), layout); break;
+            case dispid::kCenterFooter: layout.centerFooter = footer(to_text(value)); break;
+            case dispid::kPaperSize: layout.paperSize = paper_size(value); break;
+            default: fail(automation::kDispMemberNotFound);
+        }
+        return {};
+    }
+
+    static int orientation(const Variant& v) {
+        const long long value = to_long(v);
+        if (!one_of(value, {excel::kPortrait, excel::kLandscape})) {
+            raise("Unable to set the Orientation property of the PageSetup class.");
+        }
+        return static_cast<int>(value);
+    }
+
+    // FALSE (fit to the page counts) or a percentage.
+    static int zoom(const Variant& v) {
+        if (v.vt() == automation::VT_BOOL && !v.boolean()) return 0;
+        const long long value = v.vt() == automation::VT_BOOL ? -1 : to_long(v);
+        if (value < kMinZoom || value > kMaxZoom) {
+            raise("The zoom must be FALSE or between 10 and 400 per cent.");
+        }
+        return static_cast<int>(value);
+    }
+
+    // FALSE: as many pages as it takes (kept as 0).
+    static int page_count(const Variant& v) {
+        if (v.vt() == automation::VT_BOOL && !v.boolean()) return 0;
+        const long long value = v.vt() == automation::VT_BOOL ? -1 : to_long(v);
+        if (value < 1 || value > kMaxFitPages) raise("The page count must be FALSE or between 1 and 32767.");
+        return static_cast<int>(value);
+    }
+
+    // Whole rows ("$1:$2", "2:2"), or an empty text for none.
+    static void title_rows(const std::string& text, PageLayout& layout) {
+        if (text.empty()) {
+            layout.titleFirstRow = layout.titleLastRow = 0;
+            return;
+        }
+        const auto rect = parse_reference(text);
+        if (!rect || rect->left != 1 || rect->right != kMaxColumns) {
+            raise("\"" + text + "\" is not a range of whole rows to repeat on every page.");
+        }
+        layout.titleFirstRow = rect->top;
+        layout.titleLastRow = rect->bottom;
+    }
+
+    static std::string footer(std::string text) {
+        if (text.size() > kMaxFooterText) raise("A footer can hold at most 253 characters.");
+        return text;
+    }
+
+    static int paper_size(const Variant& v) {
+        const long long value = to_long(v);
+        if (value < 1 || value > kMaxPaperSize) raise("Unable to set the PaperSize property of the PageSetup class.");
+        return static_cast<int>(value);
+    }
+
+    std::shared_ptr<WorkbookModel> book_;
+    WorksheetModel* sheet_;
+};
+
 class WorksheetObject final : public EngineObject {
 public:
     WorksheetObject(std::shared_ptr<WorkbookModel> book, WorksheetModel* sheet)
@@ -550,6 +643,10 @@ private:
             call.expect(0);
             return result_object(
                 new RangeObject(book_, sheet_, CellRect{1, 1, kMaxRows, kMaxColumns}));
+        }
+        if (call.is(dispid::kPageSetup, InvokeKind::PropertyGet)) {
+            call.expect(0);
+            return result_object(new PageSetupObject(book_, sheet_));
         }
         fail(automation::kDispMemberNotFound);
     }

@@ -63,6 +63,20 @@ struct CellRect {
     friend bool operator==(const CellRect&, const CellRect&) = default;
 };
 
+// How a sheet prints, in the object model's terms; zero or empty means the
+// file format's default (the printer's paper, 100 %, no repeated rows).
+struct PageLayout {
+    int orientation = 0;      // 0, or excel::kPortrait / excel::kLandscape
+    int paperSize = 0;        // 0, or an excel::kPaper* value
+    int zoom = 100;           // per cent; 0 once Zoom is FALSE (fit to pages)
+    int fitWide = 1;          // pages across, 0 as many as it takes; with zoom 0
+    int fitTall = 1;          // pages down, likewise
+    int titleFirstRow = 0;    // rows printed at the top of every page, 0: none
+    int titleLastRow = 0;
+    std::string centerFooter; // UTF-8, with the object model's "&P"-style codes
+    bool fits_to_pages() const { return zoom == 0; }
+};
+
 class WorksheetModel {
 public:
     explicit WorksheetModel(std::string name) : name_(std::move(name)) {}
@@ -87,8 +101,12 @@ public:
     void merge(CellRect rect);
     const std::vector<CellRect>& merges() const { return merges_; }
 
+    PageLayout& page_layout() { return pageLayout_; }
+    const PageLayout& page_layout() const { return pageLayout_; }
+
 private:
     std::string name_;
+    PageLayout pageLayout_;
     std::map<std::pair<int, int>, Cell> cells_;
     std::map<int, double> columnWidths_;
     std::map<int, double> rowHeights_;

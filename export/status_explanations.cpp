@@ -3,7 +3,7 @@
 // included: the gateway's documentation refers to them word for word).
 #include "status_export.h"
 
-const std::array<StatusExplanation, kStatusItemCount> kStatusExplanations = {{
+const std::array<StatusExplanation, kStatusLineCount> kStatusExplanations = {{
     {"Ready", "Status of control gear; \"Yes\" = OK"},
     {"Lamp failure", "Lamp failure; \"No\" = no lamp failure"},
     {"Lamp arc power on", "Lamp powered by emergency control gear; \"No\" = Lamp not\r\npowered by emergency control gear."},

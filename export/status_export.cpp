@@ -4,6 +4,8 @@
 #include "excel_wrappers.h"
 #include "export_clock.h"
 #include "list_export.h"
+#include "workbook_run.h"
+#include "print_layout.h"
 #include "prompts.h"
 #include "trace.h"
 #include "wide_text.h"
@@ -32,7 +34,7 @@ struct SectionBlock {
     int lastRow;
 };
 
-std::vector<SectionBlock> section_blocks(const std::vector<StatusItem>& items) {
+std::vector<SectionBlock> section_blocks(const std::vector<StatusLine>& items) {
     std::vector<SectionBlock> blocks;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const int row = kFirstItemRow + static_cast<int>(i);
@@ -45,13 +47,9 @@ std::vector<SectionBlock> section_blocks(const std::vector<StatusItem>& items) {
     return blocks;
 }
 
-// The objects of one run; the members die in reverse order, the
-// application last.
+// The status layout's objects, in the order they are taken (and so let go
+// in reverse: font, cells, title, range, explanations, the first sheet).
 struct StatusRun {
-    CExcelApplication app;
-    CExcelWorkbooks books;
-    CExcelWorkbook book;
-    CExcelWorksheets sheets;
     CExcelWorksheet sheet;         // the first sheet, "LOG"
     CExcelWorksheet explanations;  // "Log Explanations"
     CExcelRange range;
@@ -106,7 +104,7 @@ bool left_aligned(const std::string& section) {
 // One sheet: title over A1:C1, the headings, then each section with its
 // boxes, its merged name cell, its labels and its column C texts.
 void write_sheet(StatusRun& run, CExcelWorksheet& sheet, const std::string& title,
-                 const char* columnCHeading, const std::vector<StatusItem>& items,
+                 const char* columnCHeading, const std::vector<StatusLine>& items,
                  const std::vector<std::string>& columnC, const automation::OptionalArgument& optional) {
     run.title.AttachDispatch(sheet.get_Range(text("A1"), text("C1")));
     run.title.Merge(Variant::I4(0));
@@ -162,7 +160,7 @@ std::string log_title(std::string_view lineLetter, int shortAddress, std::time_t
 
 }  // namespace
 
-void ExportStatus(const std::vector<StatusItem>& items, std::string_view lineLetter, int shortAddress,
+void ExportStatus(const std::vector<StatusLine>& items, std::string_view lineLetter, int shortAddress,
                   std::time_t printTime, SavePrompt& prompt) {
     char address[16];
     std::snprintf(address, sizeof address, "%d", shortAddress);
@@ -174,28 +172,25 @@ void ExportStatus(const std::vector<StatusItem>& items, std::string_view lineLet
     WriteStatusWorkbook(items, lineLetter, shortAddress, *path);
 }
 
-void WriteStatusWorkbook(const std::vector<StatusItem>& items, std::string_view lineLetter,
+void WriteStatusWorkbook(const std::vector<StatusLine>& items, std::string_view lineLetter,
                          int shortAddress, const std::string& path) {
-    if (items.size() != static_cast<std::size_t>(kStatusItemCount)) {
+    if (items.size() != static_cast<std::size_t>(kStatusLineCount)) {
         throw std::invalid_argument("The status record holds " + std::to_string(items.size()) +
-                                    " items instead of " + std::to_string(kStatusItemCount) +
+                                    " items instead of " + std::to_string(kStatusLineCount) +
                                     "; no workbook was written.");
     }
     const automation::OptionalArgument optional;
-    StatusRun run;
-    if (!run.app.CreateDispatch("Excel.Application")) {
-        prompts().message_box(kCreateFailsMessage);
-        return;
-    }
-    run.app.put_UserControl(true);
-    run.books.AttachDispatch(run.app.get_Workbooks());
-    run.book.AttachDispatch(run.books.Add(optional));
-    run.sheets.AttachDispatch(run.book.get_Worksheets());
-    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I2(1)));
-    trace("sheets.get_Count():%d\n", static_cast<int>(run.sheets.get_Count()));
+    WorkbookRun<StatusRun> workbook;
+    if (!workbook.start()) return;
+    workbook.app().put_UserControl(true);
+    workbook.add_workbook(optional);
+    CExcelWorksheets& sheets = workbook.sheets();
+    StatusRun& run = workbook.layout();
+    run.sheet.AttachDispatch(sheets.get_Item(Variant::I2(1)));
+    trace("sheets.get_Count():%d\n", static_cast<int>(sheets.get_Count()));
 
-    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I4(1)));
-    run.explanations.AttachDispatch(run.sheets.Add(
+    run.sheet.AttachDispatch(sheets.get_Item(Variant::I4(1)));
+    run.explanations.AttachDispatch(sheets.Add(
         optional, Variant::DispatchRef(run.sheet.dispatch()), Variant::I4(1), optional));
     run.explanations.put_Name(utf8_to_utf16(kExplanationsSheetName));
 
@@ -204,7 +199,7 @@ void WriteStatusWorkbook(const std::vector<StatusItem>& items, std::string_view 
 
     const std::string title = log_title(lineLetter, shortAddress, export_now());
     trace("%s\n", title.c_str());
-    run.sheet.AttachDispatch(run.sheets.get_Item(Variant::I4(1)));
+    run.sheet.AttachDispatch(sheets.get_Item(Variant::I4(1)));
     run.sheet.put_Name(utf8_to_utf16(kLogSheetName));
 
     std::vector<std::string> values;
@@ -216,19 +211,9 @@ void WriteStatusWorkbook(const std::vector<StatusItem>& items, std::string_view 
     write_sheet(run, run.sheet, title, "Value", items, values, optional);
     write_sheet(run, run.explanations, kExplanationsSheetName, "Explanations", items, explanations,
                 optional);
+    // The title and the headings head every printed page.
+    set_print_layout(run.sheet, excel::kPortrait, "$1:$2");
+    set_print_layout(run.explanations, excel::kPortrait, "$1:$2");
 
-    run.book.SaveCopyAs(text(path));
-    run.book.put_Saved(true);
-
-    run.font.ReleaseDispatch();
-    run.cells.ReleaseDispatch();
-    run.title.ReleaseDispatch();
-    run.range.ReleaseDispatch();
-    run.explanations.ReleaseDispatch();
-    run.sheet.ReleaseDispatch();
-    run.sheets.ReleaseDispatch();
-    run.book.ReleaseDispatch();
-    run.books.ReleaseDispatch();
-    run.app.Quit();
-    run.app.ReleaseDispatch();
+    workbook.save_and_quit(path);
 }

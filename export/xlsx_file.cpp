@@ -7,8 +7,12 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <fstream>
 #include <map>
 #include <string>
@@ -130,9 +134,33 @@ lxw_error write_cell(lxw_worksheet* sheet, int row, int column, const Cell& cell
     return LXW_NO_ERROR;
 }
 
+// The sheet's print settings; a default layout writes nothing.
+lxw_error write_page_layout(lxw_worksheet* sheet, const PageLayout& layout) {
+    if (layout.orientation == excel::kLandscape) worksheet_set_landscape(sheet);
+    if (layout.orientation == excel::kPortrait) worksheet_set_portrait(sheet);
+    if (layout.paperSize != 0) worksheet_set_paper(sheet, static_cast<std::uint8_t>(layout.paperSize));
+    if (layout.fits_to_pages()) {
+        worksheet_fit_to_pages(sheet, static_cast<std::uint16_t>(layout.fitWide),
+                               static_cast<std::uint16_t>(layout.fitTall));
+    } else if (layout.zoom != 100) {
+        worksheet_set_print_scale(sheet, static_cast<std::uint16_t>(layout.zoom));
+    }
+    if (layout.titleFirstRow != 0) {
+        if (const lxw_error e = worksheet_repeat_rows(sheet, static_cast<lxw_row_t>(layout.titleFirstRow - 1),
+                                                      static_cast<lxw_row_t>(layout.titleLastRow - 1))) {
+            return e;
+        }
+    }
+    if (!layout.centerFooter.empty()) {
+        if (const lxw_error e = worksheet_set_footer(sheet, ("&C" + layout.centerFooter).c_str())) return e;
+    }
+    return LXW_NO_ERROR;
+}
+
 lxw_error write_sheet(lxw_workbook* book, const WorksheetModel& model, FormatCache& formats) {
     lxw_worksheet* sheet = workbook_add_worksheet(book, model.name().c_str());
     if (sheet == nullptr) return LXW_ERROR_PARAMETER_VALIDATION;
+    if (const lxw_error e = write_page_layout(sheet, model.page_layout())) return e;
     for (const auto& [column, width] : model.column_widths()) {
         const auto c = static_cast<lxw_col_t>(column - 1);
         if (const lxw_error e = worksheet_set_column(sheet, c, c, width, nullptr)) return e;
@@ -174,9 +202,32 @@ lxw_error write_sheet(lxw_workbook* book, const WorksheetModel& model, FormatCac
     return LXW_NO_ERROR;
 }
 
+bool writable_folder(const char* path) {
+    struct stat st {};
+    return path != nullptr && path[0] == '/' && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(path, W_OK | X_OK) == 0;
+}
+
+// libxlsxwriter assembles each part of the file in a temporary file of its
+// own before zipping it; in a RAM-backed folder that costs no disk work.
+// The user's runtime folder when there is one, else the shared-memory
+// folder, else the library's default (the system's temporary folder).
+const char* scratch_folder() {
+    static const std::string folder = [] {
+        const char* candidates[] = {std::getenv("XDG_RUNTIME_DIR"), "/dev/shm"};
+        for (const char* candidate : candidates) {
+            if (writable_folder(candidate)) return std::string(candidate);
+        }
+        return std::string();
+    }();
+    return folder.empty() ? nullptr : folder.c_str();
+}
+
 // Builds the file at `tempPath`; empty text or the reason it failed.
 std::string write_xlsx(const WorkbookModel& model, const std::string& tempPath, std::time_t created) {
-    lxw_workbook* book = workbook_new(tempPath.c_str());
+    lxw_workbook_options options{};
+    options.tmpdir = const_cast<char*>(scratch_folder());
+    lxw_workbook* book = workbook_new_opt(tempPath.c_str(), &options);
     if (book == nullptr) return "the workbook could not be started (out of memory)";
     lxw_doc_properties properties{};
     properties.created = created;
@@ -227,8 +278,38 @@ bool sync_file(const std::string& path) {
     return ::close(fd) == 0 && ok;
 }
 
+// Saving onto a symbolic link saves into the file it points to and keeps
+// the link: the path the save works on is the end of the chain of links
+// (relative links read from the folder of the link). A chain too long to
+// be anything but a loop is left for the save to report.
+std::string link_target(const std::string& path) {
+    constexpr int kMaxLinkHops = 40;  // the system's own limit (ELOOP)
+    std::string target = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return target;
+        link.resize(static_cast<std::size_t>(n));
+        target = link.front() == '/' ? link : folder_of(target) + "/" + link;
+    }
+    return path;
+}
+
 std::string failure(const std::string& path, const std::string& reason) {
     return "The workbook could not be saved as \"" + path + "\": " + reason + ".";
+}
+
+void keep_heap_for_saves() {
+#if defined(__GLIBC__)
+    static const bool kept = [] {
+        mallopt(M_TRIM_THRESHOLD, kSaveHeapKeptBytes);
+        mallopt(M_MMAP_THRESHOLD, kSaveMmapThresholdBytes);
+        return true;
+    }();
+    (void)kept;
+#endif
 }
 
 }  // namespace
@@ -240,14 +321,16 @@ unsigned palette_rgb(int colorIndex) {
 
 std::string save_workbook_file(const WorkbookModel& book, const std::string& path,
                                std::time_t created) {
+    keep_heap_for_saves();
+    const std::string file = link_target(path);
     struct stat target {};
-    const bool exists = ::stat(path.c_str(), &target) == 0;
+    const bool exists = ::stat(file.c_str(), &target) == 0;
     if (exists && S_ISDIR(target.st_mode)) return failure(path, "a folder of that name is there");
     // Renaming over a file needs only the folder's permission; a file the
     // user may not write keeps its protection, as an in-place save would.
-    if (exists && ::access(path.c_str(), W_OK) != 0) return failure(path, std::strerror(errno));
+    if (exists && ::access(file.c_str(), W_OK) != 0) return failure(path, std::strerror(errno));
 
-    std::string tempPath = folder_of(path) + "/.orvypc-save.xlsx.tmpXXXXXX";
+    std::string tempPath = folder_of(file) + "/.orvypc-save.xlsx.tmpXXXXXX";
     const int fd = ::mkstemp(tempPath.data());
     if (fd < 0) return failure(path, std::strerror(errno));
     ::close(fd);
@@ -258,13 +341,13 @@ std::string save_workbook_file(const WorkbookModel& book, const std::string& pat
     if (reason.empty() && ::chmod(tempPath.c_str(), exists ? (target.st_mode & 07777) : new_file_mode()) != 0) {
         reason = std::strerror(errno);
     }
-    if (reason.empty() && ::rename(tempPath.c_str(), path.c_str()) != 0) reason = std::strerror(errno);
+    if (reason.empty() && ::rename(tempPath.c_str(), file.c_str()) != 0) reason = std::strerror(errno);
     if (!reason.empty()) {
         ::unlink(tempPath.c_str());
         return failure(path, reason);
     }
     // Make the rename itself durable; the file is complete either way.
-    const int dir = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folder_of(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

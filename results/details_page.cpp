@@ -1,7 +1,7 @@
 #include "details_page.h"
 
 #include "export_guard.h"
-#include "list_export.h"
+#include "list_workbooks.h"
 #include "listings.h"
 #include "page_support.h"
 #include "result_list_view.h"

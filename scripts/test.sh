@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in the normal
-# build, then a fixed-count run of each fuzz target (clang, libFuzzer), then
+# build (an install into a scratch prefix among them), then builds and checks
+# the Debian package, then a fixed-count run of each fuzz target (clang, libFuzzer), then
 # once more under AddressSanitizer and UndefinedBehaviorSanitizer. The last
 # ctest run is the whole suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh --test
 
 scripts/build.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
+# The Debian package from that tree, its contents checked (the install into
+# a scratch prefix is one of the tests above).
+scripts/package.sh build
 
 # Only the fuzz targets and what they link are built here; see fuzz/README.md.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \

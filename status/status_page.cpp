@@ -6,7 +6,7 @@
 #include "prompts.h"
 #include "save_prompt.h"
 #include "skin_button.h"
-#include "status_export.h"
+#include "status_workbook.h"
 #include "status_record.h"
 #include "trace.h"
 

@@ -17,15 +17,17 @@ taken as it comes.
 
 The expected texts are written out here independently of the program:
 the list rows are made here and handed to the writer, and the status
-values are decoded here from the reply bytes handed to it.
+values are decoded here from a reply's bytes and handed to it as texts.
 """
 
 import json
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import unittest
 
 import openpyxl
@@ -87,6 +89,20 @@ def sides(cell):
             for name in ("left", "right", "top", "bottom")}
 
 
+def check_print_setup(test, ws, orientation, title_rows):
+    """A4, one page wide and as many tall as it takes, the title rows on
+    every page, "Page &P of &N" centred in the footer."""
+    ps = ws.page_setup
+    where = ws.title
+    test.assertEqual(ps.orientation, orientation, where)
+    test.assertEqual(str(ps.paperSize), "9", where)  # A4
+    test.assertTrue(ws.sheet_properties.pageSetUpPr.fitToPage, where)
+    test.assertIn(ps.fitToWidth, (None, 1), where)  # absent is the file's default, 1
+    test.assertEqual(ps.fitToHeight, 0, where)
+    test.assertEqual(ws.print_title_rows, title_rows, where)
+    test.assertEqual(ws.oddFooter.center.text, "Page &P of &N", where)
+
+
 def make_rows(count):
     rng = random.Random(5)
     names = ["Stair 1", "走廊 3", "", "Exit \"East\"", "O'Neil's hall", "Lobby\tB", "0", "124"]
@@ -105,12 +121,12 @@ class ListWorkbook(unittest.TestCase):
     def write(self, kind, rows, name):
         rows_file = os.path.join(OUT_DIR, name + ".json")
         with open(rows_file, "w", encoding="utf-8") as f:
-            json.dump(rows, f, ensure_ascii=False)
+            json.dump({"headings": COLUMNS, "rows": rows}, f, ensure_ascii=False)
         out = os.path.join(OUT_DIR, name + ".xlsx")
         if kind == "results":
             run_writer("results", rows_file, out)
         else:
-            run_writer("details", 69, rows_file, out)
+            run_writer("details", "B5", rows_file, out)
         return openpyxl.load_workbook(out)
 
     def check_layout(self, wb, rows, details):
@@ -165,6 +181,7 @@ class ListWorkbook(unittest.TestCase):
             self.assertEqual(ws.row_dimensions[r].height, 20, r)
         self.assertIsNone(ws.row_dimensions[1].height)
         self.assertIsNone(ws.row_dimensions[last + 1].height)
+        check_print_setup(self, ws, "landscape", "$2:$2")
 
     def test_128_rows_of_test_results(self):
         rows = make_rows(128)
@@ -332,6 +349,45 @@ def status_reply():
     return bytes(reply)
 
 
+class PrintedList(unittest.TestCase):
+    """LibreOffice prints the 128-row list: every page one page wide, with
+    the header row on top and its page number of how many below."""
+
+    def test_128_rows_print_one_page_wide_with_the_header_on_every_page(self):
+        office = shutil.which("libreoffice") or shutil.which("soffice")
+        if office is None or shutil.which("pdftotext") is None or shutil.which("pdfinfo") is None:
+            self.skipTest("LibreOffice (Debian's libreoffice-calc-nogui) or poppler-utils is not installed, "
+                          "so the printed pages were not checked")
+        rows = make_rows(128)
+        book = ListWorkbook.write(self, "results", rows, "printed128")
+        book.close()
+        xlsx = os.path.join(OUT_DIR, "printed128.xlsx")
+        with tempfile.TemporaryDirectory() as home:
+            subprocess.run([office, "--headless", "--norestore", "--convert-to", "pdf", "--outdir", OUT_DIR, xlsx],
+                           env=dict(os.environ, HOME=home), capture_output=True, timeout=300, check=True)
+        pdf = os.path.join(OUT_DIR, "printed128.pdf")
+        info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True, check=True).stdout
+        pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
+        width, height = map(float, re.search(r"^Page size:\s+([\d.]+) x ([\d.]+)", info, re.M).groups())
+        self.assertEqual((round(width), round(height)), (842, 595))  # A4 landscape
+        self.assertGreater(pages, 1)
+        header = re.compile(r"^\s*" + r"\s+".join(map(re.escape, COLUMNS)) + r"\s*$")
+        row_line = re.compile(r"^\s*([AB]\d+)\s.*\s(OK|FAIL|NULL)\s*$")
+        seen = []
+        for page in range(1, pages + 1):
+            text = subprocess.run(["pdftotext", "-layout", "-f", str(page), "-l", str(page), pdf, "-"],
+                                  capture_output=True, text=True, check=True).stdout
+            lines = [line for line in text.splitlines() if line.strip()]
+            self.assertRegex(lines[0], header, f"page {page}")
+            self.assertEqual(lines[-1].strip(), f"Page {page} of {pages}")
+            # Every row of the page is whole: address first, result last.
+            for line in lines[1:-1]:
+                match = row_line.match(line)
+                self.assertIsNotNone(match, f"page {page}: {line!r}")
+                seen.append(match.group(1))
+        self.assertEqual(seen, [row[0] for row in rows])
+
+
 class GivenListWorkbook(unittest.TestCase):
     """--check results|details FILE ROWS_JSON"""
 
@@ -364,7 +420,10 @@ class StatusWorkbook(unittest.TestCase):
         cls.reply = status_reply()
         cls.values = [value_text(item, cls.reply) for item in STATUS_ITEMS]
         out = os.path.join(OUT_DIR, "status.xlsx")
-        run_writer("status", "B", 5, cls.reply.hex(), out)
+        lines_file = os.path.join(OUT_DIR, "status-lines.json")
+        with open(lines_file, "w", encoding="utf-8") as f:
+            json.dump([[item[0], item[1], value] for item, value in zip(STATUS_ITEMS, cls.values)], f)
+        run_writer("status", "B", 5, lines_file, out)
         cls.wb = openpyxl.load_workbook(out)
 
     def test_sheets_in_order(self):
@@ -441,6 +500,10 @@ class StatusWorkbook(unittest.TestCase):
                 self.assertEqual((c.alignment.horizontal, c.alignment.vertical), expected, f"{ws.title}!C{row}")
                 a = ws[f"A{row}"]
                 self.assertEqual((a.alignment.horizontal, a.alignment.vertical), (None, None))
+
+    def test_print_setup(self):
+        for ws in self.wb.worksheets:
+            check_print_setup(self, ws, "portrait", "$1:$2")
 
     def test_widths_and_heights(self):
         for name, widths in (("LOG", [28, 45, 10, 10]), ("Log Explanations", [28, 45, 60, 60])):

@@ -5,8 +5,10 @@
 
 #include "class_registry.h"
 #include "export_clock.h"
+#include "list_export.h"
 #include "prompts.h"
 #include "save_prompt.h"
+#include "status_export.h"
 #include "trace.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +24,39 @@
 
 // 2015-07-08 14:03:09 UTC.
 inline constexpr std::time_t kFixedTime = 1436364189;
+
+// The headings the tests' lists carry.
+inline const ListRowTexts kTestHeadings = {"Address", "Name", "Location", "Test Date", "Type", "Time(min)", "Result"};
+
+// A list to export: rows as inserted, read when the export asks for them.
+class TestList {
+public:
+    void insert_row(bool atTop, const ListRowTexts& row) {
+        rows_.insert(atTop ? rows_.begin() : rows_.end(), row);
+    }
+    operator ListReader() const {
+        return [this] { return ListTable{kTestHeadings, rows_}; };
+    }
+
+private:
+    std::vector<ListRowTexts> rows_;
+};
+
+// 74 status lines in the nine sections of a status record, each section as
+// long as the record's.
+inline std::vector<StatusLine> sample_lines() {
+    const std::pair<const char*, int> sections[] = {
+        {"Status", 8}, {"Test Timing", 6}, {"Default parameters", 7}, {"Member of Group(s)", 16},
+        {"Features", 8}, {"Operating mode", 8}, {"Additional information", 5}, {"Emergency status", 8},
+        {"Faults", 8}};
+    std::vector<StatusLine> lines;
+    for (const auto& [name, count] : sections) {
+        for (int i = 0; i < count; ++i) {
+            lines.push_back({name, std::string(name) + " item " + std::to_string(i), i % 2 ? "Yes" : "80 %"});
+        }
+    }
+    return lines;
+}
 
 class EventLog {
 public:

@@ -18,31 +18,19 @@ namespace {
 
 const char kCreateFails[] = "Excel.Application create fails\xEF\xBC\x81";
 
-MemoryResultList three_rows() {
-    MemoryResultList list;
+TestList three_rows() {
+    TestList list;
     list.insert_row(false, {"A0", "Stair 1", "North", "2015/07/08 10:00:00", "FT", "none", "OK"});
     list.insert_row(false, {"A1", "\xE8\xB5\xB0\xE5\xBB\x8A", "Hall", "2015/07/08 10:01:00", "DT", "180", "FAIL"});
     list.insert_row(false, {"B5", "", "", "2015/07/08 10:02:00", "FT", "none", "NULL"});
     return list;
 }
 
-std::vector<StatusItem> sample_items() {
-    std::uint8_t reply[1046] = {};
-    reply[0] = 0xA5;
-    reply[1] = 0x6C;
-    reply[14] = 0x21;
-    reply[26] = 0x10;  // fade running
-    reply[27] = 0x2C;  // 300 hours
-    reply[28] = 0x01;
-    reply[39] = 80;
-    return status_items(reply);
-}
-
 class ListExport : public ExportFixture {};
 
 TEST_F(ListExport, TestResultsProposesTheNameTracesTheStepsAndWritesTheFile) {
     auto recorder = install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     const std::string out = path("results.xlsx");
     ScriptedSavePrompt prompt(log, out);
     ExportTestResults(list, prompt);
@@ -67,7 +55,7 @@ TEST_F(ListExport, TestResultsProposesTheNameTracesTheStepsAndWritesTheFile) {
 // collection let go in that order, then Quit, then the application.
 TEST_F(ListExport, ObjectsAreLetGoInOrderThenQuitThenTheApplication) {
     auto recorder = install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     ScriptedSavePrompt prompt(log, path("order.xlsx"));
     ExportTestResults(list, prompt);
 
@@ -97,7 +85,7 @@ TEST_F(ListExport, ObjectsAreLetGoInOrderThenQuitThenTheApplication) {
 
 TEST_F(ListExport, ValuesTravelInOneCallAsAnArrayWithAnEmptyFirstColumnAndLastRow) {
     auto recorder = install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     ScriptedSavePrompt prompt(log, path("v.xlsx"));
     ExportTestResults(list, prompt);
 
@@ -129,9 +117,9 @@ TEST_F(ListExport, ValuesTravelInOneCallAsAnArrayWithAnEmptyFirstColumnAndLastRo
 
 TEST_F(ListExport, GridIsOneThinBoxPerCellOfColumnsBToH) {
     auto recorder = install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     ScriptedSavePrompt prompt(log, path("g.xlsx"));
-    ExportDetails(list, 69, prompt);
+    ExportDetails(list, "B5", prompt);
     const auto borders = recorder->find(dispid::kBorderAround, InvokeKind::Method);
     ASSERT_EQ(borders.size(), 7u * 4u);  // rows 2..5
     for (const RecordedCall* c : borders) {
@@ -149,11 +137,11 @@ TEST_F(ListExport, GridIsOneThinBoxPerCellOfColumnsBToH) {
 // as VT_ERROR / DISP_E_PARAMNOTFOUND; no call carries a VT_EMPTY.
 TEST_F(ListExport, OmittedArgumentsArriveAsParamNotFoundNeverAsEmpty) {
     auto recorder = install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     ScriptedSavePrompt prompt(log, path("o.xlsx"));
     ExportTestResults(list, prompt);
-    ExportDetails(list, 5, prompt);
-    ExportStatus(sample_items(), "A", 5, kFixedTime, prompt);
+    ExportDetails(list, "A5", prompt);
+    ExportStatus(sample_lines(), "A", 5, kFixedTime, prompt);
 
     int omittedSeen = 0;
     for (const RecordedCall& c : recorder->calls) {
@@ -180,11 +168,11 @@ TEST_F(ListExport, OmittedArgumentsArriveAsParamNotFoundNeverAsEmpty) {
 
 TEST_F(ListExport, DetailsNameBeginsWithTheUnitsAddressAndRepeatsWithinTheSecond) {
     install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     FixedPathPrompt prompt(path("d.xlsx"));
-    ExportDetails(list, 69, prompt);
-    ExportDetails(list, 69, prompt);
-    ExportDetails(list, 12, prompt);
+    ExportDetails(list, "B5", prompt);
+    ExportDetails(list, "B5", prompt);
+    ExportDetails(list, "A12", prompt);
     EXPECT_EQ(prompt.proposed(), (std::vector<std::string>{"B5 Test Details_2015-07-08 14_03_09.xlsx",
                                                            "B5 Test Details_2015-07-08 14_03_09.xlsx",
                                                            "A12 Test Details_2015-07-08 14_03_09.xlsx"}));
@@ -193,7 +181,7 @@ TEST_F(ListExport, DetailsNameBeginsWithTheUnitsAddressAndRepeatsWithinTheSecond
 
 TEST_F(ListExport, AnyExtensionIsSavedUnderExactlyTheChosenName) {
     auto recorder = install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     const std::string out = path("report.doc");
     FixedPathPrompt prompt(out);
     ExportTestResults(list, prompt);
@@ -206,18 +194,18 @@ TEST_F(ListExport, AnyExtensionIsSavedUnderExactlyTheChosenName) {
 
 TEST_F(ListExport, AFixedFolderAnswerSavesUnderTheProposedName) {
     install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     FixedPathPrompt prompt(dir.string() + "/");
-    ExportDetails(list, 64, prompt);
+    ExportDetails(list, "B0", prompt);
     EXPECT_EQ(files(), std::vector<std::string>{"B0 Test Details_2015-07-08 14_03_09.xlsx"});
 }
 
 TEST_F(ListExport, WithoutTheServerTheMessageComesBeforeAnyDialog) {
     automation::unregister_class("Excel.Application");
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     ScriptedSavePrompt prompt(log, path("never.xlsx"));
     ExportTestResults(list, prompt);
-    ExportDetails(list, 3, prompt);
+    ExportDetails(list, "A3", prompt);
     EXPECT_EQ(log.events, (std::vector<std::string>{std::string("message:") + kCreateFails,
                                                     std::string("message:") + kCreateFails}));
     EXPECT_TRUE(files().empty());
@@ -225,7 +213,7 @@ TEST_F(ListExport, WithoutTheServerTheMessageComesBeforeAnyDialog) {
 
 TEST_F(ListExport, CancelWritesNothingAndLetsTheServerGoWithoutQuit) {
     auto recorder = install_recording_engine();
-    const MemoryResultList list = three_rows();
+    const TestList list = three_rows();
     ScriptedSavePrompt prompt(log, std::nullopt);
     ExportTestResults(list, prompt);
     EXPECT_EQ(traced, "pstrDateTime:2015-07-08 14_03_09打开文件失败！&& 取消保存");
@@ -237,7 +225,7 @@ TEST_F(ListExport, CancelWritesNothingAndLetsTheServerGoWithoutQuit) {
 
 TEST_F(ListExport, AnEmptyListStillGivesTheHeaderRowAndItsGrid) {
     auto recorder = install_recording_engine();
-    const MemoryResultList empty;
+    const TestList empty;
     ScriptedSavePrompt prompt(log, path("empty.xlsx"));
     ExportTestResults(empty, prompt);
     EXPECT_EQ(recorder->find(dispid::kBorderAround, InvokeKind::Method).size(), 7u);
@@ -251,7 +239,7 @@ TEST_F(StatusExport, AsksForThePathFirstThenWritesTwoSheetsCellByCell) {
     const std::string out = path("status.xlsx");
     ScriptedSavePrompt prompt(log, out);
     set_export_clock([] { return kFixedTime; });
-    ExportStatus(sample_items(), "B", 5, kFixedTime - 22, prompt);
+    ExportStatus(sample_lines(), "B", 5, kFixedTime - 22, prompt);
 
     EXPECT_EQ(log.events, std::vector<std::string>{"dialog:B5 Status_2015-07-08 14_02_47.xlsx"});
     EXPECT_EQ(traced, "filePath:" + out + "\nsheets.get_Count():1\nB5-20150708-140309-StatusInformation\n");
@@ -282,7 +270,7 @@ TEST_F(StatusExport, AsksForThePathFirstThenWritesTwoSheetsCellByCell) {
 TEST_F(StatusExport, CancelStartsNothingAndSaysNothing) {
     auto recorder = install_recording_engine();
     ScriptedSavePrompt prompt(log, std::nullopt);
-    ExportStatus(sample_items(), "A", 0, kFixedTime, prompt);
+    ExportStatus(sample_lines(), "A", 0, kFixedTime, prompt);
     EXPECT_EQ(log.events, std::vector<std::string>{"dialog:A0 Status_2015-07-08 14_03_09.xlsx"});
     EXPECT_EQ(recorder->created, 0);
     EXPECT_EQ(traced, "");
@@ -292,7 +280,7 @@ TEST_F(StatusExport, CancelStartsNothingAndSaysNothing) {
 TEST_F(StatusExport, WithoutTheServerTheMessageFollowsThePath) {
     automation::unregister_class("Excel.Application");
     ScriptedSavePrompt prompt(log, path("s.xlsx"));
-    ExportStatus(sample_items(), "A", 7, kFixedTime, prompt);
+    ExportStatus(sample_lines(), "A", 7, kFixedTime, prompt);
     EXPECT_EQ(log.events, (std::vector<std::string>{"dialog:A7 Status_2015-07-08 14_03_09.xlsx",
                                                     std::string("message:") + kCreateFails}));
     EXPECT_TRUE(files().empty());
@@ -300,21 +288,13 @@ TEST_F(StatusExport, WithoutTheServerTheMessageFollowsThePath) {
 
 TEST_F(StatusExport, AnIncompleteRecordIsReportedAndNothingStarts) {
     auto recorder = install_recording_engine();
-    std::vector<StatusItem> items = sample_items();
+    std::vector<StatusLine> items = sample_lines();
     items.pop_back();
     ScriptedSavePrompt prompt(log, path("s.xlsx"));
     EXPECT_FALSE(run_export([&] { ExportStatus(items, "A", 7, kFixedTime, prompt); }));
     ASSERT_EQ(log.events.size(), 2u);
     EXPECT_EQ(log.events[1], "message:The status record holds 73 items instead of 74; no workbook was written.");
     EXPECT_EQ(recorder->created, 0);
-}
-
-TEST(StatusExplanations, FollowTheItemTableLabelForLabel) {
-    for (int i = 0; i < kStatusItemCount; ++i) {
-        EXPECT_STREQ(kStatusExplanations[static_cast<std::size_t>(i)].label,
-                     kStatusItemTable[static_cast<std::size_t>(i)].label)
-            << i;
-    }
 }
 
 }  // namespace

@@ -20,8 +20,8 @@ namespace dispid = excel::dispid;
 
 namespace {
 
-MemoryResultList one_row() {
-    MemoryResultList list;
+TestList one_row() {
+    TestList list;
     list.insert_row(false, {"A3", "Exit", "Door", "2015/07/08 10:00:00", "FT", "none", "OK"});
     return list;
 }
@@ -31,7 +31,7 @@ protected:
     // Runs the test results export to `target` through run_export; the
     // message shown, or "" when it succeeded.
     std::string export_to(const std::string& target) {
-        const MemoryResultList list = one_row();
+        const TestList list = one_row();
         FixedPathPrompt prompt(target);
         log.events.clear();
         const bool ok = run_export([&] { ExportTestResults(list, prompt); });
@@ -118,6 +118,35 @@ TEST_F(SaveFailure, AFullDiskIsReportedAndTheExistingFileIsUnchanged) {
     EXPECT_EQ(shown, "message:The workbook could not be saved as \"" + target + "\": " + "File too large.");
     EXPECT_EQ(read_file(target), precious);
     EXPECT_EQ(files(), std::vector<std::string>{"keep.xlsx"});
+}
+
+TEST_F(SaveFailure, SavingOntoALinkReplacesItsTargetAndKeepsTheLink) {
+    std::filesystem::create_directory(path("filed"));
+    struct Case {
+        std::string link;
+        std::string pointsTo;  // as the link holds it
+        std::string target;    // the file it reaches
+    };
+    const Case cases[] = {
+        {path("relative.xlsx"), "filed/record.xlsx", path("filed/record.xlsx")},
+        {path("absolute.xlsx"), path("filed/abs.xlsx"), path("filed/abs.xlsx")},
+        {path("dangling.xlsx"), "filed/new.xlsx", path("filed/new.xlsx")},
+        {path("chain.xlsx"), "relative.xlsx", path("filed/record.xlsx")},
+    };
+    std::ofstream(path("filed/record.xlsx")) << "old";
+    std::ofstream(path("filed/abs.xlsx")) << "old";
+    for (const Case& c : cases) {
+        std::filesystem::create_symlink(c.pointsTo, c.link);
+        install_recording_engine();
+        EXPECT_EQ(export_to(c.link), "") << c.link;
+        EXPECT_TRUE(std::filesystem::is_symlink(c.link)) << c.link;
+        EXPECT_EQ(std::filesystem::read_symlink(c.link), c.pointsTo) << c.link;
+        EXPECT_EQ(read_file(c.target).substr(0, 2), "PK") << c.target;
+    }
+    // No temporary file is left beside the link or the targets.
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+        EXPECT_EQ(e.path().filename().string().rfind(".orvypc-save", 0), std::string::npos) << e.path();
+    }
 }
 
 }  // namespace

@@ -296,4 +296,49 @@ TEST_F(Engine, FormatsReachEveryCellOfTheRange) {
               automation::kDispException);
 }
 
+TEST_F(Engine, PageSetupKeepsWhatItIsGivenAndRefusesWhatCannotPrint) {
+    Obj page = sheet.child(dispid::kPageSetup, InvokeKind::PropertyGet);
+    const PageLayout& layout = first().page_layout();
+    EXPECT_FALSE(layout.fits_to_pages());
+    EXPECT_EQ(page.put(dispid::kOrientation, {}, Variant::I4(excel::kLandscape)), automation::kOk);
+    EXPECT_EQ(page.put(dispid::kPaperSize, {}, Variant::I4(excel::kPaperA4)), automation::kOk);
+    EXPECT_EQ(page.put(dispid::kZoom, {}, Variant::Bool(false)), automation::kOk);
+    EXPECT_EQ(page.put(dispid::kFitToPagesWide, {}, Variant::I4(1)), automation::kOk);
+    EXPECT_EQ(page.put(dispid::kFitToPagesTall, {}, Variant::Bool(false)), automation::kOk);
+    EXPECT_EQ(page.put(dispid::kPrintTitleRows, {}, text("$2:$3")), automation::kOk);
+    EXPECT_EQ(page.put(dispid::kCenterFooter, {}, text("Page &P of &N")), automation::kOk);
+    EXPECT_EQ(layout.orientation, excel::kLandscape);
+    EXPECT_EQ(layout.paperSize, excel::kPaperA4);
+    EXPECT_TRUE(layout.fits_to_pages());
+    EXPECT_EQ(std::pair(layout.fitWide, layout.fitTall), std::pair(1, 0));
+    EXPECT_EQ(std::pair(layout.titleFirstRow, layout.titleLastRow), std::pair(2, 3));
+    EXPECT_EQ(layout.centerFooter, "Page &P of &N");
+
+    struct Case {
+        const char* what;
+        automation::DispId member;
+        Variant value;
+    };
+    const Case refused[] = {
+        {"orientation 3", dispid::kOrientation, Variant::I4(3)},
+        {"zoom TRUE", dispid::kZoom, Variant::Bool(true)},
+        {"zoom 5 %", dispid::kZoom, Variant::I4(5)},
+        {"zero pages wide", dispid::kFitToPagesWide, Variant::I4(0)},
+        {"pages tall TRUE", dispid::kFitToPagesTall, Variant::Bool(true)},
+        {"title rows that are cells", dispid::kPrintTitleRows, text("A1:C2")},
+        {"title rows that are no reference", dispid::kPrintTitleRows, text("top")},
+        {"a footer past 253 characters", dispid::kCenterFooter, Variant::Text(std::string(254, 'x'))},
+        {"paper size 0", dispid::kPaperSize, Variant::I4(0)},
+    };
+    for (const Case& c : refused) {
+        EXPECT_EQ(page.put(c.member, {}, c.value), automation::kDispException) << c.what;
+    }
+    EXPECT_EQ(page.call(dispid::kOrientation, InvokeKind::PropertyGet, {}), automation::kDispMemberNotFound);
+    // A refused value changes nothing.
+    EXPECT_EQ(layout.orientation, excel::kLandscape);
+    EXPECT_EQ(layout.titleFirstRow, 2);
+    EXPECT_EQ(page.put(dispid::kPrintTitleRows, {}, text("")), automation::kOk);
+    EXPECT_EQ(layout.titleFirstRow, 0);
+}
+
 }  // namespace

@@ -2,12 +2,12 @@
 // read-back check with an independent reader (check_workbooks.py). The
 // clock is fixed at 2015-07-08 14:03:09 UTC.
 //
-//   workbook_writer results ROWS.json OUT
-//   workbook_writer details UNIT ROWS.json OUT
-//   workbook_writer status LINE ADDRESS REPLY_HEX OUT
+//   workbook_writer results LIST.json OUT
+//   workbook_writer details ADDRESS LIST.json OUT
+//   workbook_writer status LINE ADDRESS LINES.json OUT
 //
-// ROWS.json is an array of rows, each an array of seven texts. REPLY_HEX is
-// a status reply frame in hexadecimal.
+// LIST.json is {"headings": [seven texts], "rows": [[seven texts], ...]};
+// LINES.json the 74 status lines, each [section, item, value].
 #include "export_clock.h"
 #include "export_guard.h"
 #include "list_export.h"
@@ -23,31 +23,37 @@
 
 namespace {
 
-MemoryResultList read_rows(const char* file) {
+nlohmann::json read_json(const char* file) {
     std::ifstream in(file);
-    const nlohmann::json rows = nlohmann::json::parse(in);
-    MemoryResultList list;
-    for (const auto& row : rows) {
-        RowTexts texts;
-        for (std::size_t c = 0; c < texts.size(); ++c) texts[c] = row.at(c).get<std::string>();
-        list.insert_row(false, texts);
-    }
-    return list;
+    return nlohmann::json::parse(in);
 }
 
-std::vector<std::uint8_t> reply_from_hex(const std::string& hex) {
-    std::vector<std::uint8_t> reply(1046, 0);
-    for (std::size_t i = 0; i + 1 < hex.size() && i / 2 < reply.size(); i += 2) {
-        reply[i / 2] = static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16));
+ListRowTexts row_texts(const nlohmann::json& row) {
+    ListRowTexts texts;
+    for (std::size_t c = 0; c < texts.size(); ++c) texts[c] = row.at(c).get<std::string>();
+    return texts;
+}
+
+ListTable read_list(const char* file) {
+    const nlohmann::json list = read_json(file);
+    ListTable table{row_texts(list.at("headings")), {}};
+    for (const auto& row : list.at("rows")) table.rows.push_back(row_texts(row));
+    return table;
+}
+
+std::vector<StatusLine> read_lines(const char* file) {
+    std::vector<StatusLine> lines;
+    for (const auto& line : read_json(file)) {
+        lines.push_back({line.at(0).get<std::string>(), line.at(1).get<std::string>(), line.at(2).get<std::string>()});
     }
-    return reply;
+    return lines;
 }
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: workbook_writer results ROWS.json OUT\n"
-                 "       workbook_writer details UNIT ROWS.json OUT\n"
-                 "       workbook_writer status LINE ADDRESS REPLY_HEX OUT\n");
+                 "usage: workbook_writer results LIST.json OUT\n"
+                 "       workbook_writer details ADDRESS LIST.json OUT\n"
+                 "       workbook_writer status LINE ADDRESS LINES.json OUT\n");
     return 2;
 }
 
@@ -59,20 +65,17 @@ int main(int argc, char** argv) {
     const std::string what = argc > 1 ? argv[1] : "";
     bool ok = false;
     if (what == "results" && argc == 4) {
-        const MemoryResultList list = read_rows(argv[2]);
+        const ListTable list = read_list(argv[2]);
         FixedPathPrompt prompt{std::string(argv[3])};
-        ok = run_export([&] { ExportTestResults(list, prompt); });
+        ok = run_export([&] { ExportTestResults([&] { return list; }, prompt); });
     } else if (what == "details" && argc == 5) {
-        const MemoryResultList list = read_rows(argv[3]);
+        const ListTable list = read_list(argv[3]);
         FixedPathPrompt prompt{std::string(argv[4])};
-        const auto unit = static_cast<std::uint8_t>(std::atoi(argv[2]));
-        ok = run_export([&] { ExportDetails(list, unit, prompt); });
+        ok = run_export([&] { ExportDetails([&] { return list; }, argv[2], prompt); });
     } else if (what == "status" && argc == 6) {
-        const std::vector<std::uint8_t> reply = reply_from_hex(argv[4]);
+        const std::vector<StatusLine> lines = read_lines(argv[4]);
         FixedPathPrompt prompt{std::string(argv[5])};
-        ok = run_export([&] {
-            ExportStatus(status_items(reply.data()), argv[2], std::atoi(argv[3]), std::time_t{1436364189}, prompt);
-        });
+        ok = run_export([&] { ExportStatus(lines, argv[2], std::atoi(argv[3]), std::time_t{1436364189}, prompt); });
     } else {
         return usage();
     }

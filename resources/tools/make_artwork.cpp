@@ -3,7 +3,8 @@
 //
 //   make_artwork <resources directory>
 //
-// writes bitmaps/<id>.png and icons/orvypc.png there. The generated images
+// writes bitmaps/<id>.png and icons/orvypc.png (with orvypc-48.png and
+// orvypc-256.png for the desktop's menus) there. The generated images
 // are kept in the repository, so building the program never runs this.
 //
 // Every face-and-mask bitmap is pure white outside the button's shape and
@@ -417,12 +418,14 @@ QImage list_background(const QString& title, const QRect& list, const QString& h
     return image;
 }
 
-QImage app_icon()
+// Drawn on a 128-pixel grid, scaled to `size` (the menus' 48 and 256 too).
+QImage app_icon(int size = 128)
 {
-    QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 128.0, size / 128.0);
     QPainterPath back;
     back.addRoundedRect(QRectF(4, 4, 120, 120), 26, 26);
     QLinearGradient g(0, 4, 0, 124);
@@ -498,6 +501,8 @@ int main(int argc, char** argv)
         save(list_background(QStringLiteral("Test entries of one luminaire"), QRect(10, 54, 873, 406),
                              QString(), detailsButtons),
              bitmap(173)) &&
-        save(app_icon(), root.filePath(QStringLiteral("icons/orvypc.png")));
+        save(app_icon(), root.filePath(QStringLiteral("icons/orvypc.png"))) &&
+        save(app_icon(48), root.filePath(QStringLiteral("icons/orvypc-48.png"))) &&
+        save(app_icon(256), root.filePath(QStringLiteral("icons/orvypc-256.png")));
     return ok ? 0 : 1;
 }

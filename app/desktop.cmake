@@ -22,6 +22,7 @@ add_library(orvypc_desktop STATIC
   qt_save_prompt.cpp qt_save_prompt.h
   demo.cpp demo.h
   display_check.cpp display_check.h
+  end_signals_posix.cpp end_signals.h
   desktop.h)
 set_target_properties(orvypc_desktop PROPERTIES AUTOMOC ON)
 target_include_directories(orvypc_desktop PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

@@ -1,5 +1,7 @@
 #include "orvypc_app.h"
 
+#include "end_signals.h"
+
 #include "app_module.h"
 #include "cli.h"
 #include "desktop.h"
@@ -14,6 +16,7 @@
 #include "save_prompt.h"
 #include "status_page.h"
 #include "test_results_page.h"
+#include "trace.h"
 
 #include <QApplication>
 
@@ -23,6 +26,10 @@
 #include <cstdio>
 
 namespace {
+
+// At the end of the window the heartbeat is given this long to stop; one
+// still in an exchange then ends with the process.
+constexpr int kEndHeartbeatWaitMs = 300;
 
 bool equals_ignoring_case(const std::string& a, const char* b)
 {
@@ -146,12 +153,21 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         dlg.SetTestResultPageFactory([&](COrvyPcDlg* owner) -> QWidget* {
             return new TestResultTab(owner, listSavePrompt);
         });
+        WatchEndSignals(&dlg, [] {
+            trace("end signal\n");
+            QApplication::closeAllWindows();   // a modal box too
+            QApplication::quit();
+        });
         dlg.OnInitDialog();
         dlg.show();
         status = app.exec();
         // The heartbeat may be waiting for a box nobody will answer now.
         qtPrompts.shut_down();
-        StopHeartbeat();
+        if (!StopHeartbeatWithin(kEndHeartbeatWaitMs)) {
+            // Still in an exchange: it ends with the process, now.
+            std::fflush(nullptr);
+            std::_Exit(status);
+        }
         set_prompts(nullptr);
     }
     return status;

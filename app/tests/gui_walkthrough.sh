@@ -106,6 +106,22 @@ wait "$pid" || status=$?
 trap - EXIT
 [ "$status" -eq 0 ] || fail "exit status $status"
 
+# SIGTERM ends the window the ordinary way, at once: exit status 0.
+QT_QPA_PLATFORM=xcb "$exe" --demo >orvypc.log 2>&1 &
+pid=$!
+wait_until "gateway found again" log_has "test 127.0.0.1"
+kill -TERM "$pid"
+for _ in $(seq 20); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "the program did not end on SIGTERM"
+status=0
+wait "$pid" || status=$?
+trap - EXIT
+[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+log_has "end signal" || fail "SIGTERM did not end the window through its event loop"
+
 # What the same demonstration gateway lists, through the front end.
 # The TSV keeps the display texts the workbooks hold (fields escaped: \t
 # \n \r \\).

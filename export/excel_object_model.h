@@ -34,6 +34,19 @@ inline constexpr automation::DispId kMerge = 0x234;
 inline constexpr automation::DispId kBold = 0x60;
 inline constexpr automation::DispId kItalic = 0x65;
 inline constexpr automation::DispId kSize = 0x68;
+// Fill, filter, frozen panes and charts (the site survey workbook).
+inline constexpr automation::DispId kInterior = 0x81;
+inline constexpr automation::DispId kColorIndex = 0x61;
+inline constexpr automation::DispId kAutoFilter = 0x319;
+inline constexpr automation::DispId kActivate = 0x130;
+inline constexpr automation::DispId kActiveWindow = 0x2F7;
+inline constexpr automation::DispId kSplitRow = 0x25B;
+inline constexpr automation::DispId kSplitColumn = 0x25A;
+inline constexpr automation::DispId kFreezePanes = 0x25F;
+inline constexpr automation::DispId kChartObjects = 0x424;
+inline constexpr automation::DispId kChart = 0x7;
+inline constexpr automation::DispId kChartType = 0x578;
+inline constexpr automation::DispId kSetSourceData = 0x585;
 }  // namespace dispid
 
 // Alignments (HorizontalAlignment / VerticalAlignment).
@@ -69,5 +82,11 @@ inline constexpr int kColorIndexAutomatic = -4105;
 inline constexpr int kColorIndexNone = -4142;
 
 inline constexpr int kSheetTypeWorksheet = -4167;
+
+// Chart types the engine draws, and how SetSourceData reads its block.
+inline constexpr int kChartColumnClustered = 51;
+inline constexpr int kChartBarClustered = 57;
+inline constexpr int kPlotByRows = 1;
+inline constexpr int kPlotByColumns = 2;
 
 }  // namespace excel

@@ -16,6 +16,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 inline constexpr std::size_t kDestIpBufSize = 20;  // gateway address text with its NUL
 
@@ -51,6 +53,11 @@ extern GatewayLink g_link;
 // address), sets the status line, connects the first time a gateway is
 // found, and starts the heartbeat. User-interface thread only.
 void ScanGateway();
+// Every gateway that answers one discovery within the whole discovery
+// window, first answer first, as dotted addresses; only the configured
+// gateway when one is set. Connects to none and leaves the status line and
+// bConnected as they are. User-interface thread only.
+std::vector<std::string> ScanAllGateways();
 
 // One request/reply on tcp_sock, serialised with the heartbeat. True: a
 // reply of g_link.iRxLen bytes that passed magic and end byte is in

@@ -22,6 +22,12 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# The survey workbook test converts a workbook with LibreOffice; any
+# installed LibreOffice will do, else the smallest one without a desktop.
+if ! command -v soffice >/dev/null 2>&1; then
+  missing+=(libreoffice-calc-nogui)
+fi
+
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi

@@ -39,7 +39,8 @@ no window and needs no display: the data goes to standard output, one line
 per item or row with tab-separated columns, and messages go to standard error.
 
 Commands:
-  scan             find the gateway and print its address
+  scan             print the address of every gateway that answers within
+                   the discovery window, first answer first
                      orvypc scan
   status ADDRESS   print the 74 status items of one luminaire as
                    Section, Item and Value; ADDRESS is the line letter
@@ -50,6 +51,10 @@ Commands:
   details ADDRESS  print every stored test entry of one luminaire,
                    newest received first
                      orvypc details B3 --json
+  survey           read every luminaire's status and stored tests: one
+                   line each (address, verdict, faults or why it was
+                   not read, last test, next tests), then a summary
+                     orvypc survey -o "Site survey.xlsx"
 
 Options:
   --gateway HOST    connect to this gateway directly, without discovery
@@ -59,9 +64,12 @@ Options:
                     send (default: 20000 for replies, 4000 for sends)
   --retries N       run a listing that ended incomplete again, on a fresh
                     connection, up to N times (default 2)
+  --all-gateways    survey: each gateway that answers, one after another
+                    (-o FILE gets the gateway's address before its
+                    extension)
   --demo            use the built-in demonstration gateway on this machine
                       orvypc results --demo
-  -o FILE           status, results, details: write the workbook to FILE
+  -o FILE           status, results, details, survey: write the workbook to FILE
                     instead of printing; prints nothing on success
                       orvypc results -o "Test Results.xlsx"
   --json            print the same data as JSON
@@ -71,7 +79,9 @@ Options:
 
 Exit status: 0 success; 1 usage error; 2 no gateway found or the link
 failed; 3 the gateway refused (unit does not exist, DALI busy, a reply
-to another request); 4 the workbook could not be written.
+to another request); 4 the workbook could not be written; 6 survey:
+some luminaires, histories or gateways were not read (the output still
+has all that was read, each luminaire not read listed with the reason).
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -185,14 +195,6 @@ bool valid_address_text(const std::string& text, std::string* resolved) {
     return ok;
 }
 
-int run_scan(Session& s) {
-    if (!s.connect()) return kExitNoLink;
-    const std::string address = g_link.pucDestIpBuf;
-    if (s.options().json) std::cout << nlohmann::ordered_json{{"gateway", address}}.dump(2) << '\n';
-    else std::cout << address << '\n';
-    return kExitOk;
-}
-
 int run_status(Session& s) {
     const std::uint8_t unit = address_argument(s.options());
     if (!s.connect()) return kExitNoLink;
@@ -293,10 +295,11 @@ std::string check_scan(const CliOptions& o) {
 }
 
 constexpr CliCommand kCommands[] = {
-    {"scan", check_scan, run_scan},
+    {"scan", check_scan, run_scan_gateways},
     {"status", check_one_address, run_status},
     {"results", check_no_arguments, run_results},
     {"details", check_one_address, run_details},
+    {"survey", check_survey, run_survey},
 };
 
 }  // namespace

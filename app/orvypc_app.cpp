@@ -12,6 +12,7 @@
 #include "resources.h"
 #include "save_prompt.h"
 #include "status_page.h"
+#include "survey_page.h"
 #include "test_results_page.h"
 
 #include <QApplication>
@@ -141,6 +142,7 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         dlg.SetTestResultPageFactory([&](COrvyPcDlg* owner) -> QWidget* {
             return new TestResultTab(owner, listSavePrompt);
         });
+        dlg.SetSurveyPageFactory([&](COrvyPcDlg* owner) -> QWidget* { return new SurveyPage(owner, listSavePrompt); });
         dlg.OnInitDialog();
         dlg.show();
         status = app.exec();

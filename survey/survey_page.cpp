@@ -51,6 +51,28 @@ QTableWidgetItem* cell(const std::string& text)
     return item;
 }
 
+// The verdict sorts by urgency (fault, overdue, not read, ok), not by its words.
+class VerdictItem final : public QTableWidgetItem {
+public:
+    explicit VerdictItem(Verdict v) : QTableWidgetItem(QString::fromLatin1(verdict_style(v).text)), m_rank(rank(v))
+    {
+        setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    }
+    bool operator<(const QTableWidgetItem& other) const override
+    {
+        const auto* o = dynamic_cast<const VerdictItem*>(&other);
+        return o != nullptr ? m_rank < o->m_rank : QTableWidgetItem::operator<(other);
+    }
+
+private:
+    static int rank(Verdict v)
+    {
+        const int r = verdict_style(v).rank;
+        return r == 0 ? static_cast<int>(kVerdictStyles.size()) : r;   // ok last
+    }
+    int m_rank;
+};
+
 QTableWidget* read_only_table(QWidget* parent, const QStringList& headings)
 {
     auto* table = new QTableWidget(parent);
@@ -177,7 +199,8 @@ void SurveyPage::FillTable()
         const SurveyedLuminaire& l = m_survey->luminaires[static_cast<std::size_t>(r)];
         const std::vector<std::string> texts = survey_luminaire_row(l);
         for (int c = 0; c < static_cast<int>(texts.size()); ++c) {
-            QTableWidgetItem* item = cell(texts[static_cast<std::size_t>(c)]);
+            QTableWidgetItem* item =
+                c == kVerdictColumn ? new VerdictItem(l.verdict()) : cell(texts[static_cast<std::size_t>(c)]);
             item->setData(Qt::UserRole, r);   // the luminaire, whatever the sorting
             m_table->setItem(r, c, item);
         }

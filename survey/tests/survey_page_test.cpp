@@ -63,15 +63,17 @@ private Q_SLOTS:
         QCOMPARE(page.Table()->rowCount(), rows);
         QCOMPARE(page.Progress()->value(), page.Progress()->maximum());
 
-        // Sorted by verdict, each verdict cell has its colour: red, amber, grey, none.
+        // Sorted by verdict, most urgent first; each verdict cell has its
+        // colour: red, amber, grey, none.
         page.Table()->sortByColumn(3, Qt::AscendingOrder);
+        const QStringList order{"fault", "overdue", "not read", "ok"};
         for (int r = 0; r < rows; ++r) {
             const QTableWidgetItem* v = page.Table()->item(r, 3);
             const QString text = v->text();
             if (text == "fault") QCOMPARE(v->background().color(), QColor(0xFF, 0, 0));
             else if (text == "overdue") QCOMPARE(v->background().color(), QColor(0xFF, 0x99, 0));
             else QCOMPARE(v->background().style(), Qt::NoBrush);
-            if (r > 0) QVERIFY(page.Table()->item(r - 1, 3)->text() <= text);
+            if (r > 0) QVERIFY(order.indexOf(page.Table()->item(r - 1, 3)->text()) <= order.indexOf(text));
         }
 
         page.findChild<CxSkinButton*>(QString::number(IDC_SURVEY_SAVE))->click();

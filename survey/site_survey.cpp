@@ -48,17 +48,20 @@ private:
     std::string last_;
 };
 
-// The test-results listing over the link, watched: every accepted reply
-// names a unit in the order the gateway sent them, and an entry-less reply
-// (header only) names a luminaire that has no stored test yet, which the
-// listing itself shows no row for.
+// A listing over the link, watched. A cancelled survey sends nothing more:
+// the listing ends there as incomplete. In the test-results listing every
+// accepted reply names a unit in the order the gateway sent them, and an
+// entry-less reply (header only) names a luminaire that has no stored test
+// yet, which the listing itself shows no row for.
 class WatchedExchange final : public ListingExchange {
 public:
-    explicit WatchedExchange(ListingExchange& inner) : inner_(inner) {}
+    WatchedExchange(ListingExchange& inner, const std::function<bool()>& cancelled)
+        : inner_(inner), cancelled_(cancelled) {}
 
     ExchangeResult exchange(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen,
                             bool setTimeouts, const char* sendFailMessage, const char* recvFailMessage,
                             const char* sentTrace) override {
+        if (cancelled_ && cancelled_()) return ExchangeResult::Failed;
         const ExchangeResult result =
             inner_.exchange(cmd, payload, payloadLen, setTimeouts, sendFailMessage, recvFailMessage, sentTrace);
         if (result == ExchangeResult::Reply) note(reply(), reply_length());
@@ -87,6 +90,7 @@ private:
     }
 
     ListingExchange& inner_;
+    const std::function<bool()>& cancelled_;
     std::vector<std::uint8_t> order_;
     std::vector<std::uint8_t> entryLess_;
 };
@@ -128,12 +132,16 @@ bool Walk::reconnect() {
 }
 
 void Walk::list_luminaires() {
-    WatchedExchange watched(link_listing_exchange());
+    WatchedExchange watched(link_listing_exchange(), o_.cancelled);
     MemoryResultList list;
     const ListingOutcome outcome =
         run_listing_with_retries([&] { QueryTestResults(watched, list); }, o_.listingRetries);
     s_.listComplete = outcome == ListingOutcome::Complete;
-    if (!s_.listComplete) s_.listReason = "the luminaire list is incomplete: " + last_listing_reason();
+    if (cancelled()) s_.cancelled = true;
+    if (!s_.listComplete) {
+        s_.listReason = cancelled() ? "the survey was cancelled while listing the luminaires"
+                                    : "the luminaire list is incomplete: " + last_listing_reason();
+    }
 
     // Row i of the list belongs to cShortAddressArr[i]; entry-less units
     // have no row. Both are kept in the order the gateway sent them.
@@ -222,12 +230,15 @@ void Walk::read_history(SurveyedLuminaire& l) {
         l.historyReason = cancelled() ? "the survey was cancelled" : "the link to the gateway could not be reopened";
         return;
     }
+    WatchedExchange watched(link_listing_exchange(), o_.cancelled);
     MemoryResultList list;
     const ListingOutcome outcome =
-        run_listing_with_retries([&] { QueryDetails(list, l.unit); }, o_.listingRetries);
+        run_listing_with_retries([&] { QueryDetails(watched, list, l.unit); }, o_.listingRetries);
     l.history = list.rows();
     l.historyComplete = outcome == ListingOutcome::Complete;
-    if (!l.historyComplete) l.historyReason = "its history is incomplete: " + last_listing_reason();
+    if (!l.historyComplete) {
+        l.historyReason = cancelled() ? "the survey was cancelled" : "its history is incomplete: " + last_listing_reason();
+    }
 }
 
 }  // namespace

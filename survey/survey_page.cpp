@@ -44,8 +44,9 @@ QTableWidgetItem* cell(const std::string& text)
 {
     auto* item = new QTableWidgetItem;
     bool number = false;
-    const int value = QString::fromStdString(text).toInt(&number);
-    if (number) item->setData(Qt::DisplayRole, value);
+    const QString q = QString::fromStdString(text);
+    const int value = q.toInt(&number);
+    if (number && QString::number(value) == q) item->setData(Qt::DisplayRole, value);
     else item->setText(QString::fromStdString(text));
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     return item;
@@ -72,6 +73,14 @@ private:
     }
     int m_rank;
 };
+
+// A cell that shows its text exactly ("254 " keeps its blank).
+QTableWidgetItem* text_cell(const std::string& text)
+{
+    auto* item = new QTableWidgetItem(QString::fromStdString(text));
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return item;
+}
 
 QTableWidget* read_only_table(QWidget* parent, const QStringList& headings)
 {
@@ -253,9 +262,9 @@ void SurveyPage::OnShowItems(int row)
     table->setRowCount(static_cast<int>(items.size()));
     for (int r = 0; r < table->rowCount(); ++r) {
         const StatusItem& it = items[static_cast<std::size_t>(r)];
-        table->setItem(r, 0, cell(it.section));
-        table->setItem(r, 1, cell(it.label));
-        table->setItem(r, 2, cell(it.value));
+        table->setItem(r, 0, text_cell(it.section));
+        table->setItem(r, 1, text_cell(it.label));
+        table->setItem(r, 2, text_cell(it.value));
     }
     table->resizeColumnsToContents();
     if (items.empty()) layout->addWidget(new QLabel(QStringLiteral("Status not read: ") + QString::fromStdString(l.reason)));

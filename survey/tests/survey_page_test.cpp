@@ -9,6 +9,9 @@
 #include "resources.h"
 #include "save_prompt.h"
 #include "sim_data.h"
+#include "reply.h"
+#include "status_record.h"
+#include "test_result_record.h"
 #include "skin_button.h"
 #include "survey_page.h"
 #include "trace.h"
@@ -17,6 +20,9 @@
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <filesystem>
 
@@ -75,6 +81,32 @@ private Q_SLOTS:
             else QCOMPARE(v->background().style(), Qt::NoBrush);
             if (r > 0) QVERIFY(order.indexOf(page.Table()->item(r - 1, 3)->text()) <= order.indexOf(text));
         }
+
+        // A double-click shows the 74 status items of that row's luminaire,
+        // the texts the status workbook has for the simulator's bytes.
+        const QString address = page.Table()->item(0, 0)->text();
+        const auto sim = demo_luminaires();
+        const auto lum = std::find_if(sim.begin(), sim.end(), [&](const SimLuminaire& l) {
+            return QString::fromStdString(FormatUnitAddress(l.unit)) == address;
+        });
+        QVERIFY(lum != sim.end());
+        std::vector<std::uint8_t> reply(kRxBufSize, 0);
+        std::copy(lum->status.begin(), lum->status.end(), reply.begin() + kStatusDataFirst);
+        const std::vector<StatusItem> expected = status_items(reply.data());
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = QApplication::activeModalWidget();
+            if (box == nullptr) return;
+            if (auto* items = box->findChild<QTableWidget*>(QString::number(IDC_SURVEY_ITEMS))) {
+                for (int r = 0; r < items->rowCount(); ++r) shown << items->item(r, 1)->text() + "=" + items->item(r, 2)->text();
+                QVERIFY(items->editTriggers() == QAbstractItemView::NoEditTriggers);
+            }
+            box->close();
+        });
+        page.OnShowItems(0);
+        QCOMPARE(shown.size(), kStatusItemCount);
+        for (int i = 0; i < kStatusItemCount; ++i)
+            QCOMPARE(shown[i], QString::fromStdString(expected[std::size_t(i)].label + "=" + expected[std::size_t(i)].value));
 
         page.findChild<CxSkinButton*>(QString::number(IDC_SURVEY_SAVE))->click();
         QVERIFY(std::filesystem::is_regular_file(dir / "site.xlsx"));

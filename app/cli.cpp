@@ -69,8 +69,8 @@ Options:
                     extension)
   --demo            use the built-in demonstration gateway on this machine
                       orvypc results --demo
-  -o FILE           status, results, details, survey: write the workbook to FILE
-                    instead of printing; prints nothing on success
+  -o FILE           status, results, details, survey: write the workbook
+                    to FILE instead of printing; prints nothing on success
                       orvypc results -o "Test Results.xlsx"
   --json            print the same data as JSON
   --trace           also print the diagnostic trace lines on standard output

@@ -107,10 +107,13 @@ int main(int argc, char** argv) {
 
     std::printf("survey of %zu luminaires: %zu exchanges, median %.1f ms (runs: %d)\n", luminaires, exchanges,
                 bench::percentile(surveyMs, 0.5), runs);
-    std::printf("survey time / (exchanges x median status exchange): median %.2f, worst %.2f (goal <= 1.2)\n",
-                bench::percentile(ratios, 0.5), bench::percentile(ratios, 1.0));
-    std::printf("survey time / (each kind of exchange x its own median): median %.2f, worst %.2f\n",
-                bench::percentile(kindRatios, 0.5), bench::percentile(kindRatios, 1.0));
+    // The best run shows what the survey itself adds; the others add what
+    // the machine's other work took from it meanwhile.
+    std::printf("survey time / (exchanges x median status exchange): best %.2f, median %.2f, worst %.2f (goal <= 1.2)\n",
+                bench::percentile(ratios, 0.0), bench::percentile(ratios, 0.5), bench::percentile(ratios, 1.0));
+    std::printf("survey time / (each kind of exchange x its own median): best %.2f, median %.2f, worst %.2f\n",
+                bench::percentile(kindRatios, 0.0), bench::percentile(kindRatios, 0.5),
+                bench::percentile(kindRatios, 1.0));
     std::printf("survey workbook (%zu luminaires, %zu history rows): median %.1f ms, worst %.1f ms (goal <= 50)\n",
                 luminaires, [&] {
                     std::size_t n = 0;

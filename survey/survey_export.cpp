@@ -23,8 +23,12 @@ constexpr int kTitleFontSize = 14;
 constexpr int kMinColumnWidth = 6;
 constexpr int kMaxColumnWidth = 60;
 constexpr int kColumnPadding = 2;
-// The chart sits right of the counts: place and size in points.
-constexpr int kChartLeft = 430, kChartTop = 15, kChartWidth = 400, kChartHeight = 230;
+// The chart sits right of everything on the Summary sheet: its top and
+// size in points, and its gap to the last column.
+constexpr int kChartTop = 15, kChartWidth = 400, kChartHeight = 230, kChartGap = 12;
+// One character of column width is 7 pixels, 5.25 points, plus the cell's
+// padding of 5 pixels.
+constexpr double kPointsPerWidthChar = 5.25, kColumnPaddingPoints = 3.75;
 // The counts' columns, in the order of the Verdict values.
 constexpr Verdict kCountOrder[4] = {Verdict::Ok, Verdict::Overdue, Verdict::Fault, Verdict::NotRead};
 constexpr const char* kYes = "yes";
@@ -89,9 +93,12 @@ public:
         range_.AutoFilter();
     }
 
+    // After size_columns: the chart goes right of the widest column.
     void chart(int top, int left, int bottom, int right) {
+        double used = 0;
+        for (const auto& [column, chars] : widths_) used += column_width(chars) * kPointsPerWidthChar + kColumnPaddingPoints;
         CExcelChartObjects frames(sheet_.ChartObjects());
-        CExcelChartObject frame(frames.Add(kChartLeft, kChartTop, kChartWidth, kChartHeight));
+        CExcelChartObject frame(frames.Add(static_cast<std::int32_t>(used) + kChartGap, kChartTop, kChartWidth, kChartHeight));
         CExcelChart chart(frame.get_Chart());
         chart.put_ChartType(excel::kChartColumnClustered);
         select(top, left, bottom, right);
@@ -102,12 +109,14 @@ public:
     void size_columns() {
         for (const auto& [column, chars] : widths_) {
             select(1, column, 1, column);
-            const auto w = std::clamp(static_cast<int>(chars) + kColumnPadding, kMinColumnWidth, kMaxColumnWidth);
-            range_.put_ColumnWidth(Variant::I4(w));
+            range_.put_ColumnWidth(Variant::I4(column_width(chars)));
         }
     }
 
 private:
+    static int column_width(std::size_t chars) {
+        return std::clamp(static_cast<int>(chars) + kColumnPadding, kMinColumnWidth, kMaxColumnWidth);
+    }
     void select(int top, int left, int bottom, int right) {
         range_.AttachDispatch(sheet_.get_Range(text(ref(top, left)), text(ref(bottom, right))));
     }
@@ -159,7 +168,6 @@ void write_summary(SheetWriter& w, const SiteSurvey& s) {
     }
     w.block(kCountsHeaderRow, 1, table);
     w.bold(kCountsHeaderRow, 1, kCountsHeaderRow, 5);
-    w.chart(kCountsHeaderRow, 1, kCountsHeaderRow + 3, 5);
 
     w.block(kAttentionTitleRow, 1, {{"Needs attention"}, {"Address", "Name", "Location", "Verdict", "Why"}});
     w.bold(kAttentionTitleRow, 1, kAttentionTitleRow + 1, 5);
@@ -171,6 +179,7 @@ void write_summary(SheetWriter& w, const SiteSurvey& s) {
     for (std::size_t i = 0; i < attention.size(); ++i)
         w.fill(first + static_cast<int>(i), 4, verdict_style(attention_list(s)[i]->verdict()).colorIndex);
     w.size_columns();
+    w.chart(kCountsHeaderRow, 1, kCountsHeaderRow + 3, 5);
 }
 
 void write_luminaires(SheetWriter& w, const SiteSurvey& s, CExcelApplication& app) {

@@ -42,7 +42,8 @@ A tab, line feed, carriage return or backslash inside a field (a name, say)
 is written as \t, \n, \r or \\, so each row stays one line of its columns.
 
 Commands:
-  scan             find the gateway and print its address
+  scan             print the address of every gateway that answers within
+                   the discovery window, first answer first
                      orvypc scan
   status ADDRESS   print the 74 status items of one luminaire as
                    Section, Item and Value; ADDRESS is the line letter
@@ -53,6 +54,10 @@ Commands:
   details ADDRESS  print every stored test entry of one luminaire,
                    newest received first
                      orvypc details B3 --json
+  survey           read every luminaire's status and stored tests: one
+                   line each (address, verdict, faults or why it was
+                   not read, last test, next tests), then a summary
+                     orvypc survey -o "Site survey.xlsx"
 
 A listing (results, details) during which a reply was lost or the link broke
 is incomplete. It is run again on a fresh connection (see --retries); if it
@@ -68,10 +73,13 @@ Options:
   --retries N       run a listing that ended incomplete, or a status query
                     whose reply was lost, again on a fresh connection, up
                     to N times (default 2)
+  --all-gateways    survey: each gateway that answers, one after another
+                    (-o FILE gets the gateway's address before its
+                    extension)
   --demo            use the built-in demonstration gateway on this machine
                       orvypc results --demo
-  -o FILE           status, results, details: write the workbook to FILE
-                    instead of printing; prints nothing on success
+  -o FILE           status, results, details, survey: write the workbook
+                    to FILE instead of printing; prints nothing on success
                       orvypc results -o "Test Results.xlsx"
   --json            print the same data as JSON, with plain keys, numbers
                     as numbers, and "complete" and "reason" at the top
@@ -83,7 +91,9 @@ Options:
 Exit status: 0 success; 1 usage error; 2 no gateway found or the link
 failed; 3 the gateway refused (unit does not exist, DALI busy, a reply
 to another request); 4 the workbook could not be written; 5 a listing
-stayed incomplete after its retries.
+stayed incomplete after its retries; 6 survey: some luminaires,
+histories or gateways were not read (the output still has all that was
+read, each luminaire not read listed with the reason).
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -197,14 +207,6 @@ bool valid_address_text(const std::string& text, std::string* resolved) {
     return ok;
 }
 
-int run_scan(Session& s) {
-    if (!s.connect()) return kExitNoLink;
-    const std::string address = g_link.pucDestIpBuf;
-    if (s.options().json) std::cout << nlohmann::ordered_json{{"gateway", address}}.dump(2) << '\n';
-    else std::cout << address << '\n';
-    return kExitOk;
-}
-
 // A status reply that was lost is asked for again on a fresh connection;
 // a refusal (no such unit, DALI busy, a reply for another unit) is not.
 bool query_status_with_retries(std::uint8_t unit, int retries) {
@@ -308,10 +310,11 @@ std::string check_scan(const CliOptions& o) {
 }
 
 constexpr CliCommand kCommands[] = {
-    {"scan", check_scan, run_scan},
+    {"scan", check_scan, run_scan_gateways},
     {"status", check_one_address, run_status},
     {"results", check_no_arguments, run_results},
     {"details", check_one_address, run_details},
+    {"survey", check_survey, run_survey},
 };
 
 }  // namespace

@@ -16,6 +16,14 @@ struct CliCommand {
     int (*run)(Session& session);
 };
 
+// The site survey: exit status when some luminaires (or a whole gateway,
+// or a history) were not read; the output still has everything read.
+inline constexpr int kExitSurveyIncomplete = 6;
+std::string check_survey(const CliOptions& options);
+int run_survey(Session& session);
+// The scan: every gateway that answers within the discovery window.
+int run_scan_gateways(Session& session);
+
 // The command of that name, or null.
 const CliCommand* find_command(const std::string& name);
 

@@ -20,7 +20,7 @@ std::vector<char*> DemoGateway::take_switch(int argc, char** argv)
         else m_texts.emplace_back(argv[i]);
     }
     if (m_requested) {
-        auto sim = std::make_unique<GatewaySim>(demo_config());
+        auto sim = std::make_unique<GatewaySim>(demo_gateway_config());
         if (sim->start()) {
             m_sim = std::move(sim);
             m_texts.emplace_back("--broadcast");

@@ -27,7 +27,7 @@ add_library(orvypc_desktop STATIC
 set_target_properties(orvypc_desktop PROPERTIES AUTOMOC ON)
 target_include_directories(orvypc_desktop PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(orvypc_desktop PUBLIC orvypc_controls orvypc_resources orvypc_cli orvypc_link
-                      orvypc_sim orvypc_status_ui orvypc_results_ui Qt6::Widgets)
+                      orvypc_sim orvypc_status_ui orvypc_results_ui orvypc_survey_ui Qt6::Widgets)
 # The link's state has a member named `slots`: Qt's keywords stay off, the
 # code says Q_SLOTS / Q_SIGNALS / Q_EMIT.
 target_compile_definitions(orvypc_desktop PUBLIC QT_NO_KEYWORDS)
@@ -54,6 +54,12 @@ orvypc_warnings(window_shot)
 add_executable(page_shots EXCLUDE_FROM_ALL tools/page_shots.cpp)
 target_link_libraries(page_shots PRIVATE orvypc_desktop)
 orvypc_warnings(page_shots)
+
+# Renders the Site survey page after a survey of the demonstration gateway
+# (docs/survey-page.png): cmake --build . --target survey_shot
+add_executable(survey_shot EXCLUDE_FROM_ALL tools/survey_shot.cpp)
+target_link_libraries(survey_shot PRIVATE orvypc_desktop)
+orvypc_warnings(survey_shot)
 
 # The whole job through the real window on an X display: orvypc --demo
 # driven by xdotool under xvfb-run, writing the three workbooks, which the

@@ -29,6 +29,7 @@ QRect dialog_units(int x, int y, int w, int h) { return TemplateRect(x, y, w, h,
 // Button places on the home page (client pixels, top-left corners).
 constexpr QPoint kStatusButtonPos{247, 132};
 constexpr QPoint kTestResultsButtonPos{457, 342};
+constexpr QPoint kSurveyButtonPos{457, 132};
 constexpr QPoint kCloseButtonPos{829, 3};
 // How long close waits for a heartbeat to finish its exchange.
 constexpr int kExitHeartbeatWaitMs = 500;
@@ -84,6 +85,10 @@ COrvyPcDlg::COrvyPcDlg(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frame
     m_btnTestResults->setText(QStringLiteral("Test Results"));
     m_btnTestResults->setGeometry(dialog_units(326, 143, 46, 34));
 
+    m_btnSurvey = new CxSkinButton(this);
+    set_id(m_btnSurvey, IDC_SURVEY);
+    m_btnSurvey->setText(QStringLiteral("Site survey"));
+
     m_statusLine = new StatusLine(QStringLiteral("Static"), this);
     set_id(m_statusLine, IDC_STATUS_LINE);
     m_statusLine->setGeometry(kStatusLineRect);
@@ -107,6 +112,7 @@ COrvyPcDlg::COrvyPcDlg(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frame
     connect(m_btnStatus, &QAbstractButton::clicked, this, &COrvyPcDlg::OnStatus);
     connect(m_btnTestResults, &QAbstractButton::clicked, this, &COrvyPcDlg::OnTestResults);
     connect(m_btnClose, &QAbstractButton::clicked, this, &COrvyPcDlg::OnExit);
+    connect(m_btnSurvey, &QAbstractButton::clicked, this, &COrvyPcDlg::OnSurvey);
 }
 
 COrvyPcDlg::~COrvyPcDlg() = default;
@@ -115,6 +121,7 @@ void COrvyPcDlg::OnInitDialog()
 {
     m_pStatusPage = nullptr;
     m_pTestResultPage = nullptr;
+    m_pSurveyPage = nullptr;
 
     // The window has one size; it is neither resized nor moved by its user
     // (it has no frame to drag and no window menu).
@@ -123,6 +130,7 @@ void COrvyPcDlg::OnInitDialog()
     m_btnStatus->move(kStatusButtonPos);
     m_btnTestResults->move(kTestResultsButtonPos);
     m_btnClose->move(kCloseButtonPos);
+    m_btnSurvey->move(kSurveyButtonPos);
 
     // One bitmap is every face and the mask; plain draw mode sizes each
     // button to its bitmap.
@@ -133,6 +141,9 @@ void COrvyPcDlg::OnInitDialog()
                                 IDB_TEST_RESULTS_BUTTON, 0, 0, 0);
     m_btnClose->ApplySkin(IDB_CLOSE_BUTTON, IDB_CLOSE_BUTTON, IDB_CLOSE_BUTTON, IDB_CLOSE_BUTTON,
                           0, IDB_CLOSE_BUTTON, 0, 0, 0);
+    m_btnSurvey->ApplySkin(IDB_SURVEY_BUTTON_FACE, IDB_SURVEY_BUTTON_FACE, IDB_SURVEY_BUTTON_FACE,
+                           IDB_SURVEY_BUTTON_FACE, 0, IDB_SURVEY_BUTTON_FACE, 0, 0, 0);
+    m_btnSurvey->setText(QString());
 
     m_btnStatus->setText(QString());
     m_btnTestResults->setText(QString());
@@ -170,6 +181,8 @@ void COrvyPcDlg::OnScan() { ScanGateway(); }
 void COrvyPcDlg::OnStatus() { ShowPage(m_pStatusPage, m_statusPageFactory); }
 
 void COrvyPcDlg::OnTestResults() { ShowPage(m_pTestResultPage, m_testResultPageFactory); }
+
+void COrvyPcDlg::OnSurvey() { ShowPage(m_pSurveyPage, m_surveyPageFactory); }
 
 void COrvyPcDlg::ShowPage(QWidget*& page, const PageFactory& factory)
 {

@@ -23,12 +23,14 @@ inline constexpr int IDC_TEST_RESULTS = 1013;  // opens the Test Results page
 inline constexpr int IDC_STATUS_LINE = 1016;   // the status line
 inline constexpr int IDC_CLOSE = 1027;         // ends the program
 inline constexpr int IDC_NUMBER = 1003;        // hidden numeric field, no behaviour
+inline constexpr int IDC_SURVEY = 1017;        // opens the Site survey page
 
 // Bitmaps of the home page.
 inline constexpr unsigned IDB_MAIN_BACKGROUND = 162;
 inline constexpr unsigned IDB_STATUS_BUTTON = 150;
 inline constexpr unsigned IDB_TEST_RESULTS_BUTTON = 151;
 inline constexpr unsigned IDB_CLOSE_BUTTON = 165;
+inline constexpr unsigned IDB_SURVEY_BUTTON_FACE = 174;
 
 inline constexpr int kMainWindowWidth = 901;
 inline constexpr int kMainWindowHeight = 600;
@@ -60,6 +62,8 @@ public:
 
     void SetStatusPageFactory(PageFactory factory) { m_statusPageFactory = std::move(factory); }
     void SetTestResultPageFactory(PageFactory factory) { m_testResultPageFactory = std::move(factory); }
+    void SetSurveyPageFactory(PageFactory factory) { m_surveyPageFactory = std::move(factory); }
+    QWidget* SurveyPageWindow() const { return m_pSurveyPage; }
     QWidget* StatusPage() const { return m_pStatusPage; }
     QWidget* TestResultPage() const { return m_pTestResultPage; }
 
@@ -72,6 +76,7 @@ public Q_SLOTS:
     void OnScan();
     void OnStatus();
     void OnTestResults();
+    void OnSurvey();
     void OnExit();
 
 protected:
@@ -83,6 +88,8 @@ private:
 
     QWidget* m_pStatusPage = nullptr;
     QWidget* m_pTestResultPage = nullptr;
+    QWidget* m_pSurveyPage = nullptr;
+    CxSkinButton* m_btnSurvey;
     CxSkinButton* m_btnStatus;
     CxSkinButton* m_btnTestResults;
     CxSkinButton* m_btnClose;
@@ -92,5 +99,6 @@ private:
     QImage m_background;
     PageFactory m_statusPageFactory;
     PageFactory m_testResultPageFactory;
+    PageFactory m_surveyPageFactory;
     QtPrompts* m_prompts = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "resources.h"
 #include "save_prompt.h"
 #include "status_page.h"
+#include "survey_page.h"
 #include "test_results_page.h"
 #include "trace.h"
 
@@ -153,6 +154,7 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         dlg.SetTestResultPageFactory([&](COrvyPcDlg* owner) -> QWidget* {
             return new TestResultTab(owner, listSavePrompt);
         });
+        dlg.SetSurveyPageFactory([&](COrvyPcDlg* owner) -> QWidget* { return new SurveyPage(owner, listSavePrompt); });
         WatchEndSignals(&dlg, [] {
             trace("end signal\n");
             QApplication::closeAllWindows();   // a modal box too

@@ -43,6 +43,19 @@ inline constexpr automation::DispId kFitToPagesWide = 0x3F6;
 inline constexpr automation::DispId kPrintTitleRows = 0x400;
 inline constexpr automation::DispId kCenterFooter = 0x3F2;
 inline constexpr automation::DispId kPaperSize = 0x3EF;
+// Fill, filter, frozen panes and charts (the site survey workbook).
+inline constexpr automation::DispId kInterior = 0x81;
+inline constexpr automation::DispId kColorIndex = 0x61;
+inline constexpr automation::DispId kAutoFilter = 0x319;
+inline constexpr automation::DispId kActivate = 0x130;
+inline constexpr automation::DispId kActiveWindow = 0x2F7;
+inline constexpr automation::DispId kSplitRow = 0x25B;
+inline constexpr automation::DispId kSplitColumn = 0x25A;
+inline constexpr automation::DispId kFreezePanes = 0x25F;
+inline constexpr automation::DispId kChartObjects = 0x424;
+inline constexpr automation::DispId kChart = 0x7;
+inline constexpr automation::DispId kChartType = 0x578;
+inline constexpr automation::DispId kSetSourceData = 0x585;
 }  // namespace dispid
 
 // Alignments (HorizontalAlignment / VerticalAlignment).
@@ -89,5 +102,10 @@ inline constexpr int kPaperLetter = 1;
 inline constexpr int kPaperA3 = 8;
 inline constexpr int kPaperA4 = 9;
 inline constexpr int kPaperA5 = 11;
+// Chart types the engine draws, and how SetSourceData reads its block.
+inline constexpr int kChartColumnClustered = 51;
+inline constexpr int kChartBarClustered = 57;
+inline constexpr int kPlotByRows = 1;
+inline constexpr int kPlotByColumns = 2;
 
 }  // namespace excel

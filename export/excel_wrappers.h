@@ -16,6 +16,7 @@ public:
     automation::Dispatch* get_Workbooks();
     void Quit();
     void put_UserControl(bool value);
+    automation::Dispatch* get_ActiveWindow();
 };
 
 class CExcelWorkbooks : public AutomationDriver {
@@ -48,6 +49,8 @@ public:
     automation::Dispatch* get_Range(const automation::Variant& Cell1,
                                     const automation::Variant& Cell2);
     automation::Dispatch* get_Cells();
+    void Activate();
+    automation::Dispatch* ChartObjects();
     automation::Dispatch* get_PageSetup();
 };
 
@@ -86,6 +89,8 @@ public:
     void put_Value2(const automation::Variant& newValue);
     void put_VerticalAlignment(const automation::Variant& newValue);
     void Merge(const automation::Variant& Across);
+    automation::Dispatch* get_Interior();
+    void AutoFilter();
 };
 
 class CExcelFont : public AutomationDriver {
@@ -94,6 +99,45 @@ public:
     void put_Bold(const automation::Variant& newValue);
     void put_Italic(const automation::Variant& newValue);
     void put_Size(const automation::Variant& newValue);
+};
+
+// The fill of a range.
+class CExcelInterior : public AutomationDriver {
+public:
+    using AutomationDriver::AutomationDriver;
+    void put_ColorIndex(const automation::Variant& newValue);
+};
+
+// The active window: frozen panes above and left of the split.
+class CExcelWindow : public AutomationDriver {
+public:
+    using AutomationDriver::AutomationDriver;
+    void put_SplitRow(const automation::Variant& newValue);
+    void put_SplitColumn(const automation::Variant& newValue);
+    void put_FreezePanes(bool value);
+};
+
+// A sheet's embedded charts.
+class CExcelChartObjects : public AutomationDriver {
+public:
+    using AutomationDriver::AutomationDriver;
+    // Position and size in points.
+    automation::Dispatch* Add(std::int32_t Left, std::int32_t Top, std::int32_t Width, std::int32_t Height);
+};
+
+class CExcelChartObject : public AutomationDriver {
+public:
+    using AutomationDriver::AutomationDriver;
+    automation::Dispatch* get_Chart();
+};
+
+class CExcelChart : public AutomationDriver {
+public:
+    using AutomationDriver::AutomationDriver;
+    void put_ChartType(std::int32_t newValue);
+    // `Source`: a range whose first row names the series and whose first
+    // column names the categories; `PlotBy` excel::kPlotByColumns or Rows.
+    void SetSourceData(const automation::Variant& Source, const automation::Variant& PlotBy);
 };
 
 // Row and column to a cell reference: the letter with code 64 + column, then

@@ -275,6 +275,31 @@ private:
     CellRect rect_;
 };
 
+// The fill of a range: a palette colour, or none.
+class InteriorObject final : public EngineObject {
+public:
+    InteriorObject(std::shared_ptr<WorkbookModel> book, WorksheetModel* sheet, CellRect rect)
+        : book_(std::move(book)), sheet_(sheet), rect_(rect) {}
+
+private:
+    Variant answer(const Call& call) override {
+        call.expect(0);
+        if (!call.is(dispid::kColorIndex, InvokeKind::PropertyPut)) fail(automation::kDispMemberNotFound);
+        long long index = to_long(call.value());
+        if (index == excel::kColorIndexNone || index == excel::kColorIndexAutomatic) index = 0;
+        if (index < 0 || index > 56) raise("The colour index " + std::to_string(index) + " is outside the palette.");
+        if (area(rect_) > kMaxCellsPerCall) raise("The range is too large to format at once.");
+        for (int r = rect_.top; r <= rect_.bottom; ++r) {
+            for (int c = rect_.left; c <= rect_.right; ++c) sheet_->cell(r, c).style.fillColorIndex = static_cast<int>(index);
+        }
+        return {};
+    }
+
+    std::shared_ptr<WorkbookModel> book_;
+    WorksheetModel* sheet_;
+    CellRect rect_;
+};
+
 class RangeObject final : public EngineObject {
 public:
     RangeObject(std::shared_ptr<WorkbookModel> book, WorksheetModel* sheet, CellRect rect)
@@ -319,6 +344,15 @@ private:
                 break;
             case dispid::kMerge:
                 if (call.kind() == InvokeKind::Method) return merge(call);
+                break;
+            case dispid::kInterior:
+                if (call.kind() == InvokeKind::PropertyGet) {
+                    call.expect(0);
+                    return result_object(new InteriorObject(book_, sheet_, rect_));
+                }
+                break;
+            case dispid::kAutoFilter:
+                if (call.kind() == InvokeKind::Method) return autofilter(call);
                 break;
             default: break;
         }
@@ -526,6 +560,15 @@ private:
         return {};
     }
 
+    // Without arguments: filter buttons on the range's first row, the rows
+    // below it filtered. A single row has nothing to filter.
+    Variant autofilter(const Call& call) {
+        call.expect(0);
+        if (rect_.rows() < 2 || rect_.bottom == kMaxRows) raise("AutoFilter needs a header row and the rows below it.");
+        sheet_->set_autofilter(rect_);
+        return {};
+    }
+
     std::shared_ptr<WorkbookModel> book_;
     WorksheetModel* sheet_;
     CellRect rect_;
@@ -611,6 +654,95 @@ private:
     WorksheetModel* sheet_;
 };
 
+// One embedded chart: its type and the block it draws.
+class ChartObject final : public EngineObject {
+public:
+    ChartObject(std::shared_ptr<WorkbookModel> book, WorksheetModel* sheet, std::size_t index)
+        : book_(std::move(book)), sheet_(sheet), index_(index) {}
+
+private:
+    Variant answer(const Call& call) override {
+        ChartModel& chart = sheet_->charts().at(index_);
+        if (call.is(dispid::kChartType, InvokeKind::PropertyPut)) {
+            call.expect(0);
+            const long long type = to_long(call.value());
+            if (!one_of(type, {excel::kChartColumnClustered, excel::kChartBarClustered})) {
+                raise("Chart type " + std::to_string(type) + " is not available: clustered column or bar only.");
+            }
+            chart.type = static_cast<int>(type);
+            return {};
+        }
+        if (call.is(dispid::kSetSourceData, InvokeKind::Method)) {
+            call.expect(2);
+            const Variant& source = call.required(0);
+            const auto* range = source.vt() == automation::VT_DISPATCH
+                                    ? dynamic_cast<const RangeObject*>(source.dispatch())
+                                    : nullptr;
+            if (range == nullptr) fail(automation::kDispTypeMismatch);
+            if (book_->index_of(*range->sheet()) < 0) raise("The source range belongs to another workbook.");
+            const CellRect& rect = range->rect();
+            if (rect.rows() < 2 || rect.columns() < 2 || area(rect) > kMaxCellsPerCall) {
+                raise("The chart's source needs a row of series names, a column of categories and values.");
+            }
+            long long plotBy = excel::kPlotByColumns;
+            if (const Variant* v = call.optional(1)) plotBy = to_long(*v);
+            if (!one_of(plotBy, {excel::kPlotByColumns, excel::kPlotByRows})) fail(automation::kDispTypeMismatch);
+            chart.sourceSheet = range->sheet()->name();
+            chart.source = rect;
+            chart.plotBy = static_cast<int>(plotBy);
+            return {};
+        }
+        fail(automation::kDispMemberNotFound);
+    }
+
+    std::shared_ptr<WorkbookModel> book_;
+    WorksheetModel* sheet_;
+    std::size_t index_;
+};
+
+// The frame of one embedded chart.
+class ChartFrameObject final : public EngineObject {
+public:
+    ChartFrameObject(std::shared_ptr<WorkbookModel> book, WorksheetModel* sheet, std::size_t index)
+        : book_(std::move(book)), sheet_(sheet), index_(index) {}
+
+private:
+    Variant answer(const Call& call) override {
+        if (!call.is(dispid::kChart, InvokeKind::PropertyGet)) fail(automation::kDispMemberNotFound);
+        call.expect(0);
+        return result_object(new ChartObject(book_, sheet_, index_));
+    }
+
+    std::shared_ptr<WorkbookModel> book_;
+    WorksheetModel* sheet_;
+    std::size_t index_;
+};
+
+// A sheet's charts; Add makes a new clustered column chart.
+class ChartFramesObject final : public EngineObject {
+public:
+    ChartFramesObject(std::shared_ptr<WorkbookModel> book, WorksheetModel* sheet)
+        : book_(std::move(book)), sheet_(sheet) {}
+
+private:
+    Variant answer(const Call& call) override {
+        if (!call.is(dispid::kAdd, InvokeKind::Method)) fail(automation::kDispMemberNotFound);
+        call.expect(4);
+        ChartModel chart;
+        int* const fields[4] = {&chart.left, &chart.top, &chart.width, &chart.height};
+        for (std::size_t i = 0; i < 4; ++i) {
+            const long long v = to_long(call.required(i));
+            if (v < 0 || v > 100000 || (i >= 2 && v < 10)) raise("The chart's position or size is out of range.");
+            *fields[i] = static_cast<int>(v);
+        }
+        sheet_->charts().push_back(chart);
+        return result_object(new ChartFrameObject(book_, sheet_, sheet_->charts().size() - 1));
+    }
+
+    std::shared_ptr<WorkbookModel> book_;
+    WorksheetModel* sheet_;
+};
+
 class WorksheetObject final : public EngineObject {
 public:
     WorksheetObject(std::shared_ptr<WorkbookModel> book, WorksheetModel* sheet)
@@ -647,6 +779,15 @@ private:
         if (call.is(dispid::kPageSetup, InvokeKind::PropertyGet)) {
             call.expect(0);
             return result_object(new PageSetupObject(book_, sheet_));
+        }
+        if (call.is(dispid::kActivate, InvokeKind::Method)) {
+            call.expect(0);
+            book_->set_active_sheet(*sheet_);
+            return {};
+        }
+        if (call.is(dispid::kChartObjects, InvokeKind::Method)) {
+            call.expect(0);
+            return result_object(new ChartFramesObject(book_, sheet_));
         }
         fail(automation::kDispMemberNotFound);
     }
@@ -779,6 +920,36 @@ private:
     std::shared_ptr<AppState> app_;
 };
 
+// The window over the active sheet of the newest workbook: SplitRow and
+// SplitColumn place the split, FreezePanes freezes the panes there.
+class WindowObject final : public EngineObject {
+public:
+    explicit WindowObject(std::shared_ptr<WorkbookModel> book) : book_(std::move(book)) {}
+
+private:
+    Variant answer(const Call& call) override {
+        call.expect(0);
+        if (call.kind() != InvokeKind::PropertyPut) fail(automation::kDispMemberNotFound);
+        if (call.member() == dispid::kSplitRow || call.member() == dispid::kSplitColumn) {
+            const long long v = to_long(call.value());
+            const long long limit = call.member() == dispid::kSplitRow ? kMaxRows - 1 : kMaxColumns - 1;
+            if (v < 0 || v > limit) raise("The split lies outside the sheet.");
+            (call.member() == dispid::kSplitRow ? splitRow_ : splitColumn_) = static_cast<int>(v);
+            return {};
+        }
+        if (call.member() == dispid::kFreezePanes) {
+            WorksheetModel& sheet = book_->active_sheet();
+            if (to_bool(call.value())) sheet.set_freeze(splitRow_, splitColumn_);
+            else sheet.set_freeze(0, 0);
+            return {};
+        }
+        fail(automation::kDispMemberNotFound);
+    }
+
+    std::shared_ptr<WorkbookModel> book_;
+    int splitRow_ = 0, splitColumn_ = 0;
+};
+
 class ApplicationObject final : public EngineObject {
 public:
     ApplicationObject() : app_(std::make_shared<AppState>()) {}
@@ -799,6 +970,11 @@ private:
             call.expect(0);
             app_->userControl = to_bool(call.value());
             return {};
+        }
+        if (call.is(dispid::kActiveWindow, InvokeKind::PropertyGet)) {
+            call.expect(0);
+            if (app_->workbooks.empty()) raise("No workbook is open, so there is no active window.");
+            return result_object(new WindowObject(app_->workbooks.back()));
         }
         fail(automation::kDispMemberNotFound);
     }

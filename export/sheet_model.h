@@ -32,6 +32,7 @@ struct CellStyle {
     bool bold = false;
     bool italic = false;
     double size = 11;
+    int fillColorIndex = 0;               // palette index 1..56 of a solid fill; 0: none
     bool is_default() const { return *this == CellStyle{}; }
     friend auto operator<=>(const CellStyle&, const CellStyle&) = default;
 };
@@ -77,6 +78,18 @@ struct PageLayout {
     bool fits_to_pages() const { return zoom == 0; }
 };
 
+// A chart embedded in a sheet: its place in points from the sheet's
+// upper-left corner, and the block it draws (first row: series names, first
+// column: category names, when plotted by columns; the other way round by
+// rows).
+struct ChartModel {
+    int type = 51;                 // excel::kChart*
+    int left = 0, top = 0, width = 360, height = 216;
+    std::string sourceSheet;       // empty until SetSourceData
+    CellRect source;
+    int plotBy = 2;                // excel::kPlotByColumns
+};
+
 class WorksheetModel {
 public:
     explicit WorksheetModel(std::string name) : name_(std::move(name)) {}
@@ -103,8 +116,20 @@ public:
 
     PageLayout& page_layout() { return pageLayout_; }
     const PageLayout& page_layout() const { return pageLayout_; }
+    // Panes frozen above `rows` and left of `columns` (0, 0: none).
+    void set_freeze(int rows, int columns) { freezeRows_ = rows; freezeColumns_ = columns; }
+    int freeze_rows() const { return freezeRows_; }
+    int freeze_columns() const { return freezeColumns_; }
+    // The filtered block: its first row holds the filter buttons.
+    void set_autofilter(CellRect rect) { autofilter_ = rect; }
+    const std::optional<CellRect>& autofilter() const { return autofilter_; }
+    std::vector<ChartModel>& charts() { return charts_; }
+    const std::vector<ChartModel>& charts() const { return charts_; }
 
 private:
+    int freezeRows_ = 0, freezeColumns_ = 0;
+    std::optional<CellRect> autofilter_;
+    std::vector<ChartModel> charts_;
     std::string name_;
     PageLayout pageLayout_;
     std::map<std::pair<int, int>, Cell> cells_;
@@ -133,7 +158,13 @@ public:
     // reason it is refused.
     std::string check_sheet_name(const WorksheetModel& sheet, const std::string& name) const;
 
+    // The sheet the window shows: the first until Worksheet.Activate
+    // picks another.
+    WorksheetModel& active_sheet() { return active_ != nullptr ? *active_ : sheet(0); }
+    void set_active_sheet(WorksheetModel& sheet) { active_ = &sheet; }
+
 private:
+    WorksheetModel* active_ = nullptr;
     std::vector<std::unique_ptr<WorksheetModel>> sheets_;
     int nextSheetNumber_ = 1;
 };

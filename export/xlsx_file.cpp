@@ -112,6 +112,10 @@ public:
         if (style.bold) format_set_bold(format);
         if (style.italic) format_set_italic(format);
         if (style.size != CellStyle{}.size) format_set_font_size(format, style.size);
+        if (style.fillColorIndex >= 1 && style.fillColorIndex <= 56) {
+            format_set_pattern(format, LXW_PATTERN_SOLID);
+            format_set_bg_color(format, lxw_colour(style.fillColorIndex));
+        }
         formats_.emplace(style, format);
         return format;
     }
@@ -153,6 +157,65 @@ lxw_error write_page_layout(lxw_worksheet* sheet, const PageLayout& layout) {
     }
     if (!layout.centerFooter.empty()) {
         if (const lxw_error e = worksheet_set_footer(sheet, ("&C" + layout.centerFooter).c_str())) return e;
+    }
+    return LXW_NO_ERROR;
+}
+
+// Points to pixels at the file's 96 dots per inch.
+double pixels(int points) { return points * 96.0 / 72.0; }
+
+// One native chart: a series per column of the source block (or per row),
+// named by its first cell, over the categories of the first row or column.
+lxw_error write_chart(lxw_workbook* book, lxw_worksheet* sheet, const ChartModel& model) {
+    if (model.sourceSheet.empty()) return LXW_NO_ERROR;   // never given data: nothing to draw
+    constexpr double kDefaultWidthPx = 480, kDefaultHeightPx = 288;   // the library's chart size
+    const std::uint8_t type =
+        model.type == excel::kChartBarClustered ? LXW_CHART_BAR : LXW_CHART_COLUMN;
+    lxw_chart* chart = workbook_add_chart(book, type);
+    if (chart == nullptr) return LXW_ERROR_MEMORY_MALLOC_FAILED;
+    const CellRect& r = model.source;
+    const char* name = model.sourceSheet.c_str();
+    const auto row = [](int v) { return static_cast<lxw_row_t>(v - 1); };
+    const auto col = [](int v) { return static_cast<lxw_col_t>(v - 1); };
+    const bool byColumns = model.plotBy != excel::kPlotByRows;
+    const int seriesCount = byColumns ? r.columns() - 1 : r.rows() - 1;
+    for (int i = 1; i <= seriesCount; ++i) {
+        lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);
+        if (series == nullptr) return LXW_ERROR_MEMORY_MALLOC_FAILED;
+        if (byColumns) {
+            chart_series_set_categories(series, name, row(r.top + 1), col(r.left), row(r.bottom), col(r.left));
+            chart_series_set_values(series, name, row(r.top + 1), col(r.left + i), row(r.bottom), col(r.left + i));
+            chart_series_set_name_range(series, name, row(r.top), col(r.left + i));
+        } else {
+            chart_series_set_categories(series, name, row(r.top), col(r.left + 1), row(r.top), col(r.right));
+            chart_series_set_values(series, name, row(r.top + i), col(r.left + 1), row(r.top + i), col(r.right));
+            chart_series_set_name_range(series, name, row(r.top + i), col(r.left));
+        }
+    }
+    lxw_chart_options options{};
+    options.x_offset = static_cast<std::int32_t>(pixels(model.left));
+    options.y_offset = static_cast<std::int32_t>(pixels(model.top));
+    options.x_scale = pixels(model.width) / kDefaultWidthPx;
+    options.y_scale = pixels(model.height) / kDefaultHeightPx;
+    return worksheet_insert_chart_opt(sheet, 0, 0, chart, &options);
+}
+
+// Frozen panes, the filter and the charts of a sheet.
+lxw_error write_sheet_view(lxw_workbook* book, lxw_worksheet* sheet, const WorksheetModel& model) {
+    if (model.freeze_rows() > 0 || model.freeze_columns() > 0) {
+        worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(model.freeze_rows()),
+                               static_cast<lxw_col_t>(model.freeze_columns()));
+    }
+    if (const auto& f = model.autofilter()) {
+        if (const lxw_error e = worksheet_autofilter(sheet, static_cast<lxw_row_t>(f->top - 1),
+                                                     static_cast<lxw_col_t>(f->left - 1),
+                                                     static_cast<lxw_row_t>(f->bottom - 1),
+                                                     static_cast<lxw_col_t>(f->right - 1))) {
+            return e;
+        }
+    }
+    for (const ChartModel& chart : model.charts()) {
+        if (const lxw_error e = write_chart(book, sheet, chart)) return e;
     }
     return LXW_NO_ERROR;
 }
@@ -199,7 +262,7 @@ lxw_error write_sheet(lxw_workbook* book, const WorksheetModel& model, FormatCac
         if (format == nullptr && inMerge) format = plain;
         if (const lxw_error e = write_cell(sheet, where.first, where.second, cell, format)) return e;
     }
-    return LXW_NO_ERROR;
+    return write_sheet_view(book, sheet, model);
 }
 
 bool writable_folder(const char* path) {

@@ -6,11 +6,13 @@
 #include "prompts.h"
 #include "trace.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -163,7 +165,47 @@ void use_configured_gateway(const std::string& address) {
     report_found();
 }
 
+// Every answer that opens names a gateway; each sender counts once, in the
+// order they answered.
+void collect_answers(SocketHandle udp, std::vector<std::string>& found) {
+    for (;;) {
+        std::memset(g_link.ucRecvBuf, 0, sizeof g_link.ucRecvBuf);
+        Ipv4Endpoint sender;
+        const int count = sock_recvfrom(udp, g_link.ucRecvBuf, sizeof g_link.ucRecvBuf, &sender);
+        if (count <= 0) return;
+        if (!open_reply(g_link.ucRecvBuf, static_cast<std::uint32_t>(count), g_link.slots.plaintext, g_link.ucRxBuf,
+                        &g_link.iRxLen)) {
+            continue;
+        }
+        char text[kIpv4TextSize];
+        format_ipv4(sender, text);
+        if (std::find(found.begin(), found.end(), text) == found.end()) found.emplace_back(text);
+    }
+}
+
 }  // namespace
+
+std::vector<std::string> ScanAllGateways() {
+    const LinkSettings& cfg = link_settings();
+    if (!cfg.gatewayAddress.empty()) return {cfg.gatewayAddress};
+    std::vector<std::string> found;
+    if (net_startup() != NetStartup::Ok) return found;
+    Ipv4Endpoint dest;
+    if (!parse_ipv4(cfg.broadcastAddress.c_str(), cfg.port, &dest)) {
+        trace("bad broadcast address:%s\n", cfg.broadcastAddress.c_str());
+        return found;
+    }
+    SocketHandle udp = send_discovery(dest);
+    if (udp == kInvalidSocket) return found;
+    // The whole window, not only until the first answer.
+    for (int round = 0; round < cfg.discoveryRounds; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(cfg.roundPauseMs));
+        collect_answers(udp, found);
+    }
+    sock_close(udp);
+    trace("gateways found: %zu\n", found.size());
+    return found;
+}
 
 void ScanGateway() {
     const LinkSettings& cfg = link_settings();

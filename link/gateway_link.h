@@ -18,6 +18,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 inline constexpr std::size_t kDestIpBufSize = 20;  // gateway address text with its NUL
 
@@ -53,6 +55,11 @@ extern GatewayLink g_link;
 // address), sets the status line, connects the first time a gateway is
 // found, and starts the heartbeat. User-interface thread only.
 void ScanGateway();
+// Every gateway that answers one discovery within the whole discovery
+// window, first answer first, as dotted addresses; only the configured
+// gateway when one is set. Connects to none and leaves the status line and
+// bConnected as they are. User-interface thread only.
+std::vector<std::string> ScanAllGateways();
 
 // One request of a page query.
 struct ExchangeRequest {

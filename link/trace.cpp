@@ -1,5 +1,6 @@
 #include "trace.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -9,6 +10,10 @@ namespace {
 
 std::mutex g_traceMutex;
 TraceSink g_traceSink = trace_to_stdout;
+// Without a sink a trace line is not even formatted: the listings trace the
+// whole unit list before every details follow-up, which would otherwise cost
+// as much as the exchange itself.
+std::atomic<bool> g_traceOn{true};
 
 }  // namespace
 
@@ -20,9 +25,11 @@ void trace_to_stdout(std::string_view text) {
 void set_trace_sink(TraceSink sink) {
     std::lock_guard lock(g_traceMutex);
     g_traceSink = std::move(sink);
+    g_traceOn = static_cast<bool>(g_traceSink);
 }
 
 void trace(const char* format, ...) {
+    if (!g_traceOn.load(std::memory_order_relaxed)) return;
     char small[256];
     std::va_list args;
     va_start(args, format);

@@ -95,6 +95,7 @@ SimFaults faults_for(const SimFaults& f, std::uint8_t cmd, int replyNumber) {
     clean.closeAfterReplies = f.closeAfterReplies;
     clean.unitsMissing = f.unitsMissing;
     clean.unitsBusy = f.unitsBusy;
+    clean.unitsBusyEvery = f.unitsBusyEvery;
     clean.extraGateways = f.extraGateways;
     clean.ignoreDiscovery = f.ignoreDiscovery;
     clean.discoveryDelayMs = f.discoveryDelayMs;

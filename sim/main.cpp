@@ -17,6 +17,7 @@ const char* const kUsage =
     "  --bind ADDR        address to listen on (default 127.0.0.1)\n"
     "  --port N           UDP discovery and TCP port (default 0: a free one)\n"
     "  --data FILE        luminaires from a JSON file (default: built-in demonstration set)\n"
+    "  --full-site        a full site instead: 128 luminaires, 64 on each line\n"
     "faults:\n"
     "  --delay MS         wait before each reply\n"
     "  --drop             answer no request on TCP (also --silent)\n"
@@ -121,6 +122,7 @@ std::mutex g_printMutex;
 int main(int argc, char** argv) {
     SimConfig config;
     std::string dataFile;
+    bool fullSite = false;
     SimFaults& f = config.faults;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
@@ -134,6 +136,7 @@ int main(int argc, char** argv) {
         } else if (opt == "--bind") config.bindAddress = value();
         else if (opt == "--port") config.port = static_cast<std::uint16_t>(number_arg(opt, value(), 0, 65535));
         else if (opt == "--data") dataFile = value();
+        else if (opt == "--full-site") fullSite = true;
         else if (opt == "--delay") f.replyDelayMs = static_cast<int>(number_arg(opt, value(), 0, 600000));
         else if (opt == "--drop") f.dropReplies = true;
         else if (opt == "--silent") f.silent = true;
@@ -170,7 +173,8 @@ int main(int argc, char** argv) {
         else usage_error("unknown option \"" + opt + "\"");
     }
     try {
-        config.luminaires = dataFile.empty() ? demo_luminaires() : load_luminaires_json(dataFile);
+        config.luminaires = fullSite ? full_site_luminaires()
+                            : dataFile.empty() ? demo_luminaires() : load_luminaires_json(dataFile);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "orvypc-gateway-sim: %s\n", e.what());
         return 1;

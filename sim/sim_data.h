@@ -14,6 +14,15 @@
 std::vector<SimLuminaire> demo_luminaires();
 // The demonstration set on 127.0.0.1, a free port, no faults.
 SimConfig demo_config();
+// The demonstration gateway as the program's --demo serves it: the same
+// set, with one luminaire whose line is busy now and then (its first status
+// request and every third after it).
+inline constexpr std::uint8_t kDemoBusyNowAndThenUnit = 73;   // B9, the loading dock
+inline constexpr int kDemoBusyPeriod = 3;
+SimConfig demo_gateway_config();
+// A full site for the benchmark: 128 luminaires, 64 on each line, one in
+// seven with a failure, six stored tests each.
+std::vector<SimLuminaire> full_site_luminaires();
 
 // Reads a luminaire file. Throws std::runtime_error naming the file and what
 // is wrong with it (unreadable, not JSON, a missing or out-of-range field).

@@ -2,9 +2,15 @@
 #include "sim_data.h"
 #include "sim_status_fields.h"
 
+#include <algorithm>
+
 namespace {
 
-enum class Health { Ok, FunctionFailed, DurationFailed, LatestWithoutResult, NeverTested };
+enum class Health {
+    Ok, FunctionFailed, DurationFailed, LatestWithoutResult, NeverTested,
+    // Faults the gear reports between tests, and a duration test not run in its window.
+    CircuitFailure, BatteryFault, LampFailure, DurationTestOverdue,
+};
 
 struct DemoLuminaire {
     const char* address;
@@ -36,7 +42,16 @@ constexpr DemoLuminaire kDemo[] = {
     {"B15", "Roof access", "Level 5 roof hatch", Health::Ok, false, 13},
     {"B30", "Switch room", "Ground floor main switchboard", Health::FunctionFailed, false, 13},
     {"B63", "Stair 3 exit", "Level 5 west stair", Health::Ok, true, 14},
+    {"A14", "Reception", "Ground floor reception", Health::CircuitFailure, false, 8},
+    {"A16", "Stair 1 landing", "Level 2 north stair", Health::Ok, false, 8},
+    {"A17", "Gym", "Basement gym", Health::BatteryFault, true, 9},
+    {"B20", "Office 401", "Level 4 open office", Health::LampFailure, false, 14},
+    {"B21", "Office 402", "Level 4 south", Health::Ok, true, 15},
+    {"B40", "Archive", "Basement archive", Health::DurationTestOverdue, false, 15},
 };
+
+// Luminaires whose gateway has kept two years of monthly tests.
+bool long_history(const DemoLuminaire& d) { return d.day == 3 || d.day == 12; }
 
 constexpr std::uint8_t kPassed = 1, kFailed = 0xFF, kNoResult = 0, kNoMinutes = 0xFF;
 constexpr std::uint8_t kFunctionTest = 0, kDurationTest = 1;
@@ -67,6 +82,18 @@ std::vector<SimTestEntry> demo_entries(const DemoLuminaire& d) {
     const bool dtFails = d.health == Health::DurationFailed;
     const SimTestEntry dt = entry(kDurationTest, dtMonth, static_cast<std::uint8_t>(d.day + 1), 2,
                                   dtFails ? kFailed : kPassed, dtFails ? 47 : kRatedMinutes);
+    if (long_history(d)) {
+        for (std::uint16_t year = 2024; year <= 2025; ++year) {
+            for (std::uint8_t month = 1; month <= 12; ++month) {
+                SimTestEntry e = entry(kFunctionTest, month, d.day, 1, kPassed, 1);
+                e.year = year;
+                out.push_back(e);
+            }
+            SimTestEntry annual = entry(kDurationTest, 6, static_cast<std::uint8_t>(d.day + 1), 2, kPassed, kRatedMinutes);
+            annual.year = year;
+            out.push_back(annual);
+        }
+    }
     if (!d.durationTestLatest) out.push_back(dt);
     for (std::uint8_t month = 8; month <= 11; ++month) {
         std::uint8_t result = kPassed, minutes = 1;
@@ -116,6 +143,24 @@ SimStatusFields demo_status(const DemoLuminaire& d, std::size_t index) {
         s.failureStatus = 0x10;     // test window for function test exceeded
         s.emergencyStatus |= 0x10;  // function test request pending
         break;
+    case Health::CircuitFailure:
+        s.failureStatus = 0x01;     // circuit failure
+        s.batteryCharge = 0;
+        break;
+    case Health::BatteryFault:
+        s.failureStatus = 0x04;     // battery fault
+        s.batteryCharge = 12;
+        s.emergencyStatus &= static_cast<std::uint8_t>(~0x08);
+        break;
+    case Health::LampFailure:
+        s.daliStatus |= 0x02;       // lamp failure
+        s.failureStatus = 0x08;
+        break;
+    case Health::DurationTestOverdue:
+        s.failureStatus = 0x20;     // test window for duration test exceeded
+        s.emergencyStatus |= 0x20;  // duration test request pending
+        s.nextDurationTestHours = 0;
+        break;
     }
     if (d.health == Health::NeverTested) {
         s.emergencyStatus = 0x08;
@@ -138,6 +183,9 @@ std::vector<SimLuminaire> demo_luminaires() {
         lum.entries = demo_entries(d);
         out.push_back(std::move(lum));
     }
+    // In unit order, as the gateway lists them; the table keeps the later
+    // additions at its end so the earlier luminaires keep their bytes.
+    std::sort(out.begin(), out.end(), [](const SimLuminaire& a, const SimLuminaire& b) { return a.unit < b.unit; });
     return out;
 }
 
@@ -145,4 +193,43 @@ SimConfig demo_config() {
     SimConfig config;
     config.luminaires = demo_luminaires();
     return config;
+}
+
+SimConfig demo_gateway_config() {
+    SimConfig config = demo_config();
+    config.faults.unitsBusyEvery[kDemoBusyNowAndThenUnit] = kDemoBusyPeriod;
+    return config;
+}
+
+std::vector<SimLuminaire> full_site_luminaires() {
+    // Names by line and short address; every seventh one carries a trouble
+    // of its own so that a survey of the site has something to find.
+    constexpr std::uint8_t kFailureKinds[] = {0x01, 0x04, 0x08, 0x10, 0x20, 0x48, 0x86};
+    std::vector<SimLuminaire> out;
+    for (int unit = 0; unit < 128; ++unit) {
+        const bool lineB = unit >= 64;
+        const int shortAddress = lineB ? unit - 64 : unit;
+        SimLuminaire lum;
+        lum.unit = static_cast<std::uint8_t>(unit);
+        lum.name = utf8_to_utf16(std::string("Luminaire ") + (lineB ? "B" : "A") + std::to_string(shortAddress));
+        lum.location = utf8_to_utf16("Level " + std::to_string(shortAddress / 8) + (lineB ? " south" : " north"));
+        SimStatusFields s = healthy_status_fields();
+        s.nextFunctionTestHours = static_cast<std::uint16_t>(24 * (1 + unit % 28));
+        s.nextDurationTestHours = static_cast<std::uint16_t>(24 * (30 + unit));
+        const bool troubled = unit % 7 == 3;
+        const std::uint8_t failure = troubled ? kFailureKinds[(unit / 7) % 7] : 0;
+        s.failureStatus = failure;
+        lum.status = status_bytes(s);
+        const bool functionFailed = failure & 0x40, durationFailed = failure & 0x80;
+        for (std::uint8_t month = 7; month <= 11; ++month) {
+            const bool last = month == 11;
+            lum.entries.push_back(entry(kFunctionTest, month, static_cast<std::uint8_t>(1 + unit % 28), 1,
+                                        last && functionFailed ? kFailed : kPassed, 1));
+        }
+        lum.entries.push_back(entry(kDurationTest, 11, static_cast<std::uint8_t>(1 + unit % 28), 4,
+                                    durationFailed ? kFailed : kPassed, durationFailed ? 50 : kRatedMinutes));
+        for (std::size_t i = 0; i < lum.entries.size(); ++i) lum.entries[i].offset = static_cast<std::uint16_t>(i);
+        out.push_back(std::move(lum));
+    }
+    return out;
 }

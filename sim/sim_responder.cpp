@@ -134,6 +134,9 @@ std::optional<SimFrame> SimResponder::status(const SimFrame& request, const SimF
     const std::uint8_t unit = request[kFrameOffsetPayload + 1];
     const SimLuminaire* lum = find(unit);
     if (faults.unitsBusy.count(unit)) return status_reply(unit, kStatusDaliBusy, {});
+    if (const auto every = faults.unitsBusyEvery.find(unit); every != faults.unitsBusyEvery.end() && every->second > 0) {
+        if (statusAsks_[unit]++ % every->second == 0) return status_reply(unit, kStatusDaliBusy, {});
+    }
     if (faults.unitsMissing.count(unit) || lum == nullptr) return status_reply(unit, kStatusUnitMissing, {});
     return status_reply(unit, 0, lum->status);
 }

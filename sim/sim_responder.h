@@ -6,6 +6,7 @@
 #include "sim_types.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -75,4 +76,5 @@ private:
     std::size_t resultsNext_ = SIZE_MAX;   // next luminaire of the test-results listing
     int detailsUnit_ = -1;                 // luminaire of the details listing in progress
     std::size_t detailsNext_ = 0;          // its next entry
+    mutable std::map<std::uint8_t, int> statusAsks_;   // status requests per unit, for unitsBusyEvery
 };

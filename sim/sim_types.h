@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ struct SimFaults {
     int closeAfterReplies = -1;     // close the connection after this many replies; -1 never
     std::set<std::uint8_t> unitsMissing;  // status result byte 1 for these units
     std::set<std::uint8_t> unitsBusy;     // status result byte 2 for these units
+    // Busy now and then: for unit u with period n, the 1st, (n+1)th, ...
+    // status request is answered busy, the others normally.
+    std::map<std::uint8_t, int> unitsBusyEvery;
     int extraGateways = 0;          // more discovery answers, from 127.0.0.2, .3, ...
     // Beyond the basic set:
     bool oversizeReply = false;     // frame padded so that its packet exceeds 1024 bytes

@@ -95,7 +95,14 @@ TEST_F(Cli, ScanFindsTheGatewayByLoopbackBroadcast) {
     EXPECT_EQ(r.out, "127.0.0.1\n");
 
     const Outcome json = run_orvypc({"scan", "--broadcast", "127.255.255.255", "--port", port_, "--json"});
-    EXPECT_EQ(nlohmann::json::parse(json.out).at("gateway"), "127.0.0.1");
+    EXPECT_EQ(nlohmann::json::parse(json.out), nlohmann::json::array({"127.0.0.1"}));
+}
+
+TEST_F(Cli, ScanListsEveryGatewayThatAnswersFirstAnswerFirst) {
+    faults([](SimFaults& f) { f.extraGateways = 2; });
+    const Outcome r = run_orvypc({"scan", "--broadcast", "127.255.255.255", "--port", port_});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.1\n127.0.0.2\n127.0.0.3\n");
 }
 
 TEST_F(Cli, NoGatewayIsExitTwoWithTheStatusLine) {
@@ -467,6 +474,59 @@ TEST_F(CliWorkbook, FailuresWriteNoWorkbook) {
 
     EXPECT_EQ(run_orvypc(direct({"scan", "-o", partial})).status, kExitUsage);
     EXPECT_EQ(run_orvypc(direct({"results", "-o"})).status, kExitUsage);
+}
+
+// The survey: one line per luminaire and a summary, exit 0 when all was
+// read; a luminaire not read is listed as such and the exit status says so.
+TEST_F(Cli, SurveyListsEveryLuminaireAndSaysWhatWasNotRead) {
+    const std::size_t count = demo_luminaires().size();
+    struct Case {
+        const char* name;
+        void (*faults)(SimFaults&);
+        int status;
+        const char* a2Verdict;   // A2's latest function test failed
+    };
+    const Case cases[] = {
+        {"all read", [](SimFaults&) {}, kExitOk, "fault"},
+        {"A2 missing", [](SimFaults& f) { f.unitsMissing = {2}; }, 6, "not read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        faults(c.faults);
+        const Outcome r = run_orvypc(direct({"survey"}));
+        EXPECT_EQ(r.status, c.status) << r.err;
+        const auto lines = r.lines();
+        ASSERT_EQ(lines.size(), count + 1);
+        EXPECT_EQ(lines[2].substr(0, lines[2].find('\t', 3)), std::string("A2\t") + c.a2Verdict) << lines[2];
+        EXPECT_EQ(lines.back().rfind(std::to_string(count) + " luminaires: ", 0), 0u) << lines.back();
+        EXPECT_EQ(r.err.find("incomplete") != std::string::npos, c.status != kExitOk) << r.err;
+    }
+}
+
+TEST_F(CliWorkbook, SurveyJsonWorkbookAndEveryGateway) {
+    const Outcome json = run_orvypc(direct({"survey", "--json"}));
+    ASSERT_EQ(json.status, kExitOk) << json.err;
+    const auto j = nlohmann::json::parse(json.out);
+    EXPECT_EQ(j.at("complete"), true);
+    EXPECT_EQ(j.at("luminaires").size(), demo_luminaires().size());
+
+    const std::string file = (dir_ / "site.xlsx").string();
+    const Outcome o = run_orvypc(direct({"survey", "-o", file}));
+    EXPECT_EQ(o.status, kExitOk) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+
+    // A second gateway answers discovery but takes no connection: surveyed
+    // in turn, reported as not read, and the exit status says so.
+    faults([](SimFaults& f) { f.extraGateways = 1; });
+    const Outcome all = run_orvypc({"survey", "--all-gateways", "--json", "--broadcast", "127.255.255.255",
+                                    "--port", port_, "--timeout", "2000"});
+    EXPECT_EQ(all.status, 6) << all.err;
+    const auto list = nlohmann::json::parse(all.out);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].at("complete"), true);
+    EXPECT_EQ(list[1].at("gateway"), "127.0.0.2");
+    EXPECT_EQ(list[1].at("complete"), false);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "sim_data.h"
 #include "skin_button.h"
 #include "status_page.h"
+#include "survey_page.h"
 #include "test_results_page.h"
 #include "trace.h"
 
@@ -110,6 +111,27 @@ private Q_SLOTS:
         w.click(&w.dlg, button);
         QCOMPARE(button == IDC_STATUS ? w.dlg.StatusPage() : w.dlg.TestResultPage(), page);
         QVERIFY(page->isVisible());
+        QVERIFY(w.recorder.boxes.isEmpty());
+    }
+
+    void the_survey_page_opens_over_the_window_and_stays_while_it_runs()
+    {
+        Window w;
+        SimFaults slow;
+        slow.replyDelayMs = 5;   // long enough to press Escape while it runs
+        w.sim.set_faults(slow);
+        w.dlg.SetSurveyPageFactory([&w](COrvyPcDlg* owner) -> QWidget* { return new SurveyPage(owner, w.save); });
+        w.click(&w.dlg, IDC_SURVEY);
+        auto* page = static_cast<SurveyPage*>(w.dlg.SurveyPageWindow());
+        QVERIFY(page != nullptr && page->isVisible());
+        QCOMPARE(page->geometry(), QRect(0, 0, 901, 600));
+        QVERIFY(page->Running());
+        QTest::keyClick(page, Qt::Key_Escape);
+        QVERIFY(page->isVisible());   // the survey holds the link: no other page meanwhile
+        QTRY_VERIFY_WITH_TIMEOUT(!page->Running(), 30000);
+        QVERIFY(page->Survey() != nullptr && page->Survey()->complete());
+        QTest::keyClick(page, Qt::Key_Escape);
+        QVERIFY(page->isHidden());
         QVERIFY(w.recorder.boxes.isEmpty());
     }
 

@@ -47,6 +47,7 @@ const QColor kBlue(0x2F, 0x80, 0xED), kBlueDark(0x1B, 0x5E, 0xC0);
 const QColor kGreen(0x24, 0xA8, 0x68), kGreenDark(0x17, 0x7F, 0x4E);
 const QColor kSlate(0x5B, 0x6B, 0x7F), kSlateDark(0x3F, 0x4D, 0x5E);
 const QColor kRed(0xE0, 0x4F, 0x3E), kRedDark(0xB8, 0x39, 0x2B);
+const QColor kAmber(0xF2, 0x99, 0x1E), kAmberDark(0xC2, 0x6E, 0x0C);
 
 constexpr int kHeaderH = 40;
 const QRect kCloseMain(829, 3, 72, 30);  // main window and list pages' close
@@ -58,6 +59,8 @@ const QPointF kRingCentre(450, 335);
 constexpr double kRingOuter = 200, kRingInner = 96, kRingGap = 7;
 const QRect kStatusButton(247, 132, 196, 196);
 const QRect kResultsButton(457, 342, 196, 195);
+// Site survey: the top-right quarter.
+const QRect kSurveyButton(457, 132, 196, 196);
 
 QFont font(int pixelSize, bool bold = false)
 {
@@ -192,7 +195,7 @@ void card(QPainter& p, const QRect& box)
 }
 
 // Icons, drawn in a 40 x 40 box centred on c, in white.
-enum class Icon { Pulse, Checklist, Home, Printer, Magnifier, Back };
+enum class Icon { Pulse, Checklist, Home, Printer, Magnifier, Back, Survey, Cross };
 
 void icon(QPainter& p, Icon kind, QPointF c, double size = 40)
 {
@@ -234,6 +237,19 @@ void icon(QPainter& p, Icon kind, QPointF c, double size = 40)
         pen.setWidthF(4);
         p.setPen(pen);
         p.drawLine(QPointF(4.5, 4.5), QPointF(13, 13));
+        break;
+    case Icon::Survey:
+        // A floor plan with three luminaires, one ticked.
+        p.drawRoundedRect(QRectF(-17, -15, 34, 30), 4, 4);
+        p.drawLine(QPointF(-2, -15), QPointF(-2, 2));
+        p.drawLine(QPointF(-17, 2), QPointF(6, 2));
+        p.drawEllipse(QPointF(-10, -7), 2.5, 2.5);
+        p.drawEllipse(QPointF(7, -7), 2.5, 2.5);
+        p.drawPolyline(QPolygonF{{-12, 8}, {-9, 11}, {-4, 5}});
+        break;
+    case Icon::Cross:
+        p.drawLine(QPointF(-11, -11), QPointF(11, 11));
+        p.drawLine(QPointF(-11, 11), QPointF(11, -11));
         break;
     case Icon::Back:
         p.drawPolyline(QPolygonF{{-4, -11}, {-15, 0}, {-4, 11}});
@@ -307,21 +323,20 @@ QImage main_background()
     begin_window_painting(p);
     page_base(p, QStringLiteral("Emergency lighting gateway"));
 
-    // The two quarters that are not buttons: quiet, outlined.
-    for (auto [dx, dy] : {std::pair{1, -1}, std::pair{-1, 1}}) {
-        const QPainterPath q = ring_quarter(dx, dy);
-        p.setPen(QPen(kCardBorder, 1.2));
-        p.setBrush(QColor(0xEC, 0xF0, 0xF5));
-        p.drawPath(q);
-    }
-    // Line labels on the quiet quarters: the gateway's two DALI lines.
+    // The quarter that is not a button: quiet, outlined, naming the
+    // gateway's two DALI lines.
+    const QPainterPath quiet = ring_quarter(-1, 1);
+    p.setPen(QPen(kCardBorder, 1.2));
+    p.setBrush(QColor(0xEC, 0xF0, 0xF5));
+    p.drawPath(quiet);
     p.setPen(kMuted);
     p.setFont(font(14, true));
     const double mid = (kRingOuter + kRingInner) / 2 / std::sqrt(2.0);
-    p.drawText(QRectF(kRingCentre.x() + mid - 60, kRingCentre.y() - mid - 12, 120, 24),
-               Qt::AlignCenter, QStringLiteral("DALI line A"));
-    p.drawText(QRectF(kRingCentre.x() - mid - 60, kRingCentre.y() + mid - 12, 120, 24),
-               Qt::AlignCenter, QStringLiteral("DALI line B"));
+    p.drawText(QRectF(kRingCentre.x() - mid - 70, kRingCentre.y() + mid - 12, 140, 24),
+               Qt::AlignCenter, QStringLiteral("DALI lines A, B"));
+
+    ring_segment(p, ring_quarter(1, -1), kAmber, kAmberDark,
+                 kRingCentre + QPointF(mid + 14, -mid - 8), Icon::Survey, QStringLiteral("Site survey"));
 
     ring_segment(p, ring_quarter(-1, -1), kBlue, kBlueDark,
                  kRingCentre + QPointF(-mid, -mid), Icon::Pulse, QStringLiteral("Status"));
@@ -475,12 +490,17 @@ int main(int argc, char** argv)
 
     const QPainterPath statusQuarter = ring_quarter(-1, -1).translated(-kStatusButton.topLeft());
     const QPainterPath resultsQuarter = ring_quarter(1, 1).translated(-kResultsButton.topLeft());
+    const QPainterPath surveyQuarter = ring_quarter(1, -1).translated(-kSurveyButton.topLeft());
     const QRect closeBox(0, 0, 72, 30);
 
     const std::vector<std::tuple<QRect, QColor, QColor, Icon, QString>> resultsButtons{
         {QRect(364, 486, 88, 89), kBlue, kBlueDark, Icon::Magnifier, QStringLiteral("Detail")},
         {QRect(478, 486, 88, 89), kSlate, kSlateDark, Icon::Home, QStringLiteral("HOME")},
         {QRect(596, 486, 88, 89), kGreen, kGreenDark, Icon::Printer, QStringLiteral("Print")}};
+    const std::vector<std::tuple<QRect, QColor, QColor, Icon, QString>> surveyButtons{
+        {QRect(364, 486, 88, 89), kRed, kRedDark, Icon::Cross, QStringLiteral("Cancel")},
+        {QRect(478, 486, 88, 89), kSlate, kSlateDark, Icon::Home, QStringLiteral("HOME")},
+        {QRect(596, 486, 88, 89), kGreen, kGreenDark, Icon::Printer, QStringLiteral("SAVE")}};
     const std::vector<std::tuple<QRect, QColor, QColor, Icon, QString>> detailsButtons{
         {QRect(364, 486, 88, 89), kGreen, kGreenDark, Icon::Printer, QStringLiteral("PRINT")},
         {QRect(596, 486, 88, 89), kSlate, kSlateDark, Icon::Back, QStringLiteral("Back")}};
@@ -501,6 +521,9 @@ int main(int argc, char** argv)
         save(list_background(QStringLiteral("Test entries of one luminaire"), QRect(10, 54, 873, 406),
                              QString(), detailsButtons),
              bitmap(173)) &&
+        save(face(kSurveyButton.size(), surveyQuarter), bitmap(174)) &&
+        save(list_background(QStringLiteral("Site survey"), QRect(10, 55, 866, 377), QString(), surveyButtons),
+             bitmap(175)) &&
         save(app_icon(), root.filePath(QStringLiteral("icons/orvypc.png"))) &&
         save(app_icon(48), root.filePath(QStringLiteral("icons/orvypc-48.png"))) &&
         save(app_icon(256), root.filePath(QStringLiteral("icons/orvypc-256.png")));

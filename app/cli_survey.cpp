@@ -1,0 +1,222 @@
+// The front end's site survey and the scan that lists every gateway.
+#include "cli.h"
+#include "cli_commands.h"
+#include "cli_session.h"
+#include "export_guard.h"
+#include "gateway_link.h"
+#include "site_survey.h"
+#include "survey_export.h"
+
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// One updating line on standard error, only when a person watches it.
+class ProgressLine {
+public:
+    ProgressLine() : shown_(::isatty(STDERR_FILENO) == 1) {}
+    ~ProgressLine() { clear(); }
+    void update(const std::string& gateway, int done, int total) {
+        if (!shown_) return;
+        std::fprintf(stderr, "\rsurveying %s: %d of %d luminaires", gateway.c_str(), done, total);
+        std::fflush(stderr);
+        dirty_ = true;
+    }
+    void clear() {
+        if (!dirty_) return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        dirty_ = false;
+    }
+
+private:
+    bool shown_;
+    bool dirty_ = false;
+};
+
+std::string last_test_words(const SurveyedLuminaire& l) {
+    if (!l.latest) return "no stored test";
+    const RowTexts& r = *l.latest;
+    return r[kColType] + " " + r[kColTestDate] + " " + r[kColResult];
+}
+
+std::string next_tests_words(const SurveyedLuminaire& l) {
+    if (!l.status_read()) return "";
+    return "FT in " + std::to_string(l.hours_to_function_test()) + " h, DT in " +
+           std::to_string(l.hours_to_duration_test()) + " h";
+}
+
+std::string why_words(const SurveyedLuminaire& l) {
+    return l.status_read() ? failure_words(l.failure_bits(), l.latest_failed()) : l.reason;
+}
+
+std::string summary_words(const SiteSurvey& s) {
+    std::string out = std::to_string(s.luminaires.size()) + " luminaires:";
+    const char* sep = " ";
+    for (const Verdict v : {Verdict::Ok, Verdict::Overdue, Verdict::Fault, Verdict::NotRead}) {
+        out += sep + std::to_string(s.count(v)) + " " + verdict_style(v).text;
+        sep = ", ";
+    }
+    if (!s.complete()) out += "; incomplete: " + s.incomplete_reason();
+    return out;
+}
+
+void print_survey(const SiteSurvey& s, bool withGateway) {
+    if (withGateway) print_line({"Gateway", s.gateway});
+    for (const SurveyedLuminaire& l : s.luminaires)
+        print_line({l.address(), verdict_style(l.verdict()).text, why_words(l), last_test_words(l), next_tests_words(l)});
+    print_line({summary_words(s)});
+}
+
+Json row_json(const RowTexts& row) {
+    Json r;
+    for (std::size_t c = 0; c < row.size(); ++c) r[kResultColumns[c]] = row[c];
+    return r;
+}
+
+Json survey_json(const SiteSurvey& s) {
+    Json out{{"gateway", s.gateway}, {"complete", s.complete()}, {"reason", s.incomplete_reason()}};
+    for (const Verdict v : {Verdict::Ok, Verdict::Overdue, Verdict::Fault, Verdict::NotRead})
+        out["counts"][verdict_style(v).text] = s.count(v);
+    out["luminaires"] = Json::array();
+    for (const SurveyedLuminaire& l : s.luminaires) {
+        Json j{{"address", l.address()}, {"name", l.name}, {"location", l.location},
+               {"verdict", verdict_style(l.verdict()).text}, {"read", read_state_text(l.state)}, {"reason", l.reason}};
+        if (l.status_read()) {
+            j["failures"] = Json::array();
+            for (const FailureBitRule& rule : kFailureBitRules)
+                if (l.failure_bits() >> rule.bit & 1U) j["failures"].push_back(rule.heading);
+            j["emergencyStatus"] = l.emergency_status();
+            j["batteryCharge"] = l.battery_charge();
+            j["hoursToFunctionTest"] = l.hours_to_function_test();
+            j["hoursToDurationTest"] = l.hours_to_duration_test();
+        }
+        j["latest"] = l.latest ? row_json(*l.latest) : Json();
+        j["history"] = Json::array();
+        for (const RowTexts& row : l.history) j["history"].push_back(row_json(row));
+        j["historyComplete"] = l.historyComplete;
+        out["luminaires"].push_back(j);
+    }
+    return out;
+}
+
+// FILE for one gateway among several: "site.xlsx" -> "site-127.0.0.2.xlsx".
+std::string output_for(const std::string& output, const std::string& gateway, bool several) {
+    if (!several || output.empty() || output.back() == '/') return output;
+    const std::size_t dot = output.find_last_of('.');
+    const std::size_t slash = output.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return output + "-" + gateway;
+    return output.substr(0, dot) + "-" + gateway + output.substr(dot);
+}
+
+SiteSurvey survey_connected(const CliOptions& o, ProgressLine& progress) {
+    SurveyOptions options;
+    options.listingRetries = o.retries;
+    options.linkRetries = o.retries;
+    const std::string gateway = g_link.pucDestIpBuf;
+    options.progress = [&](int done, int total) { progress.update(gateway, done, total); };
+    SiteSurvey s = run_site_survey(options);
+    progress.clear();
+    return s;
+}
+
+// As Session::write_workbook, to a path of its own for each gateway.
+int write_survey_workbook(Session& session, const SiteSurvey& survey, const std::string& path) {
+    FixedPathPrompt prompt(path);
+    const int shownBefore = session.cli_prompts().shown;
+    const bool ran = run_export([&] { ExportSiteSurvey(survey, prompt); });
+    std::string file = path;
+    if (!file.empty() && file.back() == '/' && !prompt.proposed().empty()) file += prompt.proposed().back();
+    std::error_code ec;
+    if (ran && session.cli_prompts().shown == shownBefore && std::filesystem::is_regular_file(file, ec)) return kExitOk;
+    return session.failed_always(kExitExport, "the workbook of " + survey.gateway + " was not written");
+}
+
+// A gateway the survey could not reach: nothing read, and it says so.
+SiteSurvey unreachable(const std::string& gateway) {
+    SiteSurvey s;
+    s.gateway = gateway;
+    s.started = std::time(nullptr);
+    s.listReason = "no connection to the gateway";
+    return s;
+}
+
+// The gateways to survey, each connected in turn.
+std::vector<SiteSurvey> survey_gateways(Session& session) {
+    const CliOptions& o = session.options();
+    ProgressLine progress;
+    std::vector<SiteSurvey> out;
+    if (!o.allGateways) {
+        if (session.connect()) out.push_back(survey_connected(o, progress));
+        return out;
+    }
+    if (aes_load_key() != 0) return out;
+    set_link_settings(o.link);
+    for (const std::string& gateway : ScanAllGateways()) {
+        ResetLink();
+        LinkSettings one = o.link;
+        one.gatewayAddress = gateway;
+        set_link_settings(one);
+        ScanGateway();
+        const bool up = g_link.bConnected.load() == 1 && g_link.tcp_sock != kInvalidSocket;
+        out.push_back(up ? survey_connected(o, progress) : unreachable(gateway));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string check_survey(const CliOptions& o) {
+    if (o.allGateways && !o.link.gatewayAddress.empty()) return "--all-gateways and --gateway exclude each other";
+    return check_no_arguments(o);
+}
+
+int run_survey(Session& session) {
+    const CliOptions& o = session.options();
+    const std::vector<SiteSurvey> surveys = survey_gateways(session);
+    if (surveys.empty()) return session.failed_always(kExitNoLink, "no gateway to survey");
+    int status = kExitOk;
+    if (!o.output.empty()) {
+        for (const SiteSurvey& s : surveys) {
+            if (write_survey_workbook(session, s, output_for(o.output, s.gateway, surveys.size() > 1)) != kExitOk)
+                status = kExitExport;
+        }
+    } else if (o.json) {
+        Json out = Json::array();
+        for (const SiteSurvey& s : surveys) out.push_back(survey_json(s));
+        std::cout << (o.allGateways ? out : out[0]).dump(2) << '\n';
+    } else {
+        for (const SiteSurvey& s : surveys) print_survey(s, o.allGateways);
+    }
+    for (const SiteSurvey& s : surveys) {
+        if (s.complete()) continue;
+        std::cerr << "orvypc: survey of " << s.gateway << " incomplete: " << s.incomplete_reason() << '\n';
+        if (status == kExitOk) status = kExitSurveyIncomplete;
+    }
+    return status;
+}
+
+int run_scan_gateways(Session& session) {
+    const CliOptions& o = session.options();
+    std::vector<std::string> gateways;
+    if (!o.link.gatewayAddress.empty()) {
+        // A named gateway is listed when it takes a connection.
+        if (!session.connect()) return kExitNoLink;
+        gateways.push_back(g_link.pucDestIpBuf);
+    } else {
+        if (aes_load_key() != 0) return session.failed_always(kExitNoLink, "the cipher key could not be loaded");
+        set_link_settings(o.link);
+        gateways = ScanAllGateways();
+    }
+    if (gateways.empty()) return session.failed_always(kExitNoLink, "no gateway found");
+    if (o.json) std::cout << Json(gateways).dump(2) << '\n';
+    else for (const std::string& g : gateways) std::cout << g << '\n';
+    return kExitOk;
+}

@@ -58,13 +58,10 @@ public:
     WatchedExchange(ListingExchange& inner, const std::function<bool()>& cancelled)
         : inner_(inner), cancelled_(cancelled) {}
 
-    ExchangeResult exchange(std::uint8_t cmd, const std::uint8_t* payload, std::uint16_t payloadLen,
-                            bool setTimeouts, const char* sendFailMessage, const char* recvFailMessage,
-                            const char* sentTrace) override {
-        if (cancelled_ && cancelled_()) return ExchangeResult::Failed;
-        const ExchangeResult result =
-            inner_.exchange(cmd, payload, payloadLen, setTimeouts, sendFailMessage, recvFailMessage, sentTrace);
-        if (result == ExchangeResult::Reply) note(reply(), reply_length());
+    ExchangeOutcome exchange(const ListingRequest& request) override {
+        if (cancelled_ && cancelled_()) return ExchangeOutcome::failed(ExchangeReason::Abandoned);
+        const ExchangeOutcome result = inner_.exchange(request);
+        if (result.ok()) note(reply(), reply_length());
         return result;
     }
     void begin_listing() override {

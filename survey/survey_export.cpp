@@ -1,5 +1,8 @@
 #include "survey_export.h"
 
+#include "print_layout.h"
+#include "workbook_run.h"
+
 #include "excel_object_model.h"
 #include "excel_wrappers.h"
 #include "export_clock.h"
@@ -263,12 +266,17 @@ void ExportSiteSurvey(const SiteSurvey& survey, SavePrompt& prompt) {
     CExcelWorkbook book(books.Add(automation::OptionalArgument()));
     CExcelWorksheets sheets(book.get_Worksheets());
     {
+        // Each sheet prints landscape, one page wide, its heading row on
+        // every page.
         SheetWriter summary(sheets.get_Item(Variant::I2(1)));
         write_summary(summary, survey);
+        set_print_layout(summary.sheet(), excel::kLandscape, "$1:$1");
         SheetWriter luminaires(add_sheet_after(sheets, summary.sheet()));
         write_luminaires(luminaires, survey, app);
+        set_print_layout(luminaires.sheet(), excel::kLandscape, "$1:$1");
         SheetWriter history(add_sheet_after(sheets, luminaires.sheet()));
         write_history(history, survey);
+        set_print_layout(history.sheet(), excel::kLandscape, "$1:$1");
     }
     book.SaveCopyAs(text(*path));
     book.put_Saved(true);

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "cli_commands.h"
+#include "cli_logbook.h"
 #include "cli_session.h"
 #include "gateway_link.h"
 #include "list_export.h"
@@ -50,6 +51,23 @@ Commands:
   details ADDRESS  print every stored test entry of one luminaire,
                    newest received first
                      orvypc details B3 --json
+  history ADDRESS  print every entry the logbook holds for one luminaire,
+                   newest first, with remarks; it reads the gateway's list
+                   first and marks the entries the gateway no longer holds
+                     orvypc history A5 --since 2024-01-01
+  logbook export   write the whole site's history as a workbook (-o FILE)
+  logbook note ADDRESS TEXT
+                   add a dated remark with your user name
+                     orvypc logbook note A5 "battery replaced"
+  logbook backup FILE
+                   write a consistent copy of the logbook to FILE (a new
+                   file), also while the program is running
+  logbook sync     push what this machine recorded while the team logbook
+                   was away
+
+Every listing that results, details and history run is recorded in the
+logbook ($XDG_DATA_HOME/OrvyPc/logbook.sqlite; the demonstration gateway
+has a logbook of its own), each entry once.
 
 Options:
   --gateway HOST    connect to this gateway directly, without discovery
@@ -64,6 +82,10 @@ Options:
   -o FILE           status, results, details: write the workbook to FILE
                     instead of printing; prints nothing on success
                       orvypc results -o "Test Results.xlsx"
+  --logbook WHERE   the logbook: a SQLite file, or a team server
+                    postgresql://[user@]host/dbname
+  --no-logbook      do not record this run
+  --since DATE      history, logbook export: from DATE (YYYY-MM-DD) on
   --json            print the same data as JSON
   --trace           also print the diagnostic trace lines on standard output
   --help            print this help and exit
@@ -71,7 +93,8 @@ Options:
 
 Exit status: 0 success; 1 usage error; 2 no gateway found or the link
 failed; 3 the gateway refused (unit does not exist, DALI busy, a reply
-to another request); 4 the workbook could not be written.
+to another request); 4 the workbook could not be written; 6 the logbook
+could not be opened or written (history, logbook).
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -257,7 +280,9 @@ int listing_status(Session& s) {
 int run_results(Session& s) {
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
-    QueryTestResults(list);
+    ListedRecords recorded(list, link_listing_exchange());
+    QueryTestResults(recorded);
+    record_listing(s, "results", recorded, std::nullopt);
     // A list that ended early is no test record: it is printed (rows kept)
     // but never written as a workbook.
     if (!s.options().output.empty()) {
@@ -272,7 +297,9 @@ int run_details(Session& s) {
     const std::uint8_t unit = address_argument(s.options());
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
-    QueryDetails(list, unit);
+    ListedRecords recorded(list, link_listing_exchange());
+    QueryDetails(recorded, unit);
+    record_listing(s, "details", recorded, unit);
     if (!s.options().output.empty()) {
         if (last_listing_outcome() != ListingOutcome::Complete) return listing_status(s);
         return s.write_workbook([&](SavePrompt& prompt) { ExportDetails(list, unit, prompt); });
@@ -297,6 +324,8 @@ constexpr CliCommand kCommands[] = {
     {"status", check_one_address, run_status},
     {"results", check_no_arguments, run_results},
     {"details", check_one_address, run_details},
+    {"history", check_history, run_history},
+    {"logbook", check_logbook, run_logbook},
 };
 
 }  // namespace

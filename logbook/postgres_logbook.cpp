@@ -22,8 +22,12 @@ constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(4216016)";
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 std::string trimmed(const char* text) {
-    std::string s = text ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+    std::string s;
+    for (const char* c = text ? text : ""; *c != '\0'; ++c) {
+        if (*c == '\n') s += "; ";
+        else if (*c != '\t') s += *c;
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == ';')) s.pop_back();
     return s;
 }
 

@@ -21,6 +21,9 @@ inline std::string store_name(const testing::TestParamInfo<StoreKind>& info) {
 inline std::string test_server_url(const std::string& database = "postgres") {
     // "?host=<socket folder>&user=<server user>", from the ctest fixture.
     const char* query = std::getenv("ORVYPC_TEST_POSTGRES");
+#ifdef ORVYPC_TEST_POSTGRES_QUERY
+    if (query == nullptr) query = ORVYPC_TEST_POSTGRES_QUERY;
+#endif
     if (query == nullptr) return {};
     return "postgresql:///" + database + query;
 }

@@ -59,6 +59,11 @@ const char* const kEntryColumns =
 const char* const kLastFull =
     "(SELECT max(f.run_id) FROM full_listings f JOIN runs r ON r.id = f.run_id"
     " WHERE f.unit = e.unit AND r.gateway = e.gateway) AS lf";
+// The same for one gateway's luminaire: free of the row, so it is worked
+// out once per query and not once per entry.
+const char* const kLastFullOfOne =
+    "(SELECT max(f.run_id) FROM full_listings f JOIN runs r ON r.id = f.run_id"
+    " WHERE f.unit = ?1 AND r.gateway = ?3) AS lf";
 
 }  // namespace
 
@@ -85,7 +90,7 @@ std::string in_dialect(const std::string& sql, SqlDialect dialect) {
 }
 
 std::string history_query(bool oneGateway) {
-    return std::string("SELECT ") + kEntryColumns + " FROM (SELECT e.*, " + kLastFull +
+    return std::string("SELECT ") + kEntryColumns + " FROM (SELECT e.*, " + (oneGateway ? kLastFullOfOne : kLastFull) +
            " FROM entries e WHERE e.unit = ?1 AND e.test_time >= ?2" + (oneGateway ? " AND e.gateway = ?3" : "") +
            ") x ORDER BY x.test_time DESC, x.id DESC";
 }

@@ -153,10 +153,12 @@ bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
     if (!run.entries.empty()) {
         if (!copy_entries(run, started)) return false;
         const Result added = query(
+            // An entry twice in one run: the first row of it goes in (the
+            // table is emptied at each commit, so it is read in COPY order)
+            // and the second meets it on the unique key.
             "INSERT INTO entries (gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
-            " first_run) SELECT DISTINCT ON (gateway, unit, test_time, test_type, result, minutes) gateway, unit,"
-            " test_time, test_type, result, minutes, name, location, first_read, ?1::bigint FROM staging"
-            " ORDER BY gateway, unit, test_time, test_type, result, minutes, seq ON CONFLICT DO NOTHING",
+            " first_run) SELECT gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
+            " ?1::bigint FROM staging ON CONFLICT DO NOTHING",
             {runId});
         if (!added) return false;
         const std::size_t n = std::stoul(PQcmdTuples(added.get()));
@@ -164,9 +166,10 @@ bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
             counts->added += n;
             counts->duplicates += run.entries.size() - n;
         }
-        if (!ok("INSERT INTO sightings (run_id, entry_id) SELECT DISTINCT ?1::bigint, e.id FROM staging s"
-                " JOIN entries e ON e.gateway = s.gateway AND e.unit = s.unit AND e.test_time = s.test_time"
-                " AND e.test_type = s.test_type AND e.result = s.result AND e.minutes = s.minutes"
+        // One index look-up per row: a join would hash the whole table.
+        if (!ok("INSERT INTO sightings (run_id, entry_id) SELECT ?1::bigint, (SELECT e.id FROM entries e"
+                " WHERE e.gateway = s.gateway AND e.unit = s.unit AND e.test_time = s.test_time"
+                " AND e.test_type = s.test_type AND e.result = s.result AND e.minutes = s.minutes) FROM staging s"
                 " ON CONFLICT DO NOTHING",
                 {runId}))
             return false;

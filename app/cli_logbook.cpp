@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr const char* kNotRecorded = "; this run is not recorded in the logbook";
-
 LogbookChoice choice_of(const CliOptions& o) { return {o.logbook, o.link}; }
 
 // The logbook for reading or for a remark: the configured one, or the
@@ -195,20 +193,9 @@ int sync_command(Session& s) {
 void record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit) {
     const CliOptions& o = s.options();
     if (o.noLogbook) return;
-    OpenedLogbook opened = open_for_recording(choice_of(o));
-    if (!opened.book) {
-        std::cerr << "orvypc: logbook: " << opened.why << kNotRecorded << '\n';
-        return;
-    }
     const RunRecord run = listing_run(kind, g_link.pucDestIpBuf, listed.records(), last_listing_complete(),
                                       last_listing_reason(), unit);
-    if (!opened.book->record(run)) {
-        std::cerr << "orvypc: logbook: " << opened.book->error() << kNotRecorded << '\n';
-        return;
-    }
-    if (opened.fellBack)
-        std::cerr << "orvypc: logbook: " << opened.why << "; recorded in " << opened.book->where()
-                  << " instead ('orvypc logbook sync' pushes it later)\n";
+    if (const std::string note = record_run(choice_of(o), run); !note.empty()) std::cerr << "orvypc: " << note << '\n';
 }
 
 std::string check_history(const CliOptions& o) {

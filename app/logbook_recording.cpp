@@ -81,6 +81,17 @@ OpenedLogbook open_for_recording(const LogbookChoice& choice) {
     return out;
 }
 
+std::string record_run(const LogbookChoice& choice, const RunRecord& run) {
+    OpenedLogbook opened = open_for_recording(choice);
+    if (!opened.book) return "logbook: " + opened.why + "; this run is not recorded in the logbook";
+    if (!opened.book->record(run))
+        return "logbook: " + opened.book->error() + "; this run is not recorded in the logbook";
+    if (opened.fellBack)
+        return "logbook: " + opened.why + "; recorded in " + opened.book->where() +
+               " instead ('orvypc logbook sync' pushes it later)";
+    return {};
+}
+
 LogEntry log_entry_of(const std::string& gateway, const TestResultRecord& r) {
     LogEntry e;
     e.gateway = gateway;

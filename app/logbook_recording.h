@@ -39,6 +39,11 @@ struct OpenedLogbook {
 };
 OpenedLogbook open_for_recording(const LogbookChoice& choice);
 
+// Records the run into the logbook the choice names. Empty when it was
+// recorded there; else what to tell the user: it was not recorded, or it was
+// recorded on this machine because the team server is away.
+std::string record_run(const LogbookChoice& choice, const RunRecord& run);
+
 // A listing's records as a run for the logbook. `fullUnit`: the luminaire
 // whose whole list a complete details listing read.
 RunRecord listing_run(const std::string& kind, const std::string& gateway,

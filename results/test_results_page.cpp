@@ -3,6 +3,8 @@
 #include "details_page.h"
 #include "export_guard.h"
 #include "list_export.h"
+#include "listed_records.h"
+#include "listing_read_hook.h"
 #include "listings.h"
 #include "page_support.h"
 #include "prompts.h"
@@ -61,7 +63,9 @@ void TestResultTab::OnShowWindow()
 {
     m_listResult->InitColumns();
     BusyCursor busy;
-    QueryTestResults(*m_listResult);
+    ListedRecords listed(*m_listResult, link_listing_exchange());
+    QueryTestResults(listed);
+    listing_read("results", listed.records(), std::nullopt);
 }
 
 void TestResultTab::OnClickList(int item)

@@ -60,7 +60,9 @@ TEST_F(CliLogbook, ListingsReadAgainShowEachEntryOnce) {
     const std::vector<std::string> first = history_lines();
     EXPECT_EQ(first.size(), sim_entries(kUnit));
     EXPECT_EQ(history_lines(), first);
-    const SimTestEntry& newest = demo_config().luminaires[0].entries.back();
+    const SimConfig demo = demo_config();
+    const SimTestEntry newest = demo.luminaires.at(0).entries.back();
+    ASSERT_EQ(demo.luminaires.at(0).unit, kUnit);
     ASSERT_FALSE(first.empty());
     EXPECT_NE(first[0].find("\t" + std::to_string(newest.minutes) + "\t"), std::string::npos) << first[0];
     for (const std::string& line : first) EXPECT_EQ(line.substr(line.rfind('\t') + 1), "yes") << line;

@@ -2,6 +2,7 @@
 
 #include "cli_commands.h"
 #include "cli_json.h"
+#include "cli_logbook.h"
 #include "cli_session.h"
 #include "gateway_link.h"
 #include "list_workbooks.h"
@@ -59,6 +60,24 @@ Commands:
                    not read, last test, next tests), then a summary
                      orvypc survey -o "Site survey.xlsx"
 
+  history ADDRESS  print every entry the logbook holds for one luminaire,
+                   newest first, with remarks; it reads the gateway's list
+                   first and marks the entries the gateway no longer holds
+                     orvypc history A5 --since 2024-01-01
+  logbook export   write the whole site's history as a workbook (-o FILE)
+  logbook note ADDRESS TEXT
+                   add a dated remark with your user name
+                     orvypc logbook note A5 "battery replaced"
+  logbook backup FILE
+                   write a consistent copy of the logbook to FILE (a new
+                   file), also while the program is running
+  logbook sync     push what this machine recorded while the team logbook
+                   was away
+
+Every listing that results, details and history run is recorded in the
+logbook ($XDG_DATA_HOME/OrvyPc/logbook.sqlite; the demonstration gateway
+has a logbook of its own), each entry once.
+
 A listing (results, details) during which a reply was lost or the link broke
 is incomplete. It is run again on a fresh connection (see --retries); if it
 stays incomplete, the rows it got are printed, the reason goes to standard
@@ -81,6 +100,10 @@ Options:
   -o FILE           status, results, details, survey: write the workbook
                     to FILE instead of printing; prints nothing on success
                       orvypc results -o "Test Results.xlsx"
+  --logbook WHERE   the logbook: a SQLite file, or a team server
+                    postgresql://[user@]host/dbname
+  --no-logbook      do not record this run
+  --since DATE      history, logbook export: from DATE (YYYY-MM-DD) on
   --json            print the same data as JSON, with plain keys, numbers
                     as numbers, and "complete" and "reason" at the top
                     (the layout: docs/json.md)
@@ -93,7 +116,8 @@ failed; 3 the gateway refused (unit does not exist, DALI busy, a reply
 to another request); 4 the workbook could not be written; 5 a listing
 stayed incomplete after its retries; 6 survey: some luminaires,
 histories or gateways were not read (the output still has all that was
-read, each luminaire not read listed with the reason).
+read, each luminaire not read listed with the reason); 7 the logbook
+could not be opened or written (history, logbook).
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -287,7 +311,9 @@ int finish_listing(Session& s, const MemoryResultList& list, const std::optional
 int run_results(Session& s) {
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
-    run_listing_with_retries([&] { QueryTestResults(list); }, s.options().retries);
+    ListedRecords recorded(list);
+    run_listing_with_retries([&] { QueryTestResults(recorded); }, s.options().retries);
+    record_listing(s, "results", recorded, std::nullopt);
     return finish_listing(s, list, std::nullopt, [&](SavePrompt& prompt) { ExportTestResults(list, prompt); });
 }
 
@@ -295,7 +321,9 @@ int run_details(Session& s) {
     const std::uint8_t unit = address_argument(s.options());
     if (!s.connect()) return kExitNoLink;
     MemoryResultList list;
-    run_listing_with_retries([&] { QueryDetails(list, unit); }, s.options().retries);
+    ListedRecords recorded(list);
+    run_listing_with_retries([&] { QueryDetails(recorded, unit); }, s.options().retries);
+    record_listing(s, "details", recorded, unit);
     return finish_listing(s, list, unit, [&](SavePrompt& prompt) { ExportDetails(list, unit, prompt); });
 }
 
@@ -315,6 +343,8 @@ constexpr CliCommand kCommands[] = {
     {"results", check_no_arguments, run_results},
     {"details", check_one_address, run_details},
     {"survey", check_survey, run_survey},
+    {"history", check_history, run_history},
+    {"logbook", check_logbook, run_logbook},
 };
 
 }  // namespace

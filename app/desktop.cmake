@@ -40,7 +40,8 @@ target_link_libraries(desktop_test PRIVATE orvypc_desktop Qt6::Test)
 orvypc_warnings(desktop_test)
 add_test(NAME desktop_test COMMAND desktop_test)
 # Headless.
-set_tests_properties(desktop_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+set_tests_properties(desktop_test PROPERTIES ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen;XDG_DATA_HOME=${CMAKE_CURRENT_BINARY_DIR}/desktop-test-data")
 
 # Renders the home page with the demonstration gateway into an image
 # (docs/main-window.png): cmake --build . --target window_shot
@@ -72,7 +73,9 @@ if(XVFB_RUN AND XDOTOOL)
             ${CMAKE_CURRENT_SOURCE_DIR}/tests/gui_walkthrough.sh $<TARGET_FILE:orvypc>
             ${CMAKE_CURRENT_BINARY_DIR}/walkthrough
             ${PROJECT_SOURCE_DIR}/export/tests/check_workbooks.py)
-  set_tests_properties(gui_walkthrough PROPERTIES TIMEOUT 240)
+  # The window records its listings into a logbook in the build tree.
+  set_tests_properties(gui_walkthrough PROPERTIES TIMEOUT 240
+    ENVIRONMENT "XDG_DATA_HOME=${CMAKE_CURRENT_BINARY_DIR}/walkthrough-data")
 else()
   message(WARNING "xvfb-run or xdotool missing (scripts/deps.sh installs them): no gui_walkthrough test")
 endif()

@@ -8,6 +8,9 @@
 #include "display_check.h"
 #include "gateway_link.h"
 #include "link_settings.h"
+#include "listing_read_hook.h"
+#include "listings.h"
+#include "logbook_recording.h"
 #include "main_window.h"
 #include "prompts.h"
 #include "qt_prompts.h"
@@ -24,6 +27,7 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 
 namespace {
@@ -126,6 +130,40 @@ bool COrvyPcApp::ApplyLinkOptions(int argc, char** argv)
     return true;
 }
 
+namespace {
+
+// --logbook WHERE and --no-logbook, as the command line takes them.
+bool LogbookOptions(int argc, char** argv, std::string* where)
+{
+    bool record = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--no-logbook") record = false;
+        else if (arg.rfind("--logbook=", 0) == 0) *where = arg.substr(10);
+        else if (arg == "--logbook" && i + 1 < argc) *where = argv[++i];
+    }
+    return record;
+}
+
+// Every listing a page runs goes into the logbook; a logbook that cannot be
+// used is said once, in a box, and the program goes on without it.
+void RecordListingsInLogbook(const std::string& where)
+{
+    auto told = std::make_shared<bool>(false);
+    set_listing_read_hook([where, told](const char* kind, const std::vector<TestResultRecord>& records,
+                                        std::optional<std::uint8_t> unit) {
+        const RunRecord run = listing_run(kind, g_link.pucDestIpBuf, records, last_listing_complete(),
+                                          last_listing_reason(), unit);
+        const std::string note = record_run({where, link_settings()}, run);
+        if (!note.empty() && !*told) {
+            *told = true;
+            prompts().message_box(note);
+        }
+    });
+}
+
+}  // namespace
+
 int COrvyPcApp::RunMainWindow(int argc, char** argv)
 {
     if (!ApplyLinkOptions(argc, argv)) return kExitUsage;
@@ -133,6 +171,8 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         std::fprintf(stderr, "orvypc: %s\n", reason.c_str());
         return kExitUsage;
     }
+    std::string logbook;
+    if (LogbookOptions(argc, argv, &logbook)) RecordListingsInLogbook(logbook);
     int qtArgc = argc;
     QApplication app(qtArgc, argv);
     QCoreApplication::setOrganizationName(QString::fromUtf8(kProfileKey));
@@ -165,6 +205,7 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         status = app.exec();
         // The heartbeat may be waiting for a box nobody will answer now.
         qtPrompts.shut_down();
+        set_listing_read_hook({});
         if (!StopHeartbeatWithin(kEndHeartbeatWaitMs)) {
             // Still in an exchange: it ends with the process, now.
             std::fflush(nullptr);

@@ -2,6 +2,8 @@
 
 #include "export_guard.h"
 #include "list_workbooks.h"
+#include "listed_records.h"
+#include "listing_read_hook.h"
 #include "listings.h"
 #include "page_support.h"
 #include "result_list_view.h"
@@ -59,7 +61,9 @@ void Details::RunListing()
         // click took it: the unit list may have been listed anew since (each
         // show and hide of that page does), and the workbook is named after
         // this unit.
-        QueryDetails(*m_listDetail, ucSelectUnit);
+        ListedRecords listed(*m_listDetail);
+        QueryDetails(listed, ucSelectUnit);
+        listing_read("details", listed.records(), ucSelectUnit);
     }
     ShowListingState();
     repaint();

@@ -16,7 +16,7 @@ public:
 
     // A listing adds each entry through here: the list may keep the decoded
     // record (the command line's JSON does), and gets the row texts.
-    void insert_entry(bool atTop, const TestResultRecord& record, MinutesColumn rule) {
+    virtual void insert_entry(bool atTop, const TestResultRecord& record, MinutesColumn rule) {
         on_record(atTop, record);
         insert_row(atTop, result_row_texts(record, rule));
     }

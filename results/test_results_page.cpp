@@ -3,6 +3,8 @@
 #include "details_page.h"
 #include "export_guard.h"
 #include "list_workbooks.h"
+#include "listed_records.h"
+#include "listing_read_hook.h"
 #include "listings.h"
 #include "page_support.h"
 #include "prompts.h"
@@ -67,7 +69,9 @@ void TestResultTab::RunListing()
 {
     {
         BusyCursor busy;
-        QueryTestResults(*m_listResult);
+        ListedRecords listed(*m_listResult);
+        QueryTestResults(listed);
+        listing_read("results", listed.records(), std::nullopt);
     }
     ShowListingState();
 }

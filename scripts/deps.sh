@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev
   nlohmann-json3-dev
   libxlsxwriter-dev
+  libsqlite3-dev libpq-dev postgresql
   qt6-base-dev
   python3 python3-openpyxl
   clang libclang-rt-14-dev

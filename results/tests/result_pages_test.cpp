@@ -5,6 +5,7 @@
 // export tests' reader.
 #include "details_page.h"
 #include "listings.h"
+#include "listing_read_hook.h"
 #include "page_fixture.h"
 #include "resources.h"
 #include "result_list.h"
@@ -227,6 +228,34 @@ private Q_SLOTS:
         QCOMPARE(gw.prompts.boxes, std::vector<std::string>{"Please select ID number!"});
         QVERIFY(p.details()->isHidden());
         QCOMPARE(first_requests(gw, kDetailsCommand), std::size_t(2));
+    }
+
+    // What the logbook records: each listing's decoded entries, one per
+    // row, with the listing's kind and luminaire.
+    void each_listing_hands_its_entries_to_the_hook()
+    {
+        std::vector<std::tuple<std::string, std::vector<TestResultRecord>, std::optional<std::uint8_t>>> heard;
+        set_listing_read_hook([&](const char* kind, const std::vector<TestResultRecord>& records,
+                                  std::optional<std::uint8_t> unit) { heard.emplace_back(kind, records, unit); });
+        {
+            PageGateway gw(luminaires());
+            Pages p;
+            p.click_row(3);
+            p.click(p.page, IDC_RESULTS_DETAIL);
+            QCOMPARE(heard.size(), std::size_t(2));
+            QCOMPARE(std::get<0>(heard[0]), std::string("results"));
+            QCOMPARE(std::get<1>(heard[0]).size(), p.list()->rows().size());
+            QVERIFY(!std::get<2>(heard[0]).has_value());
+            QCOMPARE(std::get<0>(heard[1]), std::string("details"));
+            QCOMPARE(std::get<2>(heard[1]).value_or(0), std::uint8_t(69));
+            const std::vector<RowTexts> rows = p.details()->List()->rows();
+            const std::vector<TestResultRecord>& records = std::get<1>(heard[1]);
+            QCOMPARE(records.size(), rows.size());
+            // Received oldest first, shown newest first.
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                QCOMPARE(result_row_texts(records[i]), rows[rows.size() - 1 - i]);
+        }
+        set_listing_read_hook({});
     }
 
     void a_click_below_the_last_row_rearms_the_row_before()

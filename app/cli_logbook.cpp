@@ -1,0 +1,236 @@
+#include "cli_logbook.h"
+
+#include "cli.h"
+#include "gateway_link.h"
+#include "listings.h"
+#include "logbook.h"
+#include "logbook_recording.h"
+#include "logbook_workbook.h"
+
+#include <nlohmann/json.hpp>
+
+#include <iostream>
+
+namespace {
+
+LogbookChoice choice_of(const CliOptions& o) { return {o.logbook, o.link}; }
+
+// The logbook for reading or for a remark: the configured one, or the
+// local file when the team server is away (said on standard error).
+std::unique_ptr<Logbook> open_for_reading(Session& s) {
+    OpenedLogbook opened = open_for_recording(choice_of(s.options()));
+    if (!opened.book) {
+        s.failed_always(kExitLogbook, "logbook: " + opened.why);
+        return nullptr;
+    }
+    if (opened.fellBack)
+        std::cerr << "orvypc: logbook: " << opened.why << "; using " << opened.book->where() << " on this machine\n";
+    return std::move(opened.book);
+}
+
+std::string minutes_text(std::uint8_t minutes) { return minutes == 0xFF ? "none" : std::to_string(minutes); }
+std::string result_text(std::uint8_t result) { return result == 1 ? "OK" : result == 0xFF ? "FAIL" : "NULL"; }
+std::string held_text(const std::optional<bool>& held) { return !held ? "unknown" : *held ? "yes" : "no"; }
+
+std::string unit_address(std::uint8_t unit) { return FormatUnitAddress(unit); }
+
+// "2026/03/01 10:00:00", as the gateway's lists write a date.
+std::string list_date(std::string date) {
+    for (char& c : date) {
+        if (c == '-') c = '/';
+    }
+    return date;
+}
+
+// The seven columns of the details list, then gateway and first read; a
+// remark stands as a "Note" with its text and author as the result.
+LogbookRow row_of(const HistoryItem& h) {
+    if (h.isRemark) {
+        const Remark& r = h.remark;
+        return {unit_address(r.unit), "", "", list_date(r.written), "Note", "", r.text + " (" + r.author + ")", r.gateway, ""};
+    }
+    const LogEntry& e = h.entry;
+    return {unit_address(e.unit), e.name, e.location, list_date(e.testTime), e.testType == 1 ? "DT" : "FT",
+            minutes_text(e.minutes), result_text(e.result), e.gateway, e.firstRead};
+}
+
+nlohmann::ordered_json json_of(const HistoryItem& h) {
+    const LogbookRow row = row_of(h);
+    nlohmann::ordered_json j;
+    static const char* const kKeys[] = {"address", "name", "location", "test_date", "type",
+                                        "minutes", "result", "gateway", "first_read"};
+    for (std::size_t c = 0; c < row.size(); ++c) j[kKeys[c]] = row[c];
+    if (h.isRemark) {
+        j["remark"] = h.remark.text;
+        j["author"] = h.remark.author;
+    } else {
+        j["on_gateway"] = h.onGateway ? nlohmann::ordered_json(*h.onGateway) : nlohmann::ordered_json(nullptr);
+    }
+    return j;
+}
+
+void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<HistoryItem>& items) {
+    if (o.json) {
+        nlohmann::ordered_json out;
+        out["address"] = unit_address(unit);
+        out["entries"] = nlohmann::ordered_json::array();
+        for (const HistoryItem& h : items) out["entries"].push_back(json_of(h));
+        std::cout << out.dump(2) << '\n';
+        return;
+    }
+    std::vector<std::string> heading(kLogbookColumns.begin(), kLogbookColumns.end());
+    heading.push_back("On Gateway");
+    print_line(heading);
+    for (const HistoryItem& h : items) {
+        const LogbookRow row = row_of(h);
+        std::vector<std::string> fields(row.begin(), row.end());
+        fields.push_back(h.isRemark ? "" : held_text(h.onGateway));
+        print_line(fields);
+    }
+}
+
+int write_rows(Session& s, const std::vector<HistoryItem>& items, const std::string& title) {
+    std::vector<LogbookRow> rows;
+    for (const HistoryItem& h : items) rows.push_back(row_of(h));
+    const std::string why = write_logbook_workbook(rows, title, s.options().output);
+    if (!why.empty()) return s.failed_always(kExitExport, why);
+    return kExitOk;
+}
+
+// Reads what the gateway holds for the luminaire now, into the logbook, so
+// the history's marks are today's. False when no gateway answered.
+bool refresh_from_gateway(Session& s, std::uint8_t unit, std::string* gateway) {
+    if (!s.connect()) return false;
+    MemoryResultList shown;
+    ListedRecords listed(shown);
+    run_listing_with_retries([&] { QueryDetails(listed, unit); }, s.options().retries);
+    *gateway = g_link.pucDestIpBuf;
+    record_listing(s, "details", listed, unit);
+    if (!last_listing_complete())
+        std::cerr << "orvypc: the gateway's list was incomplete (" << last_listing_reason()
+                  << "); the marks are from the last complete one\n";
+    return true;
+}
+
+int history_command(Session& s) {
+    const CliOptions& o = s.options();
+    const std::uint8_t unit = address_argument(o);
+    std::string gateway = o.allGateways ? "" : o.link.gatewayAddress;
+    if (!refresh_from_gateway(s, unit, &gateway)) {
+        std::cerr << "orvypc: the gateway was not reached; the history is the logbook's, marked as of its "
+                     "last complete list\n";
+    }
+    if (o.allGateways) gateway.clear();
+    std::unique_ptr<Logbook> book = open_for_reading(s);
+    if (!book) return kExitLogbook;
+    const std::vector<HistoryItem> items = book->history(gateway, unit, o.since);
+    if (!o.output.empty()) return write_rows(s, items, "Logbook of " + unit_address(unit));
+    print_history(o, unit, items);
+    return kExitOk;
+}
+
+// The gateway a remark belongs to: the one given, else the one whose
+// entries the logbook holds for that luminaire most recently.
+std::string remark_gateway(const CliOptions& o, Logbook& book, std::uint8_t unit) {
+    if (!o.link.gatewayAddress.empty()) return o.link.gatewayAddress;
+    for (const HistoryItem& h : book.history("", unit, "")) {
+        if (!h.isRemark) return h.entry.gateway;
+    }
+    return {};
+}
+
+int note_command(Session& s) {
+    const CliOptions& o = s.options();
+    const std::uint8_t unit = parse_luminaire_address(o.arguments[1]).value();
+    std::unique_ptr<Logbook> book = open_for_reading(s);
+    if (!book) return kExitLogbook;
+    Remark r;
+    r.uid = new_run_uid();
+    r.gateway = remark_gateway(o, *book, unit);
+    if (r.gateway.empty())
+        return s.failed_always(kExitUsage, "the logbook has no entry of " + o.arguments[1] +
+                                               " yet: name its gateway with --gateway HOST");
+    r.unit = unit;
+    r.written = local_now_text();
+    r.author = system_user_name();
+    r.text = o.arguments[2];
+    if (!book->add_remark(r)) return s.failed_always(kExitLogbook, "logbook: " + book->error());
+    return kExitOk;
+}
+
+int export_command(Session& s) {
+    std::unique_ptr<Logbook> book = open_for_reading(s);
+    if (!book) return kExitLogbook;
+    return write_rows(s, book->site_history(s.options().since), "Logbook");
+}
+
+int backup_command(Session& s) {
+    std::unique_ptr<Logbook> book = open_for_reading(s);
+    if (!book) return kExitLogbook;
+    if (!book->backup(s.options().arguments[1])) return s.failed_always(kExitLogbook, "backup: " + book->error());
+    return kExitOk;
+}
+
+int sync_command(Session& s) {
+    const std::string target = logbook_location(choice_of(s.options()));
+    if (!is_server_logbook(target))
+        return s.failed_always(kExitUsage, "sync pushes to a team logbook: give --logbook postgresql://... "
+                                           "or set it in the key store");
+    std::string why;
+    std::unique_ptr<Logbook> local = open_logbook(local_logbook_path(), &why);
+    if (!local) return s.failed_always(kExitLogbook, "logbook: " + why);
+    std::unique_ptr<Logbook> team = open_logbook(target, &why);
+    if (!team) return s.failed_always(kExitLogbook, "logbook: " + why + "; nothing was pushed");
+    std::size_t runs = 0;
+    if (!sync_logbook(*local, *team, team->where(), &why, &runs))
+        return s.failed_always(kExitLogbook, "sync: " + why + "; run it again to push the rest");
+    std::cerr << "orvypc: " << runs << " run(s) pushed to " << team->where() << '\n';
+    return kExitOk;
+}
+
+}  // namespace
+
+void record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit) {
+    const CliOptions& o = s.options();
+    if (o.noLogbook) return;
+    const RunRecord run = listing_run(kind, g_link.pucDestIpBuf, listed.records(), last_listing_complete(),
+                                      last_listing_reason(), unit);
+    if (const std::string note = record_run(choice_of(o), run); !note.empty()) std::cerr << "orvypc: " << note << '\n';
+}
+
+std::string check_history(const CliOptions& o) {
+    if (const std::string e = check_one_address(o); !e.empty()) return e;
+    if (!o.since.empty() && !valid_since_date(o.since)) return "--since: '" + o.since + "' is not a date YYYY-MM-DD";
+    return {};
+}
+
+int run_history(Session& s) { return history_command(s); }
+
+std::string check_logbook(const CliOptions& o) {
+    const std::string what = o.arguments.empty() ? "" : o.arguments[0];
+    const std::size_t n = o.arguments.size();
+    if (!o.since.empty() && !valid_since_date(o.since)) return "--since: '" + o.since + "' is not a date YYYY-MM-DD";
+    if (what == "export") {
+        if (n != 1) return "logbook export takes no argument; the workbook goes to -o FILE";
+        if (o.output.empty()) return "logbook export needs -o FILE";
+        return {};
+    }
+    if (!o.output.empty()) return "-o writes a workbook; only logbook export has one";
+    if (what == "note") {
+        if (n != 3) return "logbook note needs a luminaire address and the remark: logbook note A5 \"battery replaced\"";
+        if (!parse_luminaire_address(o.arguments[1])) return "'" + o.arguments[1] + "' is not a luminaire address such as A5";
+        if (o.arguments[2].empty()) return "the remark is empty";
+        return {};
+    }
+    if (what == "backup") return n == 2 ? "" : "logbook backup needs the file to write: logbook backup FILE";
+    if (what == "sync") return n == 1 ? "" : "logbook sync takes no argument";
+    return "logbook needs export, note, backup or sync";
+}
+
+int run_logbook(Session& s) {
+    const std::string& what = s.options().arguments[0];
+    if (what == "export") return export_command(s);
+    if (what == "note") return note_command(s);
+    if (what == "backup") return backup_command(s);
+    return sync_command(s);
+}

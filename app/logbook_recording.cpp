@@ -1,0 +1,132 @@
+#include "logbook_recording.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+constexpr const char* kLogbookKey = "software\\orvypc\\logbook";   // compared in lower case
+constexpr const char* kLocationValue = "\"location\"=";
+
+std::string xdg_dir(const char* variable, const char* fallback) {
+    const char* set = std::getenv(variable);
+    if (set != nullptr && set[0] == '/') return set;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : ".") + "/" + fallback;
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// The one value this needs from the key store (a registry export text; the
+// desktop program reads and writes the whole store): "Location" under
+// [Software\OrvyPc\Logbook], "\\" standing for one backslash.
+std::string key_store_location() {
+    std::ifstream in(xdg_dir("XDG_CONFIG_HOME", ".config") + "/OrvyPc/classes.reg");
+    bool inKey = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '[') {
+            inKey = lower(line) == std::string("[") + kLogbookKey + "]";
+            continue;
+        }
+        const std::string l = lower(line);
+        if (!inKey || l.rfind(kLocationValue, 0) != 0) continue;
+        std::string value = line.substr(std::string(kLocationValue).size());
+        if (value.size() < 2 || value.front() != '"' || value.back() != '"') continue;
+        value = value.substr(1, value.size() - 2);
+        std::string out;
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            if (value[i] == '\\' && i + 1 < value.size()) ++i;
+            out += value[i];
+        }
+        return out;
+    }
+    return {};
+}
+
+bool loopback(const std::string& address) { return address.rfind("127.", 0) == 0 || address == "localhost"; }
+
+}  // namespace
+
+std::string local_logbook_path() { return xdg_dir("XDG_DATA_HOME", ".local/share") + "/OrvyPc/logbook.sqlite"; }
+std::string demo_logbook_path() { return xdg_dir("XDG_DATA_HOME", ".local/share") + "/OrvyPc/demo-logbook.sqlite"; }
+
+std::string logbook_location(const LogbookChoice& choice) {
+    if (!choice.explicitLocation.empty()) return choice.explicitLocation;
+    const std::string& gateway = choice.link.gatewayAddress;
+    if (gateway.empty() ? loopback(choice.link.broadcastAddress) : loopback(gateway)) return demo_logbook_path();
+    const std::string configured = key_store_location();
+    return configured.empty() ? local_logbook_path() : configured;
+}
+
+OpenedLogbook open_for_recording(const LogbookChoice& choice) {
+    OpenedLogbook out;
+    const std::string where = logbook_location(choice);
+    out.book = open_logbook(where, &out.why);
+    if (out.book || !is_server_logbook(where)) return out;
+    // The team server is away: this machine keeps the run until a sync.
+    std::string localWhy;
+    out.book = open_logbook(local_logbook_path(), &localWhy);
+    if (out.book) out.fellBack = true;
+    else out.why += "; " + localWhy;
+    return out;
+}
+
+std::string record_run(const LogbookChoice& choice, const RunRecord& run) {
+    OpenedLogbook opened = open_for_recording(choice);
+    if (!opened.book) return "logbook: " + opened.why + "; this run is not recorded in the logbook";
+    if (!opened.book->record(run))
+        return "logbook: " + opened.book->error() + "; this run is not recorded in the logbook";
+    if (opened.fellBack)
+        return "logbook: " + opened.why + "; recorded in " + opened.book->where() +
+               " instead ('orvypc logbook sync' pushes it later)";
+    return {};
+}
+
+LogEntry log_entry_of(const std::string& gateway, const TestResultRecord& r) {
+    LogEntry e;
+    e.gateway = gateway;
+    e.unit = r.unit;
+    e.testType = r.testType;
+    char when[32] = {};
+    std::snprintf(when, sizeof when, "%04u-%02u-%02u %02u:%02u:%02u", r.year, r.month, r.day, r.hour, r.minute, r.second);
+    e.testTime = when;
+    e.result = r.result;
+    e.minutes = r.minutes;
+    e.name = r.name;
+    e.location = r.location;
+    return e;
+}
+
+RunRecord listing_run(const std::string& kind, const std::string& gateway,
+                      const std::vector<TestResultRecord>& records, bool complete, const std::string& reason,
+                      std::optional<std::uint8_t> fullUnit) {
+    RunRecord run;
+    run.uid = new_run_uid();
+    run.gateway = gateway;
+    run.kind = kind;
+    run.started = utc_now_text();
+    run.complete = complete;
+    run.reason = reason;
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0) run.host = host;
+    run.user = system_user_name();
+    for (const TestResultRecord& r : records) run.entries.push_back(log_entry_of(gateway, r));
+    if (complete && fullUnit) run.fullListings.push_back(*fullUnit);
+    return run;
+}
+
+std::string system_user_name() {
+    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_name != nullptr) return pw->pw_name;
+    const char* user = std::getenv("USER");
+    return user ? user : "unknown";
+}

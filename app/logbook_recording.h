@@ -1,0 +1,55 @@
+// Where this program's logbook is and how a run of a listing goes into it,
+// for the command line and the window alike (no Qt here).
+//
+// The logbook is, in this order: the --logbook option; for a gateway on
+// this machine's loopback (the demonstration gateway, a simulator) a file
+// of its own, so no simulated entry ever lands in a site's logbook; the
+// "Location" value of the key store's Software\OrvyPc\Logbook key (a team
+// server, usually); $XDG_DATA_HOME/OrvyPc/logbook.sqlite.
+#pragma once
+
+#include "link_settings.h"
+#include "logbook.h"
+#include "test_result_record.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct LogbookChoice {
+    std::string explicitLocation;   // --logbook
+    LinkSettings link;              // to tell a loopback gateway
+};
+
+// The local file that runs fall back to when the team server is away, and
+// that `orvypc logbook sync` pushes from.
+std::string local_logbook_path();
+std::string demo_logbook_path();
+// The configured location (see above).
+std::string logbook_location(const LogbookChoice& choice);
+
+// The logbook opened for a run: the configured one, or, when that is a
+// server that cannot be reached, the local file (`fellBack`, with the
+// server's reason in `why`). Null when neither can be used (`why`).
+struct OpenedLogbook {
+    std::unique_ptr<Logbook> book;
+    bool fellBack = false;
+    std::string why;
+};
+OpenedLogbook open_for_recording(const LogbookChoice& choice);
+
+// Records the run into the logbook the choice names. Empty when it was
+// recorded there; else what to tell the user: it was not recorded, or it was
+// recorded on this machine because the team server is away.
+std::string record_run(const LogbookChoice& choice, const RunRecord& run);
+
+// A listing's records as a run for the logbook. `fullUnit`: the luminaire
+// whose whole list a complete details listing read.
+RunRecord listing_run(const std::string& kind, const std::string& gateway,
+                      const std::vector<TestResultRecord>& records, bool complete, const std::string& reason,
+                      std::optional<std::uint8_t> fullUnit);
+LogEntry log_entry_of(const std::string& gateway, const TestResultRecord& r);
+
+// The login name of the user, for remarks and runs.
+std::string system_user_name();

@@ -1,0 +1,143 @@
+// The logbook: every test entry this program has read from a gateway, every
+// status snapshot a survey took and every remark a technician wrote, kept
+// for years. Append-only: nothing here deletes or changes what was written.
+//
+// One interface, two stores: a SQLite file on this machine (the default) and
+// a PostgreSQL server that a maintenance team shares. Both hold the same
+// schema. No Qt, no network of the gateway, no workbooks here: callers hand
+// in plain values and get plain values back.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One test entry as the gateway stored it. Two entries are the same entry
+// when gateway, unit, type, test time, result and minutes agree; the name
+// and the location are what the gateway said when the entry was first read.
+struct LogEntry {
+    std::string gateway;       // the gateway's address text
+    std::uint8_t unit = 0;     // 0..63 line A, 64..127 line B
+    std::uint8_t testType = 0; // 1 duration test, else function test
+    std::string testTime;      // "YYYY-MM-DD HH:MM:SS", the gateway's clock
+    std::uint8_t result = 0;   // 1 passed, 0xFF failed, else none
+    std::uint8_t minutes = 0;  // 0xFF none
+    std::string name, location;
+    std::string firstRead;     // UTC "YYYY-MM-DDTHH:MM:SSZ"; filled by record() when empty
+};
+
+inline constexpr std::size_t kStatusSnapshotBytes = 40;   // the data bytes of a status reply
+
+struct StatusSnapshot {
+    std::string gateway;
+    std::uint8_t unit = 0;
+    std::string taken;         // UTC "YYYY-MM-DDTHH:MM:SSZ"
+    std::array<std::uint8_t, kStatusSnapshotBytes> status{};
+};
+
+// What one run of a listing or a survey read, written in one transaction.
+struct RunRecord {
+    std::string uid;           // new_run_uid(); the same run is never stored twice
+    std::string gateway;
+    std::string kind;          // "results", "details", "survey"
+    std::string started;       // UTC
+    bool complete = false;     // false: the run ended early; its entries are kept all the same
+    std::string reason;        // why it is incomplete, in words
+    std::string host, user;
+    std::vector<LogEntry> entries;
+    // Luminaires whose whole stored list this run read to its end (a details
+    // listing, a survey): what the gateway holds for them is known.
+    std::vector<std::uint8_t> fullListings;
+    std::vector<StatusSnapshot> snapshots;
+};
+
+struct Remark {
+    std::string uid;           // new_run_uid()
+    std::string gateway;
+    std::uint8_t unit = 0;
+    std::string written;       // local time "YYYY-MM-DD HH:MM:SS", to sort among the tests
+    std::string author;
+    std::string text;
+};
+
+// One line of a luminaire's history: a test entry or a remark.
+struct HistoryItem {
+    bool isRemark = false;
+    LogEntry entry;            // test entries
+    Remark remark;             // remarks
+    // Whether the gateway still held the entry at the last full listing of
+    // the luminaire that the logbook knows; empty when there was none.
+    std::optional<bool> onGateway;
+    std::string when() const { return isRemark ? remark.written : entry.testTime; }
+};
+
+struct RecordCounts {
+    std::size_t added = 0;       // entries new to the logbook
+    std::size_t duplicates = 0;  // entries it held already
+};
+
+class Logbook {
+public:
+    virtual ~Logbook() = default;
+
+    // Writes the whole run in one transaction, or nothing (false, error()).
+    // A run whose uid is stored already is skipped (true, no counts).
+    virtual bool record(const RunRecord& run, RecordCounts* counts = nullptr) = 0;
+    virtual bool add_remark(const Remark& remark) = 0;
+
+    // Entries and remarks of one luminaire, newest first; `since` is a date
+    // "YYYY-MM-DD" (empty: all). An empty gateway means every gateway.
+    virtual std::vector<HistoryItem> history(const std::string& gateway, std::uint8_t unit,
+                                             const std::string& since) = 0;
+    // Every luminaire of every gateway, by gateway, unit, newest first.
+    virtual std::vector<HistoryItem> site_history(const std::string& since) = 0;
+    // Status snapshots of one luminaire, newest first (for the survey).
+    virtual std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) = 0;
+    virtual std::size_t entry_count() = 0;
+
+    // Runs and remarks stored after the marks (local row ids, see the sync),
+    // each run with all that it read; a consistent snapshot.
+    struct Changes {
+        std::vector<RunRecord> runs;
+        std::vector<Remark> remarks;
+        std::int64_t lastRun = 0, lastRemark = 0;
+    };
+    virtual std::optional<Changes> changes_after(std::int64_t runMark, std::int64_t remarkMark) = 0;
+    // The marks of what has been pushed to `target` (0, 0 when nothing).
+    virtual std::pair<std::int64_t, std::int64_t> sync_marks(const std::string& target) = 0;
+    virtual bool set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) = 0;
+
+    // A consistent copy into a new SQLite file at `path` (refused when the
+    // path exists), while others may write.
+    virtual bool backup(const std::string& path) = 0;
+
+    // Why the last call failed, in words for the user.
+    virtual std::string error() const = 0;
+    // Where it lives: the file path, or the server URL without its password.
+    virtual std::string where() const = 0;
+};
+
+// Opens a logbook: "postgresql://..." or "postgres://..." (a server), anything
+// else a SQLite file path (created when missing, with its folder). Null and
+// the reason in `why` when it cannot be used: unreachable, not a logbook,
+// corrupt, or written by a newer version of the program; the file or the
+// server is then left exactly as it was.
+std::unique_ptr<Logbook> open_logbook(const std::string& where, std::string* why);
+bool is_server_logbook(const std::string& where);
+
+// Pushes everything `from` holds that `to` has not had from it yet; never
+// doubles an entry however often it runs or wherever it stopped. False and
+// the reason in `why` when it could not finish (what was pushed stays).
+bool sync_logbook(Logbook& from, Logbook& to, const std::string& targetName, std::string* why,
+                  std::size_t* runsPushed = nullptr);
+
+// A fresh random identifier (32 hex digits).
+std::string new_run_uid();
+// Now, UTC "YYYY-MM-DDTHH:MM:SSZ", and local "YYYY-MM-DD HH:MM:SS".
+std::string utc_now_text();
+std::string local_now_text();
+// "YYYY-MM-DD" of a real date.
+bool valid_since_date(const std::string& text);

@@ -1,0 +1,163 @@
+#include "logbook_stores.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <unistd.h>
+
+bool is_server_logbook(const std::string& where) {
+    return where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0;
+}
+
+std::unique_ptr<Logbook> open_logbook(const std::string& where, std::string* why) {
+    if (is_server_logbook(where)) return open_postgres_logbook(where, why);
+    return open_sqlite_logbook(where, why);
+}
+
+std::string new_run_uid() {
+    unsigned char bytes[16] = {};
+    std::ifstream urandom("/dev/urandom", std::ios::binary);
+    if (!urandom.read(reinterpret_cast<char*>(bytes), sizeof bytes)) {
+        // Without the system's source the clock and the process still make
+        // two runs of two machines differ.
+        std::random_device device;
+        std::mt19937_64 gen(device() ^ static_cast<std::uint64_t>(std::time(nullptr)) ^
+                            (static_cast<std::uint64_t>(getpid()) << 32));
+        for (unsigned char& b : bytes) b = static_cast<unsigned char>(gen());
+    }
+    static const char* const kHex = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char b : bytes) {
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+    return out;
+}
+
+namespace {
+std::string format_time(const char* format, bool utc) {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    if (utc) gmtime_r(&now, &parts);
+    else localtime_r(&now, &parts);
+    char buf[32] = {};
+    std::strftime(buf, sizeof buf, format, &parts);
+    return buf;
+}
+}  // namespace
+
+std::string utc_now_text() { return format_time("%Y-%m-%dT%H:%M:%SZ", true); }
+std::string local_now_text() { return format_time("%Y-%m-%d %H:%M:%S", false); }
+
+bool valid_since_date(const std::string& text) {
+    int y = 0, m = 0, d = 0;
+    char tail = 0;
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3) return false;
+    if (y < 1970 || m < 1 || m > 12 || d < 1) return false;
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+std::vector<HistoryItem> merge_history(std::vector<HistoryItem> entries, const std::vector<Remark>& remarks,
+                                       bool bySite) {
+    for (const Remark& r : remarks) {
+        HistoryItem item;
+        item.isRemark = true;
+        item.remark = r;
+        entries.push_back(item);
+    }
+    auto key = [](const HistoryItem& h) {
+        return h.isRemark ? std::tie(h.remark.gateway, h.remark.unit) : std::tie(h.entry.gateway, h.entry.unit);
+    };
+    // Stable: the stores' own newest-first order stays among equal times.
+    std::stable_sort(entries.begin(), entries.end(), [&](const HistoryItem& a, const HistoryItem& b) {
+        if (bySite && key(a) != key(b)) return key(a) < key(b);
+        return a.when() > b.when();
+    });
+    return entries;
+}
+
+std::string url_without_password(const std::string& url) {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return url;
+    const std::size_t at = url.find('@', scheme + 3);
+    if (at == std::string::npos) return url;
+    const std::size_t colon = url.find(':', scheme + 3);
+    if (colon == std::string::npos || colon > at) return url;
+    return url.substr(0, colon + 1) + "***" + url.substr(at);
+}
+
+bool publish_new_file(const std::string& temp, const std::string& path, std::string* why) {
+    // link() never replaces what is at `path`: a backup never overwrites.
+    if (::link(temp.c_str(), path.c_str()) != 0) {
+        *why = path + ": " + (errno == EEXIST ? "a file of that name is there already; it was left alone"
+                                              : std::string(std::strerror(errno)));
+        std::filesystem::remove(temp);
+        return false;
+    }
+    std::filesystem::remove(temp);
+    return true;
+}
+
+bool copy_into_new_file(Logbook& from, const std::string& path, std::string* why) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        *why = path + ": a file of that name is there already; it was left alone";
+        return false;
+    }
+    const std::string temp = path + ".part-" + new_run_uid().substr(0, 8);
+    {
+        std::unique_ptr<Logbook> to = open_sqlite_logbook(temp, why);
+        if (!to) return false;
+        const auto changes = from.changes_after(0, 0);
+        bool ok = changes.has_value();
+        if (!ok) *why = from.error();
+        for (std::size_t i = 0; ok && i < changes->runs.size(); ++i) ok = to->record(changes->runs[i]);
+        for (std::size_t i = 0; ok && changes && i < changes->remarks.size(); ++i)
+            ok = to->add_remark(changes->remarks[i]);
+        if (!ok) {
+            if (why->empty()) *why = to->error();
+            to.reset();
+            std::filesystem::remove(temp);
+            return false;
+        }
+    }
+    return publish_new_file(temp, path, why);
+}
+
+bool sync_logbook(Logbook& from, Logbook& to, const std::string& targetName, std::string* why,
+                  std::size_t* runsPushed) {
+    const auto [runMark, remarkMark] = from.sync_marks(targetName);
+    const auto changes = from.changes_after(runMark, remarkMark);
+    if (!changes) {
+        *why = from.error();
+        return false;
+    }
+    // Each run is one transaction on the target and is stored there once
+    // (by its uid): a sync cut short is simply run again.
+    for (const RunRecord& run : changes->runs) {
+        if (!to.record(run)) {
+            *why = to.error();
+            return false;
+        }
+    }
+    for (const Remark& remark : changes->remarks) {
+        if (!to.add_remark(remark)) {
+            *why = to.error();
+            return false;
+        }
+    }
+    if (!from.set_sync_marks(targetName, changes->lastRun, changes->lastRemark)) {
+        *why = from.error();
+        return false;
+    }
+    if (runsPushed != nullptr) *runsPushed = changes->runs.size();
+    return true;
+}

@@ -1,0 +1,417 @@
+// The logbook on a PostgreSQL server that a team shares: the same schema as
+// the SQLite file, every run in one transaction. The entries of a run go in
+// by COPY into a temporary table and two set statements, so a survey's
+// 33,000 entries take a handful of round trips, not 100,000; two laptops
+// writing the same entry at once meet on its unique key and keep one.
+#include "logbook_schema.h"
+#include "logbook_stores.h"
+
+#include <libpq-fe.h>
+
+#include <memory>
+
+namespace {
+
+// A server that does not answer within this is taken as unreachable: the
+// run then records on this machine.
+constexpr const char* kConnectTimeoutSeconds = "5";
+// Held for the moment a store is created or migrated, so two programs that
+// open a fresh server at once do not both create the tables.
+constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(4216016)";
+
+using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+std::string trimmed(const char* text) {
+    std::string s;
+    for (const char* c = text ? text : ""; *c != '\0'; ++c) {
+        if (*c == '\n') s += "; ";
+        else if (*c != '\t') s += *c;
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == ';')) s.pop_back();
+    return s;
+}
+
+// COPY's text format: a tab, line end or backslash inside a field is escaped.
+void append_copy_field(std::string& line, const std::string& text) {
+    for (const char c : text) {
+        switch (c) {
+        case '\\': line += "\\\\"; break;
+        case '\t': line += "\\t"; break;
+        case '\n': line += "\\n"; break;
+        case '\r': line += "\\r"; break;
+        default: line += c;
+        }
+    }
+}
+
+std::uint8_t hex_digit(char c) {
+    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
+    return static_cast<std::uint8_t>(c >= 'A' && c <= 'F' ? c - 'A' + 10 : 0);
+}
+
+class PostgresLogbook final : public Logbook {
+public:
+    PostgresLogbook(PGconn* conn, std::string url) : conn_(conn), where_(url_without_password(url)) {}
+    ~PostgresLogbook() override { PQfinish(conn_); }
+
+    bool record(const RunRecord& run, RecordCounts* counts) override;
+    bool add_remark(const Remark& remark) override;
+    std::vector<HistoryItem> history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
+    std::vector<HistoryItem> site_history(const std::string& since) override;
+    std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
+    std::size_t entry_count() override;
+    std::optional<Changes> changes_after(std::int64_t runMark, std::int64_t remarkMark) override;
+    std::pair<std::int64_t, std::int64_t> sync_marks(const std::string& target) override;
+    bool set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) override;
+    bool backup(const std::string& path) override {
+        std::string why;
+        if (copy_into_new_file(*this, path, &why)) return true;
+        error_ = why;
+        return false;
+    }
+    std::string error() const override { return error_; }
+    std::string where() const override { return where_; }
+
+    // Runs `sql` (with ?N placeholders) with text parameters; null result
+    // and error() set when the server refused it.
+    Result query(const std::string& sql, const std::vector<std::string>& params = {}) {
+        std::vector<const char*> values;
+        for (const std::string& p : params) values.push_back(p.c_str());
+        Result r(PQexecParams(conn_, in_dialect(sql, SqlDialect::Postgres).c_str(), static_cast<int>(values.size()),
+                              nullptr, values.data(), nullptr, nullptr, 0),
+                 &PQclear);
+        const ExecStatusType st = PQresultStatus(r.get());
+        if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_COPY_IN) return r;
+        error_ = where_ + ": " + trimmed(PQerrorMessage(conn_));
+        return Result(nullptr, &PQclear);
+    }
+    bool ok(const std::string& sql, const std::vector<std::string>& params = {}) { return query(sql, params) != nullptr; }
+
+private:
+    bool rollback() {
+        Result r(PQexec(conn_, "ROLLBACK"), &PQclear);
+        return false;
+    }
+    bool write_run(const RunRecord& run, RecordCounts* counts);
+    bool copy_entries(const RunRecord& run, const std::string& firstRead);
+    bool write_snapshot(const std::string& runId, const StatusSnapshot& s);
+    std::vector<HistoryItem> entries_of(const PGresult* r);
+    static std::vector<Remark> remarks_of(const PGresult* r);
+    void run_contents(const std::string& runId, RunRecord& run);
+
+    PGconn* conn_;
+    std::string where_;
+    std::string error_;
+};
+
+std::string text(const PGresult* r, int row, int col) {
+    return std::string(PQgetvalue(r, row, col), static_cast<std::size_t>(PQgetlength(r, row, col)));
+}
+std::int64_t integer(const PGresult* r, int row, int col) { return std::stoll(PQgetvalue(r, row, col)); }
+
+LogEntry entry_from(const PGresult* r, int row) {
+    LogEntry e;
+    e.gateway = text(r, row, 1);
+    e.unit = static_cast<std::uint8_t>(integer(r, row, 2));
+    e.testTime = text(r, row, 3);
+    e.testType = static_cast<std::uint8_t>(integer(r, row, 4));
+    e.result = static_cast<std::uint8_t>(integer(r, row, 5));
+    e.minutes = static_cast<std::uint8_t>(integer(r, row, 6));
+    e.name = text(r, row, 7);
+    e.location = text(r, row, 8);
+    e.firstRead = text(r, row, 9);
+    return e;
+}
+
+StatusSnapshot snapshot_from(const PGresult* r, int row) {
+    StatusSnapshot s;
+    s.gateway = text(r, row, 0);
+    s.unit = static_cast<std::uint8_t>(integer(r, row, 1));
+    s.taken = text(r, row, 2);
+    const std::string hex = text(r, row, 3);   // bytea output: "\x" and two digits a byte
+    for (std::size_t i = 0; i < kStatusSnapshotBytes && 2 + 2 * i + 1 < hex.size(); ++i)
+        s.status[i] = static_cast<std::uint8_t>(hex_digit(hex[2 + 2 * i]) << 4 | hex_digit(hex[3 + 2 * i]));
+    return s;
+}
+
+bool PostgresLogbook::record(const RunRecord& run, RecordCounts* counts) {
+    if (!ok("BEGIN")) return false;
+    if (!write_run(run, counts)) return rollback();
+    return ok("COMMIT") || rollback();
+}
+
+bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
+    const std::string started = run.started.empty() ? utc_now_text() : run.started;
+    const Result ins = query(
+        "INSERT INTO runs (uid, gateway, kind, started, complete, reason, host, user_name)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (uid) DO NOTHING RETURNING id",
+        {run.uid, run.gateway, run.kind, started, run.complete ? "1" : "0", run.reason, run.host, run.user});
+    if (!ins) return false;
+    if (PQntuples(ins.get()) == 0) return true;   // stored before (a repeated sync)
+    const std::string runId = text(ins.get(), 0, 0);
+    if (!run.entries.empty()) {
+        if (!copy_entries(run, started)) return false;
+        const Result added = query(
+            // An entry twice in one run: the first row of it goes in (the
+            // table is emptied at each commit, so it is read in COPY order)
+            // and the second meets it on the unique key.
+            "INSERT INTO entries (gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
+            " first_run) SELECT gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
+            " ?1::bigint FROM staging ON CONFLICT DO NOTHING",
+            {runId});
+        if (!added) return false;
+        const std::size_t n = std::stoul(PQcmdTuples(added.get()));
+        if (counts) {
+            counts->added += n;
+            counts->duplicates += run.entries.size() - n;
+        }
+        // One index look-up per row: a join would hash the whole table.
+        if (!ok("INSERT INTO sightings (run_id, entry_id) SELECT ?1::bigint, (SELECT e.id FROM entries e"
+                " WHERE e.gateway = s.gateway AND e.unit = s.unit AND e.test_time = s.test_time"
+                " AND e.test_type = s.test_type AND e.result = s.result AND e.minutes = s.minutes) FROM staging s"
+                " ON CONFLICT DO NOTHING",
+                {runId}))
+            return false;
+    }
+    if (!run.fullListings.empty()) {
+        std::string units = "{";
+        for (std::size_t i = 0; i < run.fullListings.size(); ++i)
+            units += (i ? "," : "") + std::to_string(run.fullListings[i]);
+        if (!ok("INSERT INTO full_listings (run_id, unit) SELECT ?1::bigint, u FROM unnest(?2::int[]) u"
+                " ON CONFLICT DO NOTHING",
+                {runId, units + "}"}))
+            return false;
+    }
+    for (const StatusSnapshot& s : run.snapshots) {
+        if (!write_snapshot(runId, s)) return false;
+    }
+    return true;
+}
+
+bool PostgresLogbook::copy_entries(const RunRecord& run, const std::string& firstRead) {
+    if (!query("COPY staging FROM STDIN")) return false;
+    std::string data;
+    std::size_t seq = 0;
+    for (const LogEntry& e : run.entries) {
+        data += std::to_string(seq++) + '\t';
+        append_copy_field(data, e.gateway);
+        data += '\t' + std::to_string(e.unit) + '\t';
+        append_copy_field(data, e.testTime);
+        data += '\t' + std::to_string(e.testType) + '\t' + std::to_string(e.result) + '\t' + std::to_string(e.minutes) + '\t';
+        append_copy_field(data, e.name);
+        data += '\t';
+        append_copy_field(data, e.location);
+        data += '\t';
+        append_copy_field(data, e.firstRead.empty() ? firstRead : e.firstRead);
+        data += '\n';
+    }
+    if (PQputCopyData(conn_, data.data(), static_cast<int>(data.size())) != 1 || PQputCopyEnd(conn_, nullptr) != 1) {
+        error_ = where_ + ": " + trimmed(PQerrorMessage(conn_));
+        return false;
+    }
+    bool fine = true;
+    while (PGresult* r = PQgetResult(conn_)) {
+        if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+            error_ = where_ + ": " + trimmed(PQresultErrorMessage(r));
+            fine = false;
+        }
+        PQclear(r);
+    }
+    return fine;
+}
+
+bool PostgresLogbook::write_snapshot(const std::string& runId, const StatusSnapshot& s) {
+    const std::string unit = std::to_string(s.unit);
+    const char* values[] = {runId.c_str(), s.gateway.c_str(), unit.c_str(), s.taken.c_str(),
+                            reinterpret_cast<const char*>(s.status.data())};
+    const int lengths[] = {0, 0, 0, 0, static_cast<int>(kStatusSnapshotBytes)};
+    const int formats[] = {0, 0, 0, 0, 1};   // the status bytes go as they are
+    Result r(PQexecParams(conn_, "INSERT INTO snapshots (run_id, gateway, unit, taken, status) VALUES ($1, $2, $3, $4, $5)",
+                          5, nullptr, values, lengths, formats, 0),
+             &PQclear);
+    if (PQresultStatus(r.get()) == PGRES_COMMAND_OK) return true;
+    error_ = where_ + ": " + trimmed(PQerrorMessage(conn_));
+    return false;
+}
+
+bool PostgresLogbook::add_remark(const Remark& r) {
+    return ok("INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
+              " ON CONFLICT (uid) DO NOTHING",
+              {r.uid, r.gateway, std::to_string(r.unit), r.written, r.author, r.text});
+}
+
+std::vector<HistoryItem> PostgresLogbook::entries_of(const PGresult* r) {
+    std::vector<HistoryItem> out;
+    for (int row = 0; r && row < PQntuples(r); ++row) {
+        HistoryItem item;
+        item.entry = entry_from(r, row);
+        if (!PQgetisnull(r, row, 10)) item.onGateway = integer(r, row, 10) != 0;
+        out.push_back(std::move(item));
+    }
+    return out;
+}
+
+std::vector<Remark> PostgresLogbook::remarks_of(const PGresult* r) {
+    std::vector<Remark> out;
+    for (int row = 0; r && row < PQntuples(r); ++row) {
+        Remark m;
+        m.uid = text(r, row, 0);
+        m.gateway = text(r, row, 1);
+        m.unit = static_cast<std::uint8_t>(integer(r, row, 2));
+        m.written = text(r, row, 3);
+        m.author = text(r, row, 4);
+        m.text = text(r, row, 5);
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+std::vector<HistoryItem> PostgresLogbook::history(const std::string& gateway, std::uint8_t unit,
+                                                  const std::string& since) {
+    const bool one = !gateway.empty();
+    std::vector<std::string> params{std::to_string(unit), since};
+    if (one) params.push_back(gateway);
+    ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    const Result e = query(history_query(one) , params);
+    const Result m = query(remarks_query(one), params);
+    ok("COMMIT");
+    return merge_history(entries_of(e.get()), remarks_of(m.get()), false);
+}
+
+std::vector<HistoryItem> PostgresLogbook::site_history(const std::string& since) {
+    ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    const Result e = query(site_history_query(), {since});
+    const Result m = query(site_remarks_query(), {since});
+    ok("COMMIT");
+    return merge_history(entries_of(e.get()), remarks_of(m.get()), true);
+}
+
+std::vector<StatusSnapshot> PostgresLogbook::snapshots(const std::string& gateway, std::uint8_t unit) {
+    const Result r = query("SELECT gateway, unit, taken, status FROM snapshots WHERE gateway = ?1 AND unit = ?2"
+                         " ORDER BY taken DESC, id DESC",
+                         {gateway, std::to_string(unit)});
+    std::vector<StatusSnapshot> out;
+    for (int row = 0; r && row < PQntuples(r.get()); ++row) out.push_back(snapshot_from(r.get(), row));
+    return out;
+}
+
+std::size_t PostgresLogbook::entry_count() {
+    const Result r = query("SELECT count(*) FROM entries");
+    return r && PQntuples(r.get()) == 1 ? static_cast<std::size_t>(integer(r.get(), 0, 0)) : 0;
+}
+
+void PostgresLogbook::run_contents(const std::string& runId, RunRecord& run) {
+    const Result e = this->query(
+        "SELECT e.id, e.gateway, e.unit, e.test_time, e.test_type, e.result, e.minutes, e.name, e.location,"
+        " e.first_read FROM sightings s JOIN entries e ON e.id = s.entry_id WHERE s.run_id = ?1 ORDER BY e.id",
+        {runId});
+    for (int row = 0; e && row < PQntuples(e.get()); ++row) run.entries.push_back(entry_from(e.get(), row));
+    const Result f = this->query("SELECT unit FROM full_listings WHERE run_id = ?1 ORDER BY unit", {runId});
+    for (int row = 0; f && row < PQntuples(f.get()); ++row)
+        run.fullListings.push_back(static_cast<std::uint8_t>(integer(f.get(), row, 0)));
+    const Result s = this->query("SELECT gateway, unit, taken, status FROM snapshots WHERE run_id = ?1 ORDER BY id", {runId});
+    for (int row = 0; s && row < PQntuples(s.get()); ++row) run.snapshots.push_back(snapshot_from(s.get(), row));
+}
+
+std::optional<Logbook::Changes> PostgresLogbook::changes_after(std::int64_t runMark, std::int64_t remarkMark) {
+    if (!ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) return std::nullopt;
+    Changes out;
+    out.lastRun = runMark;
+    out.lastRemark = remarkMark;
+    const Result runs = query(
+        "SELECT id, uid, gateway, kind, started, complete, reason, host, user_name FROM runs WHERE id > ?1 ORDER BY id",
+        {std::to_string(runMark)});
+    const Result remarks =
+        query("SELECT uid, gateway, unit, written, author, body, id FROM remarks WHERE id > ?1 ORDER BY id",
+            {std::to_string(remarkMark)});
+    if (!runs || !remarks) return rollback(), std::nullopt;
+    for (int row = 0; row < PQntuples(runs.get()); ++row) {
+        RunRecord r;
+        r.uid = text(runs.get(), row, 1);
+        r.gateway = text(runs.get(), row, 2);
+        r.kind = text(runs.get(), row, 3);
+        r.started = text(runs.get(), row, 4);
+        r.complete = integer(runs.get(), row, 5) != 0;
+        r.reason = text(runs.get(), row, 6);
+        r.host = text(runs.get(), row, 7);
+        r.user = text(runs.get(), row, 8);
+        run_contents(text(runs.get(), row, 0), r);
+        out.lastRun = integer(runs.get(), row, 0);
+        out.runs.push_back(std::move(r));
+    }
+    out.remarks = remarks_of(remarks.get());
+    if (!out.remarks.empty()) out.lastRemark = integer(remarks.get(), PQntuples(remarks.get()) - 1, 6);
+    ok("COMMIT");
+    return out;
+}
+
+std::pair<std::int64_t, std::int64_t> PostgresLogbook::sync_marks(const std::string& target) {
+    const Result r = query("SELECT run_mark, remark_mark FROM sync_marks WHERE target = ?1", {target});
+    if (!r || PQntuples(r.get()) != 1) return {0, 0};
+    return {integer(r.get(), 0, 0), integer(r.get(), 0, 1)};
+}
+
+bool PostgresLogbook::set_sync_marks(const std::string& target, std::int64_t runMark, std::int64_t remarkMark) {
+    return ok("INSERT INTO sync_marks (target, run_mark, remark_mark) VALUES (?1, ?2, ?3) ON CONFLICT (target)"
+              " DO UPDATE SET run_mark = excluded.run_mark, remark_mark = excluded.remark_mark",
+              {target, std::to_string(runMark), std::to_string(remarkMark)});
+}
+
+// "ok", or why this server's logbook cannot be used; creates or migrates it.
+std::string check_and_migrate(PostgresLogbook& book) {
+    if (!book.ok("BEGIN") || !book.ok(kMigrationLock)) return book.error();
+    const Result has = book.query("SELECT to_regclass('logbook_meta') IS NOT NULL");
+    if (!has) return book.error();
+    int version = 0;
+    if (text(has.get(), 0, 0) == "t") {
+        const Result v = book.query("SELECT value FROM logbook_meta WHERE key = 'schema'");
+        if (!v) return book.error();
+        if (PQntuples(v.get()) == 1) version = std::atoi(PQgetvalue(v.get(), 0, 0));
+    }
+    std::string why;
+    if (version > kLogbookSchemaVersion) {
+        why = "the logbook was written by a newer version of the program (schema " + std::to_string(version) +
+              ", this one knows " + std::to_string(kLogbookSchemaVersion) + ")";
+    }
+    for (int step = version + 1; why.empty() && step <= kLogbookSchemaVersion; ++step) {
+        for (const std::string& sql : migration_statements(step, SqlDialect::Postgres)) {
+            if (why.empty() && !book.ok(sql)) why = book.error();
+        }
+        if (why.empty() && !book.ok(schema_version_statement(step))) why = book.error();
+    }
+    if (!why.empty()) {
+        book.ok("ROLLBACK");
+        return why;
+    }
+    return book.ok("COMMIT") ? "ok" : book.error();
+}
+
+}  // namespace
+
+std::unique_ptr<Logbook> open_postgres_logbook(const std::string& url, std::string* why) {
+    const char* keys[] = {"dbname", "connect_timeout", "client_encoding", nullptr};
+    const char* values[] = {url.c_str(), kConnectTimeoutSeconds, "UTF8", nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 1);
+    if (PQstatus(conn) != CONNECTION_OK) {
+        *why = url_without_password(url) + ": the server cannot be reached (" + trimmed(PQerrorMessage(conn)) + ")";
+        PQfinish(conn);
+        return nullptr;
+    }
+    // The server's notices (a table that is there already) are no news here.
+    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+    auto book = std::make_unique<PostgresLogbook>(conn, url);
+    const std::string verdict = check_and_migrate(*book);
+    if (verdict != "ok") {
+        *why = verdict;
+        return nullptr;
+    }
+    // Per connection: the rows of one run on their way in.
+    if (!book->ok("CREATE TEMP TABLE IF NOT EXISTS staging (seq INT, gateway TEXT, unit INT, test_time TEXT,"
+                  " test_type INT, result INT, minutes INT, name TEXT, location TEXT, first_read TEXT)"
+                  " ON COMMIT DELETE ROWS")) {
+        *why = book->error();
+        return nullptr;
+    }
+    return book;
+}

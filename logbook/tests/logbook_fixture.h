@@ -1,0 +1,109 @@
+// Real stores for the logbook tests: a SQLite file in a fresh folder, or a
+// fresh database on the suite's own PostgreSQL server (ORVYPC_TEST_POSTGRES,
+// set by the ctest fixture that starts it).
+#pragma once
+
+#include "logbook.h"
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+enum class StoreKind { Sqlite, Postgres };
+
+inline std::string store_name(const testing::TestParamInfo<StoreKind>& info) {
+    return info.param == StoreKind::Sqlite ? "Sqlite" : "Postgres";
+}
+
+inline std::string test_server_url(const std::string& database = "postgres") {
+    // "?host=<socket folder>&user=<server user>", from the ctest fixture.
+    const char* query = std::getenv("ORVYPC_TEST_POSTGRES");
+#ifdef ORVYPC_TEST_POSTGRES_QUERY
+    if (query == nullptr) query = ORVYPC_TEST_POSTGRES_QUERY;
+#endif
+    if (query == nullptr) return {};
+    return "postgresql:///" + database + query;
+}
+
+// One SQL statement on the test server's maintenance database.
+inline bool server_exec(const std::string& sql, const std::string& database = "postgres") {
+    PGconn* c = PQconnectdb(test_server_url(database).c_str());
+    bool ok = PQstatus(c) == CONNECTION_OK;
+    if (ok) {
+        PGresult* r = PQexec(c, sql.c_str());
+        ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
+        if (!ok) ADD_FAILURE() << PQresultErrorMessage(r);
+        PQclear(r);
+    }
+    PQfinish(c);
+    return ok;
+}
+
+inline std::string read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A folder for the test's files, and a place for each kind of store.
+class StoreFixture {
+public:
+    StoreFixture() {
+        dir_ = std::filesystem::temp_directory_path() / ("orvypc-logbook-" + new_run_uid().substr(0, 12));
+        std::filesystem::create_directories(dir_);
+    }
+    ~StoreFixture() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+        for (const std::string& db : databases_) server_exec("DROP DATABASE IF EXISTS " + db + " WITH (FORCE)");
+    }
+    std::string file(const std::string& name) const { return (dir_ / name).string(); }
+
+    // Where a new, empty store of that kind lives ("" when the test server
+    // is not there: the test then fails, it is never skipped silently).
+    std::string new_store(StoreKind kind, const std::string& name = "logbook") {
+        if (kind == StoreKind::Sqlite) return file(name + "-" + new_run_uid().substr(0, 8) + ".sqlite");
+        const std::string db = "t" + new_run_uid().substr(0, 16);
+        if (test_server_url().empty() || !server_exec("CREATE DATABASE " + db)) return {};
+        databases_.push_back(db);
+        return test_server_url(db);
+    }
+
+    std::unique_ptr<Logbook> open(const std::string& where) {
+        std::string why;
+        auto book = open_logbook(where, &why);
+        EXPECT_TRUE(book) << where << ": " << why;
+        return book;
+    }
+
+private:
+    std::filesystem::path dir_;
+    std::vector<std::string> databases_;
+};
+
+inline LogEntry entry(const std::string& time, std::uint8_t unit = 5, const std::string& name = "Hall",
+                      std::uint8_t result = 1, std::uint8_t minutes = 0, const std::string& gateway = "10.0.0.7") {
+    LogEntry e;
+    e.gateway = gateway;
+    e.unit = unit;
+    e.testType = 0;
+    e.testTime = time;
+    e.result = result;
+    e.minutes = minutes;
+    e.name = name;
+    e.location = "Floor 1";
+    return e;
+}
+
+inline RunRecord run_of(std::vector<LogEntry> entries, std::vector<std::uint8_t> full = {}) {
+    RunRecord r;
+    r.uid = new_run_uid();
+    r.gateway = entries.empty() ? "10.0.0.7" : entries[0].gateway;
+    r.kind = full.empty() ? "results" : "details";
+    r.complete = true;
+    r.entries = std::move(entries);
+    r.fullListings = std::move(full);
+    return r;
+}

@@ -1,0 +1,230 @@
+// The logbook against real stores: a SQLite file and the suite's own
+// PostgreSQL server, the same cases for both.
+#include "logbook_fixture.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class LogbookTest : public testing::TestWithParam<StoreKind> {
+protected:
+    StoreFixture fx;
+};
+
+struct DuplicateCase {
+    const char* rule;
+    std::vector<std::vector<LogEntry>> runs;
+    std::size_t stored;
+};
+
+TEST_P(LogbookTest, AnEntryReadAgainIsStoredOnce) {
+    const LogEntry a = entry("2026-03-01 10:00:00");
+    const std::vector<DuplicateCase> cases = {
+        {"the same entry in two runs", {{a}, {a}}, 1},
+        {"the same entry twice in one run", {{a, a}}, 1},
+        {"another name only: still the same entry", {{a}, {entry("2026-03-01 10:00:00", 5, "Lobby")}}, 1},
+        {"another result", {{a}, {entry("2026-03-01 10:00:00", 5, "Hall", 0xFF)}}, 2},
+        {"other minutes", {{a}, {entry("2026-03-01 10:00:00", 5, "Hall", 1, 90)}}, 2},
+        {"another luminaire", {{a}, {entry("2026-03-01 10:00:00", 6)}}, 2},
+        {"another gateway", {{a}, {entry("2026-03-01 10:00:00", 5, "Hall", 1, 0, "10.0.0.8")}}, 2},
+    };
+    for (const DuplicateCase& c : cases) {
+        auto book = fx.open(fx.new_store(GetParam()));
+        ASSERT_TRUE(book);
+        std::size_t added = 0, duplicates = 0;
+        for (const auto& entries : c.runs) {
+            RecordCounts counts;
+            ASSERT_TRUE(book->record(run_of(entries), &counts)) << book->error();
+            added += counts.added;
+            duplicates += counts.duplicates;
+        }
+        std::size_t total = 0;
+        for (const auto& entries : c.runs) total += entries.size();
+        EXPECT_EQ(book->entry_count(), c.stored) << c.rule;
+        EXPECT_EQ(added, c.stored) << c.rule;
+        EXPECT_EQ(duplicates, total - c.stored) << c.rule;
+    }
+}
+
+TEST_P(LogbookTest, ARunStoredTwiceIsKeptOnce) {
+    auto book = fx.open(fx.new_store(GetParam()));
+    ASSERT_TRUE(book);
+    const RunRecord run = run_of({entry("2026-03-01 10:00:00"), entry("2026-04-01 10:00:00")}, {5});
+    ASSERT_TRUE(book->record(run));
+    RecordCounts again;
+    ASSERT_TRUE(book->record(run, &again));
+    EXPECT_EQ(again.added + again.duplicates, 0u);
+    EXPECT_EQ(book->history("", 5, "").size(), 2u);
+}
+
+TEST_P(LogbookTest, EachEntryKeepsTheNameItHadWhenRead) {
+    auto book = fx.open(fx.new_store(GetParam()));
+    ASSERT_TRUE(book);
+    ASSERT_TRUE(book->record(run_of({entry("2025-01-01 09:00:00", 5, "Hall")})));
+    // Renamed on the gateway: the old entry, read again, keeps its name.
+    ASSERT_TRUE(book->record(run_of({entry("2025-01-01 09:00:00", 5, "Lobby"), entry("2026-01-01 09:00:00", 5, "Lobby")})));
+    const auto h = book->history("10.0.0.7", 5, "");
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_EQ(h[0].entry.name, "Lobby");
+    EXPECT_EQ(h[1].entry.name, "Hall");
+}
+
+TEST_P(LogbookTest, HistoryMarksWhatTheLastFullListingNoLongerHeld) {
+    auto book = fx.open(fx.new_store(GetParam()));
+    ASSERT_TRUE(book);
+    const LogEntry e1 = entry("2024-01-01 09:00:00"), e2 = entry("2025-01-01 09:00:00"), e3 = entry("2026-01-01 09:00:00");
+    EXPECT_FALSE(book->history("", 5, "").size());
+    ASSERT_TRUE(book->record(run_of({e1})));   // a results run: no full listing
+    ASSERT_EQ(book->history("", 5, "").size(), 1u);
+    EXPECT_FALSE(book->history("", 5, "")[0].onGateway.has_value());
+    ASSERT_TRUE(book->record(run_of({e1, e2}, {5})));
+    ASSERT_TRUE(book->record(run_of({e2, e3}, {5})));
+    ASSERT_TRUE(book->record(run_of({e3})));   // a later results run changes nothing
+    const auto h = book->history("10.0.0.7", 5, "");
+    ASSERT_EQ(h.size(), 3u);
+    const std::vector<std::pair<std::string, bool>> expected = {
+        {e3.testTime, true}, {e2.testTime, true}, {e1.testTime, false}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(h[i].entry.testTime, expected[i].first);
+        ASSERT_TRUE(h[i].onGateway.has_value());
+        EXPECT_EQ(*h[i].onGateway, expected[i].second) << i;
+    }
+}
+
+TEST_P(LogbookTest, RemarksStandAmongTheTestsAndSinceCuts) {
+    auto book = fx.open(fx.new_store(GetParam()));
+    ASSERT_TRUE(book);
+    ASSERT_TRUE(book->record(run_of({entry("2024-06-01 09:00:00"), entry("2026-06-01 09:00:00"), entry("2025-06-01 09:00:00", 6)})));
+    Remark r{new_run_uid(), "10.0.0.7", 5, "2025-02-03 11:00:00", "tech", "battery replaced"};
+    ASSERT_TRUE(book->add_remark(r));
+    ASSERT_TRUE(book->add_remark(r));   // the same remark (by uid) stays one
+    const std::vector<std::tuple<std::string, std::vector<std::string>>> cases = {
+        {"", {"2026-06-01 09:00:00", "2025-02-03 11:00:00", "2024-06-01 09:00:00"}},
+        {"2025-01-01", {"2026-06-01 09:00:00", "2025-02-03 11:00:00"}},
+        {"2027-01-01", {}},
+    };
+    for (const auto& [since, times] : cases) {
+        const auto h = book->history("10.0.0.7", 5, since);
+        std::vector<std::string> got;
+        for (const HistoryItem& item : h) got.push_back(item.when());
+        EXPECT_EQ(got, times) << since;
+    }
+    EXPECT_TRUE(book->history("10.0.0.7", 5, "")[1].isRemark);
+    EXPECT_EQ(book->history("10.0.0.7", 5, "")[1].remark.text, "battery replaced");
+    EXPECT_EQ(book->site_history("").size(), 4u);
+}
+
+TEST_P(LogbookTest, StatusSnapshotsKeepTheirBytes) {
+    auto book = fx.open(fx.new_store(GetParam()));
+    ASSERT_TRUE(book);
+    RunRecord survey = run_of({entry("2026-01-01 09:00:00")}, {5});
+    survey.kind = "survey";
+    StatusSnapshot s;
+    s.gateway = "10.0.0.7";
+    s.unit = 5;
+    s.taken = "2026-01-02T10:00:00Z";
+    for (std::size_t i = 0; i < kStatusSnapshotBytes; ++i) s.status[i] = static_cast<std::uint8_t>(i * 37 + 1);
+    s.status[3] = 0;   // a zero byte is data, not an end
+    survey.snapshots = {s};
+    ASSERT_TRUE(book->record(survey)) << book->error();
+    const auto got = book->snapshots("10.0.0.7", 5);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].status, s.status);
+    EXPECT_EQ(got[0].taken, s.taken);
+}
+
+// Each writer records runs of its own entries and of entries that both read.
+TEST_P(LogbookTest, TwoWritersAtOnceLoseNothing) {
+    const std::string where = fx.new_store(GetParam());
+    auto first = fx.open(where), second = fx.open(where);
+    ASSERT_TRUE(first && second);
+    constexpr int kRuns = 15, kEach = 40;
+    auto write = [&](Logbook* book, std::uint8_t unit, std::atomic<int>* failures) {
+        for (int r = 0; r < kRuns; ++r) {
+            std::vector<LogEntry> entries;
+            for (int i = 0; i < kEach; ++i) {
+                const std::string t = "2026-01-01 10:" + std::to_string(10 + r) + ":" + std::to_string(10 + i);
+                entries.push_back(entry(t, unit));
+                entries.push_back(entry(t, 99));   // both writers read this one
+            }
+            if (!book->record(run_of(entries))) ++*failures;
+        }
+    };
+    std::atomic<int> failures{0};
+    std::thread a(write, first.get(), 1, &failures), b(write, second.get(), 2, &failures);
+    a.join();
+    b.join();
+    EXPECT_EQ(failures.load(), 0) << first->error() << second->error();
+    EXPECT_EQ(first->entry_count(), std::size_t{3 * kRuns * kEach});
+}
+
+TEST_P(LogbookTest, SyncAfterTheServerWasAwayPushesEachEntryOnce) {
+    // Entries recorded on two laptops while the shared store was away.
+    const std::string away = "postgresql:///postgres?host=" + fx.file("no-server") + "&user=nobody";
+    std::string why;
+    EXPECT_FALSE(open_logbook(away, &why));
+    EXPECT_NE(why.find("cannot be reached"), std::string::npos) << why;
+    auto laptop1 = fx.open(fx.new_store(StoreKind::Sqlite, "laptop1"));
+    auto laptop2 = fx.open(fx.new_store(StoreKind::Sqlite, "laptop2"));
+    const std::string teamWhere = fx.new_store(GetParam(), "team");
+    auto team = fx.open(teamWhere);
+    ASSERT_TRUE(laptop1 && laptop2 && team);
+    const LogEntry shared = entry("2026-02-01 08:00:00");
+    ASSERT_TRUE(laptop1->record(run_of({shared, entry("2026-02-02 08:00:00")}, {5})));
+    ASSERT_TRUE(laptop2->record(run_of({shared, entry("2026-02-03 08:00:00")})));
+    ASSERT_TRUE(laptop1->add_remark({new_run_uid(), "10.0.0.7", 5, "2026-02-04 09:00:00", "tech", "lamp changed"}));
+
+    struct Step { Logbook* from; std::size_t runsPushed; std::size_t teamEntries; };
+    const std::vector<Step> steps = {
+        {laptop1.get(), 1, 2}, {laptop1.get(), 0, 2},   // again: nothing new, nothing doubled
+        {laptop2.get(), 1, 3}, {laptop2.get(), 0, 3},
+    };
+    for (const Step& s : steps) {
+        std::size_t pushed = 99;
+        ASSERT_TRUE(sync_logbook(*s.from, *team, team->where(), &why, &pushed)) << why;
+        EXPECT_EQ(pushed, s.runsPushed);
+        EXPECT_EQ(team->entry_count(), s.teamEntries);
+    }
+    // Recorded afterwards: only that run goes.
+    ASSERT_TRUE(laptop1->record(run_of({shared, entry("2026-03-01 08:00:00")})));
+    std::size_t pushed = 0;
+    ASSERT_TRUE(sync_logbook(*laptop1, *team, team->where(), &why, &pushed)) << why;
+    EXPECT_EQ(pushed, 1u);
+    const auto h = team->history("10.0.0.7", 5, "");
+    ASSERT_EQ(h.size(), 5u);   // four entries and the remark
+    EXPECT_EQ(h[1].remark.text, "lamp changed");
+}
+
+TEST_P(LogbookTest, BackupDuringAWriteIsAConsistentCopy) {
+    auto book = fx.open(fx.new_store(GetParam()));
+    ASSERT_TRUE(book);
+    auto writer = fx.open(book->where());   // a second connection
+    ASSERT_TRUE(writer);
+    constexpr int kPerRun = 200;
+    std::atomic<bool> stop{false};
+    std::atomic<int> runs{0};
+    std::thread t([&] {
+        for (int r = 0; !stop && r < 200; ++r) {
+            std::vector<LogEntry> entries;
+            for (int i = 0; i < kPerRun; ++i) entries.push_back(entry("2026-01-01 " + std::to_string(r) + ":" + std::to_string(i), static_cast<std::uint8_t>(i % 128)));
+            if (writer->record(run_of(entries))) ++runs;
+        }
+    });
+    while (runs < 2) std::this_thread::yield();
+    const std::string copyPath = fx.file("backup.sqlite");
+    const bool backedUp = book->backup(copyPath);
+    stop = true;
+    t.join();
+    ASSERT_TRUE(backedUp) << book->error();
+    EXPECT_FALSE(book->backup(copyPath)) << "a backup never overwrites";
+    auto copy = fx.open(copyPath);
+    ASSERT_TRUE(copy);
+    const std::size_t n = copy->entry_count();
+    EXPECT_GE(n, std::size_t{2 * kPerRun});
+    EXPECT_EQ(n % kPerRun, 0u) << "a run is in the copy whole or not at all";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, LogbookTest, testing::Values(StoreKind::Sqlite, StoreKind::Postgres), store_name);
+
+}  // namespace

@@ -1,6 +1,7 @@
 // The logbook on the command line: orvypc run as a process against the
 // simulator, recording into real logbooks (a SQLite file, the suite's own
 // PostgreSQL server), read back through the logbook's interface.
+#include "cli_logbook.h"
 #include "gateway_sim.h"
 #include "logbook_fixture.h"
 #include "run_orvypc.h"
@@ -122,7 +123,7 @@ TEST_F(CliLogbook, WithoutALogbookTheListingStillWorksAndSaysSo) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << ": " << r.err;
         EXPECT_EQ(read_bytes(book_), before) << c.what;
     }
-    EXPECT_EQ(run_orvypc(args({"history", "A0", "--no-logbook"})).status, 6) << "a damaged logbook is not read";
+    EXPECT_EQ(run_orvypc(args({"history", "A0", "--no-logbook"})).status, kExitLogbook) << "a damaged logbook is not read";
 }
 
 TEST_F(CliLogbook, ARemarkStandsInTheHistoryAndTheWorkbook) {
@@ -183,7 +184,7 @@ TEST_F(CliLogbook, BackupWritesANewFileOnly) {
     ASSERT_TRUE(book);
     EXPECT_GT(book->entry_count(), 0u);
     const Outcome again = run_orvypc(args({"logbook", "backup", copy}));
-    EXPECT_EQ(again.status, 6);
+    EXPECT_EQ(again.status, kExitLogbook);
     EXPECT_NE(again.err.find("left alone"), std::string::npos) << again.err;
 }
 

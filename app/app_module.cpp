@@ -1,6 +1,7 @@
 #include "app_module.h"
 
 #include "key_store.h"
+#include "user_folders.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,21 +18,6 @@ constexpr const char* kAppIdRoot = "AppID";
 constexpr const char* kExeKeyName = "OrvyPc.EXE";
 constexpr const char* kServerName = "OrvyPc";
 constexpr const char* kIconResource = ":/icons/orvypc.png";
-
-std::string xdg_dir(const char* variable, const char* fallbackUnderHome)
-{
-    const char* value = std::getenv(variable);
-    if (value != nullptr && value[0] == '/') return value;  // relative paths are to be ignored
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/" + fallbackUnderHome;
-}
-
-std::string this_executable()
-{
-    std::error_code ec;
-    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string("orvypc") : path.string();
-}
 
 // An Exec argument: quoted with ", `, $ and \ escaped inside the quotes,
 // then every \ doubled again and % doubled for the desktop file's string
@@ -72,8 +58,7 @@ bool remove_if_there(const std::string& path)
 
 RegistrationPaths RegistrationPaths::from_environment()
 {
-    return {xdg_dir("XDG_CONFIG_HOME", ".config"), xdg_dir("XDG_DATA_HOME", ".local/share"),
-            this_executable()};
+    return {user_config_folder(), user_data_folder(), this_executable_path()};
 }
 
 std::string RegistrationPaths::key_store() const { return configHome + "/OrvyPc/classes.reg"; }

@@ -6,18 +6,17 @@
 #include "cli_session.h"
 #include "gateway_link.h"
 #include "list_workbooks.h"
+#include "host_address.h"
 #include "save_prompt.h"
 #include "status_workbook.h"
 #include "listings.h"
 #include "prompts.h"
 #include "result_list.h"
+#include "socket_layer.h"
 #include "status_query.h"
 #include "trace.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
 #include <nlohmann/json.hpp>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <charconv>
@@ -213,22 +212,12 @@ Parsed parse_arguments(int argc, char** argv) {
 }
 
 bool valid_address_text(const std::string& text, std::string* resolved) {
-    in_addr addr{};
-    if (inet_pton(AF_INET, text.c_str(), &addr) == 1) {
+    Ipv4Endpoint endpoint;
+    if (parse_ipv4(text.c_str(), 0, &endpoint)) {
         *resolved = text;
         return true;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
-    char buf[INET_ADDRSTRLEN] = {};
-    const auto* sin = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    const bool ok = inet_ntop(AF_INET, &sin->sin_addr, buf, sizeof buf) != nullptr;
-    freeaddrinfo(found);
-    if (ok) *resolved = buf;
-    return ok;
+    return resolve_ipv4_host(text, resolved);
 }
 
 // A status reply that was lost is asked for again on a fresh connection;
@@ -396,8 +385,8 @@ std::string apply_link_option(const std::string& name, const std::string& value,
         return {};
     }
     if (name == "--broadcast") {
-        in_addr addr{};
-        if (inet_pton(AF_INET, value.c_str(), &addr) != 1)
+        Ipv4Endpoint endpoint;
+        if (!parse_ipv4(value.c_str(), 0, &endpoint))
             return "--broadcast: '" + value + "' is not an IPv4 address";
         settings.broadcastAddress = value;
         return {};

@@ -82,6 +82,8 @@ int Session::write_workbook(const std::function<void(SavePrompt&)>& exportCall) 
     std::string path = options_.output;
     if (!path.empty() && path.back() == '/' && !prompt.proposed().empty()) path += prompt.proposed().back();
     std::error_code ec;
-    if (ran && prompts_.shown == shownBefore && std::filesystem::is_regular_file(path, ec)) return kExitOk;
+    // The name is UTF-8 on every platform; a u8string says so to filesystem.
+    const std::filesystem::path written(std::u8string(path.begin(), path.end()));
+    if (ran && prompts_.shown == shownBefore && std::filesystem::is_regular_file(written, ec)) return kExitOk;
     return failed(kExitExport, "the workbook was not written");
 }

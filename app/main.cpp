@@ -1,8 +1,10 @@
 #include "cli.h"
+#include "console.h"
 #include "demo.h"
 #include "desktop.h"
 
 int main(int argc, char** argv) {
+    prepare_console();
     // --demo: the simulator on loopback; both paths then find it.
     DemoGateway demo;
     std::vector<char*> args = demo.take_switch(argc, argv);

@@ -15,6 +15,7 @@
 #include "prompts.h"
 #include "qt_prompts.h"
 #include "qt_save_prompt.h"
+#include "stop_request.h"
 #include "resources.h"
 #include "save_prompt.h"
 #include "status_page.h"
@@ -91,17 +92,12 @@ int COrvyPcApp::InitInstance(int argc, char** argv)
 }
 
 // As an automation server the program exposes nothing and shows nothing; it
-// runs until it is told to end (SIGTERM or SIGINT) and then ends cleanly.
+// runs until it is told to end (SIGTERM or SIGINT; Ctrl+C or the console
+// closing on Windows) and then ends cleanly.
 int COrvyPcApp::RunEmbedded()
 {
-    sigset_t endSignals;
-    sigemptyset(&endSignals);
-    sigaddset(&endSignals, SIGTERM);
-    sigaddset(&endSignals, SIGINT);
-    if (pthread_sigmask(SIG_BLOCK, &endSignals, nullptr) != 0) return 1;
-    int received = 0;
-    while (sigwait(&endSignals, &received) != 0) {
-    }
+    prepare_for_stop();
+    wait_for_stop();
     return 0;
 }
 

@@ -209,10 +209,8 @@ std::vector<std::string> ScanAllGateways() {
 
 void ScanGateway() {
     const LinkSettings& cfg = link_settings();
-    if (!cfg.gatewayAddress.empty()) {
-        use_configured_gateway(cfg.gatewayAddress);
-        return;
-    }
+    // The stack is started for a configured gateway too: on Windows no
+    // socket, the TCP one included, exists before it.
     switch (net_startup()) {
     case NetStartup::Failed:
         trace("Socket2.0初始化失败，Exit!");
@@ -221,6 +219,10 @@ void ScanGateway() {
         return;
     case NetStartup::Ok:
         break;
+    }
+    if (!cfg.gatewayAddress.empty()) {
+        use_configured_gateway(cfg.gatewayAddress);
+        return;
     }
     Ipv4Endpoint dest;
     if (!parse_ipv4(cfg.broadcastAddress.c_str(), cfg.port, &dest)) {

@@ -7,7 +7,10 @@
 #include <string>
 #include <string_view>
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// The C99 printf of mingw-w64 (__USE_MINGW_ANSI_STDIO), not the system one.
+#define ORVYPC_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define ORVYPC_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define ORVYPC_PRINTF(fmt, args)

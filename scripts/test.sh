@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in the normal
 # build (an install into a scratch prefix among them), then builds and checks
-# the Debian package, then a fixed-count run of each fuzz target (clang, libFuzzer), then
-# once more under AddressSanitizer and UndefinedBehaviorSanitizer. The last
-# ctest run is the whole suite.
+# the Debian package, then a fixed-count run of each fuzz target (clang,
+# libFuzzer), then the Windows programs' tests under Wine, then once more
+# under AddressSanitizer and UndefinedBehaviorSanitizer. The last ctest run
+# is the whole suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --test
@@ -20,6 +21,10 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j"$(nproc)" \
   --target fuzz_reply fuzz_status_reply fuzz_test_result fuzz_cell_reference
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
+
+# The Windows programs, cross-built with mingw-w64 and tested under Wine, in
+# a Wine prefix made afresh for this run (README, "Windows").
+scripts/test-windows.sh build-win
 
 scripts/build.sh build-asan -DORVYPC_SANITIZE=ON
 (cd build-asan && ctest --output-on-failure -j"$(nproc)")

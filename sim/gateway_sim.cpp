@@ -2,25 +2,15 @@
 
 #include "command_frame.h"
 #include "sim_responder.h"
+#include "sim_socket.h"
 #include "sim_wire.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <ifaddrs.h>
 #include <mutex>
-#include <net/if.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <optional>
-#include <poll.h>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -29,56 +19,20 @@ constexpr int kSplitPauseMs = 20;     // between the two halves of a split reply
 constexpr int kBindAttempts = 20;     // free-port picks before giving up
 constexpr int kSendTimeoutMs = 1000;  // a peer that reads nothing cannot hold the server
 constexpr std::size_t kRecvChunk = 4096;
+constexpr std::uint32_t kLoopbackAddress = 0x7F000001u;    // 127.0.0.1
+constexpr std::uint32_t kLoopbackBroadcast = 0x7FFFFFFFu;  // 127.255.255.255
+constexpr std::uint32_t kFirstExtraGateway = 0x7F000002u;  // 127.0.0.2, .3, ...
 
-void close_fd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-}
-
-std::optional<in_addr> parse_ipv4(const std::string& text) {
-    in_addr a{};
-    if (inet_pton(AF_INET, text.c_str(), &a) != 1) return std::nullopt;
-    return a;
-}
-
-sockaddr_in socket_address(in_addr a, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr = a;
-    sa.sin_port = htons(port);
-    return sa;
-}
-
-bool bind_to(int fd, in_addr a, std::uint16_t port) {
-    const sockaddr_in sa = socket_address(a, port);
-    return ::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+bool bind_to(SocketHandle sock, std::uint32_t address, std::uint16_t port) {
+    return sim_bind(sock, Ipv4Endpoint{address, port});
 }
 
 // Datagrams to the broadcast address reach only sockets bound to that
 // address (or to any address), so discovery is received on one bound there.
 // Loopback is 127.0.0.0/8; otherwise the interface holding the address says.
-std::optional<in_addr> broadcast_of(in_addr a) {
-    const std::uint32_t host = ntohl(a.s_addr);
-    if ((host >> 24) == 127) {
-        in_addr b{};
-        b.s_addr = htonl(0x7FFFFFFF);
-        return b;
-    }
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return std::nullopt;
-    std::optional<in_addr> out;
-    for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
-        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_BROADCAST) ||
-            i->ifa_broadaddr == nullptr) {
-            continue;
-        }
-        if (reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr == a.s_addr) {
-            out = reinterpret_cast<const sockaddr_in*>(i->ifa_broadaddr)->sin_addr;
-            break;
-        }
-    }
-    freeifaddrs(list);
-    return out;
+std::optional<std::uint32_t> broadcast_of(std::uint32_t address) {
+    if ((address >> 24) == 127) return kLoopbackBroadcast;
+    return sim_interface_broadcast(address);
 }
 
 bool is_unit_reply(std::uint8_t cmd) {
@@ -128,14 +82,17 @@ struct GatewaySim::Impl {
     int requestsSinceFaults = 0;   // under mu: counts towards SimFaults::onReply
 
     std::uint16_t port = 0;
-    int listenFd = -1;
-    int discoveryFd = -1;        // bound to the broadcast address; -1 when bound to any
-    int answerFd = -1;           // bound to the bind address: answers, unicast discovery
-    std::vector<int> extraFds;   // 127.0.0.2, .3, ...: the other gateways' answers
-    int wake[2] = {-1, -1};      // a byte here ends both threads' waits
+    SocketHandle listenFd = kInvalidSocket;
+    SocketHandle discoveryFd = kInvalidSocket;  // bound to the broadcast address; invalid when bound to any
+    SocketHandle answerFd = kInvalidSocket;     // bound to the bind address: answers, unicast discovery
+    std::vector<SocketHandle> extraFds;         // 127.0.0.2, .3, ...: the other gateways' answers
+    // A datagram to this loopback socket ends both threads' waits; it is
+    // never read, so it goes on ending them.
+    SocketHandle wake = kInvalidSocket;
+    Ipv4Endpoint wakeAt;
 
     std::mutex connMu;           // connFd between the TCP thread and drop_connection()
-    int connFd = -1;
+    SocketHandle connFd = kInvalidSocket;
     int repliesOnConn = 0;
     RequestStream stream;
 
@@ -161,9 +118,11 @@ struct GatewaySim::Impl {
 
     // Sleeps `ms`, or less when stopping; false when stopping.
     bool pause(int ms) const {
-        pollfd p{wake[0], POLLIN, 0};
-        return ::poll(&p, 1, ms) == 0;
+        bool woken = false;
+        return sim_wait_readable(&wake, &woken, 1, ms) == 0;
     }
+
+    bool open_wake();
 
     bool open_sockets(std::uint16_t wanted);
     void close_sockets();
@@ -175,78 +134,83 @@ struct GatewaySim::Impl {
     bool send_all(const std::uint8_t* data, std::size_t len);
     bool send_packet(const SimPacket& packet, const SimFaults& f);
     void close_connection();
-    void answer_discovery(const SimFrame& request, const sockaddr_in& from, const SimFaults& f);
+    void answer_discovery(const SimFrame& request, const Ipv4Endpoint& from, const SimFaults& f);
 };
 
+bool GatewaySim::Impl::open_wake() {
+    wake = udp_socket();
+    wakeAt = Ipv4Endpoint{kLoopbackAddress, 0};
+    if (wake == kInvalidSocket || !sim_bind(wake, wakeAt)) return false;
+    wakeAt.port = sim_local_port(wake);
+    return wakeAt.port != 0;
+}
+
 bool GatewaySim::Impl::open_sockets(std::uint16_t wanted) {
-    const auto addr = parse_ipv4(config.bindAddress);
-    if (!addr) {
+    Ipv4Endpoint bindAt;
+    if (!parse_ipv4(config.bindAddress.c_str(), 0, &bindAt)) {
         std::fprintf(stderr, "gateway sim: \"%s\" is not an IPv4 address\n", config.bindAddress.c_str());
         return false;
     }
-    const bool any = addr->s_addr == htonl(INADDR_ANY);
-    const auto bcast = any ? std::nullopt : broadcast_of(*addr);
-    int error = 0;
+    const std::uint32_t addr = bindAt.address;
+    const auto bcast = addr == 0 ? std::nullopt : broadcast_of(addr);  // 0: any address
+    std::string error;
     for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
         close_sockets();
-        listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        answerFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        if (listenFd < 0 || answerFd < 0) break;
-        const int on = 1;
-        ::setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (!bind_to(listenFd, *addr, wanted) || ::listen(listenFd, 4) != 0) {
-            error = errno;
+        listenFd = tcp_socket();
+        answerFd = udp_socket();
+        if (listenFd == kInvalidSocket || answerFd == kInvalidSocket) break;
+        sim_reuse_address(listenFd);
+        if (!bind_to(listenFd, addr, wanted) || !sim_listen(listenFd, 4)) {
+            error = sim_last_error_text();
             break;
         }
-        sockaddr_in bound{};
-        socklen_t len = sizeof bound;
-        ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&bound), &len);
-        port = ntohs(bound.sin_port);
+        port = sim_local_port(listenFd);
 
-        bool ok = bind_to(answerFd, *addr, port);
-        ::setsockopt(answerFd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        bool ok = bind_to(answerFd, addr, port);
+        sock_set_broadcast(answerFd);
         if (ok && bcast) {
-            discoveryFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            ok = discoveryFd >= 0 && bind_to(discoveryFd, *bcast, port);
+            discoveryFd = udp_socket();
+            ok = discoveryFd != kInvalidSocket && bind_to(discoveryFd, *bcast, port);
         }
         const int extras = snapshot().extraGateways;
         for (int i = 0; ok && i < extras; ++i) {
-            in_addr extra{};
-            extra.s_addr = htonl(0x7F000002u + static_cast<std::uint32_t>(i));
-            const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            extraFds.push_back(fd);
-            ok = fd >= 0 && bind_to(fd, extra, port);
+            const SocketHandle sock = udp_socket();
+            extraFds.push_back(sock);
+            ok = sock != kInvalidSocket && bind_to(sock, kFirstExtraGateway + static_cast<std::uint32_t>(i), port);
         }
         if (ok) return true;
-        error = errno;
-        if (wanted != 0 || error != EADDRINUSE) break;  // only a picked port is worth another try
+        const bool inUse = sim_address_in_use();
+        error = sim_last_error_text();
+        if (wanted != 0 || !inUse) break;  // only a picked port is worth another try
     }
-    if (error == 0) error = errno;
+    if (error.empty()) error = sim_last_error_text();
     std::fprintf(stderr, "gateway sim: cannot listen on %s port %u: %s\n", config.bindAddress.c_str(),
-                 static_cast<unsigned>(wanted), std::strerror(error));
+                 static_cast<unsigned>(wanted), error.c_str());
     close_sockets();
     return false;
 }
 
 void GatewaySim::Impl::close_sockets() {
-    close_fd(listenFd);
-    close_fd(answerFd);
-    close_fd(discoveryFd);
-    for (int& fd : extraFds) close_fd(fd);
+    sock_close(listenFd);
+    sock_close(answerFd);
+    sock_close(discoveryFd);
+    for (SocketHandle& sock : extraFds) sock_close(sock);
     extraFds.clear();
 }
 
 void GatewaySim::Impl::serve_tcp() {
     while (running) {
-        pollfd p[3] = {{wake[0], POLLIN, 0}, {listenFd, POLLIN, 0}, {-1, POLLIN, 0}};
+        SocketHandle socks[3] = {wake, listenFd, kInvalidSocket};
         {
             std::lock_guard lock(connMu);
-            p[2].fd = connFd;
+            socks[2] = connFd;
         }
-        if (::poll(p, 3, kPollMs) < 0 && errno != EINTR) break;
-        if (p[0].revents) break;
-        if (p[1].revents & POLLIN) accept_connection();
-        if (p[2].fd >= 0 && p[2].revents) read_connection();
+        bool ready[3] = {};
+        const std::size_t count = socks[2] == kInvalidSocket ? 2 : 3;
+        if (sim_wait_readable(socks, ready, count, kPollMs) < 0) break;
+        if (ready[0]) break;
+        if (ready[1]) accept_connection();
+        if (count == 3 && ready[2]) read_connection();
     }
     close_connection();
 }
@@ -254,16 +218,15 @@ void GatewaySim::Impl::serve_tcp() {
 // One connection at a time: a newcomer replaces the one before, whose peer
 // is gone more often than not.
 void GatewaySim::Impl::accept_connection() {
-    const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return;
+    const SocketHandle sock = sim_accept(listenFd);
+    if (sock == kInvalidSocket) return;
     close_connection();
-    const timeval tv{kSendTimeoutMs / 1000, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    sock_set_send_timeout(sock, kSendTimeoutMs);
+    // A reply written in pieces goes out in those pieces.
+    sim_no_delay(sock);
     {
         std::lock_guard lock(connMu);
-        connFd = fd;
+        connFd = sock;
     }
     ++accepted;
     repliesOnConn = 0;
@@ -274,13 +237,13 @@ void GatewaySim::Impl::accept_connection() {
 
 void GatewaySim::Impl::read_connection() {
     std::uint8_t buf[kRecvChunk];
-    const ssize_t n = ::recv(connFd, buf, sizeof buf, 0);
+    const int n = sock_recv(connFd, buf, sizeof buf);
     if (n <= 0) {
         close_connection();
         return;
     }
     stream.feed(buf, static_cast<std::size_t>(n));
-    while (running && connFd >= 0) {
+    while (running && connFd != kInvalidSocket) {
         auto frame = stream.next();
         if (!frame) break;
         // Faults are fixed before the request is recorded: once a caller
@@ -341,8 +304,7 @@ bool GatewaySim::Impl::send_packet(const SimPacket& packet, const SimFaults& f) 
 
 bool GatewaySim::Impl::send_all(const std::uint8_t* data, std::size_t len) {
     while (len > 0) {
-        const ssize_t n = ::send(connFd, data, len, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        const int n = sock_send(connFd, data, len);
         if (n <= 0) return false;
         data += n;
         len -= static_cast<std::size_t>(n);
@@ -352,23 +314,22 @@ bool GatewaySim::Impl::send_all(const std::uint8_t* data, std::size_t len) {
 
 void GatewaySim::Impl::close_connection() {
     std::lock_guard lock(connMu);
-    close_fd(connFd);
+    sock_close(connFd);
 }
 
 void GatewaySim::Impl::serve_udp() {
-    const int rxFd = discoveryFd >= 0 ? discoveryFd : answerFd;
+    const SocketHandle rxFd = discoveryFd != kInvalidSocket ? discoveryFd : answerFd;
     while (running) {
-        pollfd p[3] = {{wake[0], POLLIN, 0}, {rxFd, POLLIN, 0}, {answerFd, POLLIN, 0}};
-        const nfds_t count = rxFd == answerFd ? 2 : 3;
-        if (::poll(p, count, kPollMs) < 0 && errno != EINTR) break;
-        if (p[0].revents) break;
-        for (nfds_t i = 1; i < count; ++i) {
-            if (!(p[i].revents & POLLIN)) continue;
+        const SocketHandle socks[3] = {wake, rxFd, answerFd};
+        bool ready[3] = {};
+        const std::size_t count = rxFd == answerFd ? 2 : 3;
+        if (sim_wait_readable(socks, ready, count, kPollMs) < 0) break;
+        if (ready[0]) break;
+        for (std::size_t i = 1; i < count; ++i) {
+            if (!ready[i]) continue;
             std::uint8_t buf[kRecvChunk];
-            sockaddr_in from{};
-            socklen_t fromLen = sizeof from;
-            const ssize_t n =
-                ::recvfrom(p[i].fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
+            Ipv4Endpoint from;
+            const int n = sock_recvfrom(socks[i], buf, sizeof buf, &from);
             if (n <= 0) continue;
             auto frame = sim_decrypt(buf, static_cast<std::size_t>(n));
             if (!frame) continue;
@@ -381,7 +342,7 @@ void GatewaySim::Impl::serve_udp() {
     }
 }
 
-void GatewaySim::Impl::answer_discovery(const SimFrame& request, const sockaddr_in& from, const SimFaults& f) {
+void GatewaySim::Impl::answer_discovery(const SimFrame& request, const Ipv4Endpoint& from, const SimFaults& f) {
     if (request.size() < kFrameOverhead || request[0] != kFrameMagic0 || request[1] != kFrameMagic1 ||
         request[kFrameOffsetCommand] != kCmdDiscovery) {
         return;
@@ -395,23 +356,23 @@ void GatewaySim::Impl::answer_discovery(const SimFrame& request, const sockaddr_
     frameFaults.endByte5F = f.endByte5F;
     frameFaults.badMagic = f.badMagic;
     frameFaults.badEndByte = f.badEndByte;
-    auto send_from = [&](int fd, int gatewayNumber) {
+    auto send_from = [&](SocketHandle sock, int gatewayNumber) {
         const SimFrame frame = apply_frame_faults(discovery_reply(gatewayNumber), frameFaults, false);
         log(gatewayNumber == 1 ? "tx udp" : "tx udp (another gateway)", frame);
         const SimPacket packet = sim_encrypt(frame);
-        ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&from), sizeof from);
+        sock_sendto(sock, packet.data(), packet.size(), from);
     };
     send_from(answerFd, 1);
     // More gateways may be asked for while running: bind their sockets now.
     while (extraFds.size() < static_cast<std::size_t>(std::max(f.extraGateways, 0))) {
-        in_addr extra{};
-        extra.s_addr = htonl(0x7F000002u + static_cast<std::uint32_t>(extraFds.size()));
-        int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && !bind_to(fd, extra, port)) close_fd(fd);
-        extraFds.push_back(fd);
+        const std::uint32_t extra = kFirstExtraGateway + static_cast<std::uint32_t>(extraFds.size());
+        SocketHandle sock = udp_socket();
+        if (sock != kInvalidSocket && !bind_to(sock, extra, port)) sock_close(sock);
+        extraFds.push_back(sock);
     }
     for (int i = 0; i < f.extraGateways; ++i) {
-        if (extraFds[static_cast<std::size_t>(i)] >= 0) send_from(extraFds[static_cast<std::size_t>(i)], i + 2);
+        const SocketHandle sock = extraFds[static_cast<std::size_t>(i)];
+        if (sock != kInvalidSocket) send_from(sock, i + 2);
     }
 }
 
@@ -422,10 +383,11 @@ GatewaySim::~GatewaySim() { stop(); }
 bool GatewaySim::start() {
     if (impl_->running) return true;
     sim_key();  // the key schedule exists before any thread needs it
-    if (::pipe2(impl_->wake, O_CLOEXEC) != 0) return false;
-    if (!impl_->open_sockets(impl_->config.port)) {
-        close_fd(impl_->wake[0]);
-        close_fd(impl_->wake[1]);
+    // Winsock counts its users; on POSIX there is nothing to start.
+    if (net_startup() != NetStartup::Ok) return false;
+    if (!impl_->open_wake() || !impl_->open_sockets(impl_->config.port)) {
+        sock_close(impl_->wake);
+        net_cleanup();
         return false;
     }
     impl_->running = true;
@@ -437,12 +399,12 @@ bool GatewaySim::start() {
 void GatewaySim::stop() {
     if (!impl_->running.exchange(false)) return;
     const std::uint8_t byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(impl_->wake[1], &byte, 1);
+    sock_sendto(impl_->wake, &byte, 1, impl_->wakeAt);
     impl_->tcpThread.join();
     impl_->udpThread.join();
     impl_->close_sockets();
-    close_fd(impl_->wake[0]);
-    close_fd(impl_->wake[1]);
+    sock_close(impl_->wake);
+    net_cleanup();
 }
 
 std::uint16_t GatewaySim::port() const { return impl_->port; }
@@ -457,7 +419,7 @@ SimFaults GatewaySim::faults() const { return impl_->snapshot(); }
 
 void GatewaySim::drop_connection() {
     std::lock_guard lock(impl_->connMu);
-    if (impl_->connFd >= 0) ::shutdown(impl_->connFd, SHUT_RDWR);
+    if (impl_->connFd != kInvalidSocket) sim_shutdown(impl_->connFd);
 }
 
 std::vector<std::vector<std::uint8_t>> GatewaySim::received_frames() const {

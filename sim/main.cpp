@@ -1,8 +1,8 @@
 // orvypc-gateway-sim: a gateway on this machine for trying the program out
 // and for tests. Prints the port it listens on and runs until interrupted.
 #include "gateway_sim.h"
+#include "stop_request.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -180,12 +180,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Block the stop signals before the threads start, so they all arrive here.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    prepare_for_stop();  // before the threads start, so that the request arrives here
 
     const std::size_t count = config.luminaires.size();
     const std::string bind = config.bindAddress;
@@ -198,8 +193,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
-    int sig = 0;
-    sigwait(&stopSignals, &sig);
+    wait_for_stop();
     sim.stop();
     std::printf("orvypc-gateway-sim: stopped (%d connections, %d replies)\n", sim.connections_accepted(),
                 sim.replies_sent());

@@ -383,7 +383,7 @@ class CliWorkbook : public Cli {
 protected:
     void SetUp() override {
         Cli::SetUp();
-        dir_ = std::filesystem::temp_directory_path() / ("orvypc-cli-o-" + std::to_string(getpid()));
+        dir_ = std::filesystem::temp_directory_path() / ("orvypc-cli-o-" + std::to_string(test_process_id()));
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

@@ -61,7 +61,9 @@ PLAIN_INTEGER = re.compile(r"-?(0|[1-9][0-9]{0,14})")
 
 def run_writer(*args):
     env = dict(os.environ, TZ="UTC")
-    done = subprocess.run([WRITER, *map(str, args)], env=env, capture_output=True, text=True, timeout=120)
+    # ORVYPC_RUNNER: the emulator a cross-built writer runs under (Wine).
+    runner = [os.environ["ORVYPC_RUNNER"]] if os.environ.get("ORVYPC_RUNNER") else []
+    done = subprocess.run([*runner, WRITER, *map(str, args)], env=env, capture_output=True, text=True, timeout=120)
     if done.returncode != 0:
         raise AssertionError(f"writer {args} failed: {done.returncode} {done.stderr}")
 

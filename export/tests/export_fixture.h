@@ -7,6 +7,7 @@
 #include "export_clock.h"
 #include "list_export.h"
 #include "prompts.h"
+#include "scratch_env.h"
 #include "save_prompt.h"
 #include "status_export.h"
 #include "trace.h"
@@ -89,14 +90,11 @@ private:
 class ExportFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
+        use_utc_local_time();
         set_export_clock([] { return kFixedTime; });
         set_trace_sink([this](std::string_view text) { traced += text; });
         set_prompts(&prompts_);
-        char pattern[] = "/tmp/orvypc-export-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = new_scratch_folder();
     }
     void TearDown() override {
         automation::reset_class_registry();
@@ -109,7 +107,7 @@ protected:
     std::string path(const std::string& name) const { return (dir / name).string(); }
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+        for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
         return names;
     }
     static std::string read_file(const std::string& p) {

@@ -3,16 +3,25 @@
 // apart from closures, and stale bytes dropped without waiting.
 #include "socket_layer.h"
 
-#include <arpa/inet.h>
+#include "sim_socket.h"
+
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
+
+constexpr std::uint32_t kLoopback = 0x7F000001u;
+
+// Winsock wants starting before any socket; POSIX has nothing to start.
+class NetworkStack : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_EQ(net_startup(), NetStartup::Ok); }
+    void TearDown() override { net_cleanup(); }
+};
+const auto* const g_stack = ::testing::AddGlobalTestEnvironment(new NetworkStack);
 
 TEST(ParseIpv4, TakesDottedDecimalOnly) {
     struct Case {
@@ -30,6 +39,9 @@ TEST(ParseIpv4, TakesDottedDecimalOnly) {
         {"256.1.1.1", false, 0},
         {"1.2.3.4 ", false, 0},
         {"-1.2.3.4", false, 0},
+        {"01.2.3.4", false, 0},
+        {"1.2.3.0x4", false, 0},
+        {"1..2.3", false, 0},
         {"gateway", false, 0},
         {"", false, 0},
     };
@@ -53,18 +65,14 @@ TEST(ParseIpv4, TakesDottedDecimalOnly) {
 class StreamPair : public ::testing::Test {
 protected:
     void SetUp() override {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof sa;
-        ASSERT_EQ(bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-        ASSERT_EQ(listen(listener_, 1), 0);
-        ASSERT_EQ(getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len), 0);
+        listener_ = tcp_socket();
+        ASSERT_TRUE(sim_bind(listener_, Ipv4Endpoint{kLoopback, 0}));
+        ASSERT_TRUE(sim_listen(listener_, 1));
+        at_ = Ipv4Endpoint{kLoopback, sim_local_port(listener_)};
         client_ = tcp_socket();
-        ASSERT_TRUE(sock_connect(client_, Ipv4Endpoint{0x7F000001u, ntohs(sa.sin_port)}));
-        peer_ = accept(listener_, nullptr, nullptr);
-        ASSERT_GE(peer_, 0);
+        ASSERT_TRUE(sock_connect(client_, at_));
+        peer_ = sim_accept(listener_);
+        ASSERT_NE(peer_, kInvalidSocket);
     }
     void TearDown() override {
         sock_close(client_);
@@ -72,10 +80,11 @@ protected:
         sock_close(listener_);
     }
     void peer_writes(std::size_t n) {
-        const std::string bytes(n, 'x');
-        ASSERT_EQ(send(peer_, bytes.data(), n, 0), static_cast<ssize_t>(n));
+        const std::vector<std::uint8_t> bytes(n, 'x');
+        ASSERT_EQ(sock_send(peer_, bytes.data(), n), static_cast<int>(n));
     }
 
+    Ipv4Endpoint at_;
     SocketHandle listener_ = kInvalidSocket;
     SocketHandle client_ = kInvalidSocket;
     SocketHandle peer_ = kInvalidSocket;
@@ -120,6 +129,37 @@ TEST_F(StreamPair, PendingBytesAreDroppedAndAClosureNoticed) {
     EXPECT_EQ(last, 5u);
 }
 
+TEST_F(StreamPair, ReceivingWithinADeadlineTakesWhatCameAndTellsTheRestApart) {
+    EXPECT_EQ(sock_recv_within(client_, buf_, sizeof buf_, 0), -1);
+    EXPECT_EQ(net_last_error(), NetError::TimedOut);
+    EXPECT_EQ(sock_recv_within(client_, buf_, sizeof buf_, 30), -1);
+    EXPECT_EQ(net_last_error(), NetError::TimedOut);
+    peer_writes(10);
+    EXPECT_EQ(sock_recv_within(client_, buf_, 4, 3000), 4);  // no more than asked for
+    EXPECT_EQ(sock_recv_within(client_, buf_, sizeof buf_, 3000), 6);  // what came, without waiting for more
+    sock_close(peer_);
+    EXPECT_EQ(sock_recv_within(client_, buf_, sizeof buf_, 3000), 0);
+    SocketHandle none = kInvalidSocket;
+    EXPECT_EQ(sock_recv_within(none, buf_, sizeof buf_, 0), -1);
+}
+
+TEST_F(StreamPair, ConnectingWithinADeadlineReachesAListenerAndIsRefusedByAClosedPort) {
+    SocketHandle second = tcp_socket();
+    EXPECT_TRUE(sock_connect_within(second, at_, 3000));
+    // Blocking again: a receive waits for its time-out instead of failing at once.
+    ASSERT_TRUE(sock_set_recv_timeout(second, 30));
+    EXPECT_EQ(sock_recv(second, buf_, sizeof buf_), -1);
+    EXPECT_EQ(net_last_error(), NetError::TimedOut);
+    sock_close(second);
+
+    const Ipv4Endpoint closed = at_;
+    sock_close(listener_);  // nothing listens there any more
+    second = tcp_socket();
+    EXPECT_FALSE(sock_connect_within(second, closed, 3000));
+    EXPECT_EQ(net_last_error(), NetError::Other);  // refused, not a time-out
+    sock_close(second);
+}
+
 TEST_F(StreamPair, AnInvalidHandleFailsWithoutTouchingAnything) {
     SocketHandle none = kInvalidSocket;
     EXPECT_EQ(sock_send(none, buf_, sizeof buf_), -1);
@@ -135,34 +175,31 @@ TEST_F(StreamPair, AnInvalidHandleFailsWithoutTouchingAnything) {
 TEST(Datagram, ALoopbackBroadcastComesBackFromTheSendersAddress) {
     // The receiver listens on every local address, as a gateway does; the
     // broadcast goes to loopback's own broadcast address only.
-    const int receiver = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t len = sizeof sa;
-    ASSERT_EQ(bind(receiver, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-    ASSERT_EQ(getsockname(receiver, reinterpret_cast<sockaddr*>(&sa), &len), 0);
+    SocketHandle receiver = udp_socket();
+    ASSERT_TRUE(sim_bind(receiver, Ipv4Endpoint{0, 0}));
+    const std::uint16_t port = sim_local_port(receiver);
 
     SocketHandle udp = udp_socket();
     ASSERT_TRUE(sock_set_broadcast(udp));
     ASSERT_TRUE(sock_set_nonblocking(udp));
     EXPECT_EQ(sock_wait_ready(udp, 3000), 1);  // writable at once
     Ipv4Endpoint to;
-    ASSERT_TRUE(parse_ipv4("127.255.255.255", ntohs(sa.sin_port), &to));
+    ASSERT_TRUE(parse_ipv4("127.255.255.255", port, &to));
     const std::uint8_t hello[5] = {'h', 'e', 'l', 'l', 'o'};
     ASSERT_EQ(sock_sendto(udp, hello, sizeof hello, to), 5);
 
-    char got[16] = {};
-    sockaddr_in from{};
-    socklen_t fromLen = sizeof from;
-    ASSERT_EQ(recvfrom(receiver, got, sizeof got, 0, reinterpret_cast<sockaddr*>(&from), &fromLen), 5);
-    EXPECT_STREQ(got, "hello");
+    std::uint8_t got[16] = {};
+    ASSERT_TRUE(sock_set_recv_timeout(receiver, 3000));
+    Ipv4Endpoint from;
+    ASSERT_EQ(sock_recvfrom(receiver, got, sizeof got, &from), 5);
+    EXPECT_EQ(std::string(got, got + 5), "hello");
+    EXPECT_EQ(from.address >> 24, 127u);
     // Nothing waits on the non-blocking socket: the receive returns at once.
     Ipv4Endpoint sender;
     std::uint8_t none[4];
     EXPECT_EQ(sock_recvfrom(udp, none, sizeof none, &sender), -1);
     EXPECT_EQ(net_last_error(), NetError::TimedOut);
-    close(receiver);
+    sock_close(receiver);
     sock_close(udp);
 }
 

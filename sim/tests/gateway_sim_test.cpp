@@ -103,24 +103,23 @@ TEST_F(GatewaySimTest, IgnoredDiscoveryGetsNoAnswer) {
     SimFaults f;
     f.ignoreDiscovery = true;
     start(f);
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    SocketHandle sock = udp_socket();
+    sock_set_broadcast(sock);
     const Bytes packet = encrypt_request(kCmdDiscovery, {});
-    const sockaddr_in to = loopback("127.255.255.255", sim->port());
-    ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    const Ipv4Endpoint to = loopback("127.255.255.255", sim->port());
+    sock_sendto(sock, packet.data(), packet.size(), to);
     wait_recorded(1);
     // The second datagram's answer ends with 5F: had the first been
     // answered, its AE answer would have come first.
     SimFaults marked;
     marked.endByte5F = true;
     sim->set_faults(marked);
-    ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    ASSERT_TRUE(wait_readable(fd, kWaitMs));
+    sock_sendto(sock, packet.data(), packet.size(), to);
     std::uint8_t buf[256];
-    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    ::close(fd);
-    const auto frame = open_packet(Bytes(buf, buf + std::max<ssize_t>(n, 0)));
+    const int n = sock_recv_within(sock, buf, sizeof buf, kWaitMs);
+    sock_close(sock);
+    ASSERT_GT(n, 0);
+    const auto frame = open_packet(Bytes(buf, buf + n));
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->back(), kFrameEndAlt);
 }

@@ -7,8 +7,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -16,6 +18,11 @@
 extern char** environ;
 
 namespace {
+
+bool wait_readable(int fd, int ms) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, ms) > 0;
+}
 
 // The program with its standard output and error on one pipe.
 class Program {

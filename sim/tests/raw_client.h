@@ -7,12 +7,8 @@
 #include "hex.h"
 #include "packet_cipher.h"
 #include "reply.h"
+#include "socket_layer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -24,6 +20,11 @@
 using Bytes = std::vector<std::uint8_t>;
 
 inline constexpr int kWaitMs = 5000;  // the longest any single wait may take
+
+// The clients' own hold on the network stack: Winsock closes every socket of
+// the process when its last user cleans up, which a simulator's stop() would
+// otherwise be. Nothing to start on POSIX.
+inline const bool g_clientNetwork = net_startup() == NetStartup::Ok;
 
 inline Bytes encrypt_request(std::uint8_t cmd, const Bytes& payload) {
     std::uint8_t tx[kFrameBufSize];
@@ -52,17 +53,10 @@ inline std::optional<Bytes> open_packet(const Bytes& packet) {
     return Bytes(rx, rx + n);
 }
 
-inline bool wait_readable(int fd, int ms) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, ms) > 0;
-}
-
-inline sockaddr_in loopback(const char* addr, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    inet_pton(AF_INET, addr, &sa.sin_addr);
-    return sa;
+inline Ipv4Endpoint loopback(const char* addr, std::uint16_t port) {
+    Ipv4Endpoint endpoint;
+    parse_ipv4(addr, port, &endpoint);
+    return endpoint;
 }
 
 struct Datagram {
@@ -76,51 +70,43 @@ struct Datagram {
 inline std::vector<Datagram> discover(std::uint16_t port, std::size_t expected,
                                       const char* dest = "127.255.255.255") {
     std::vector<Datagram> out;
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    SocketHandle sock = udp_socket();
+    sock_set_broadcast(sock);
     const Bytes packet = encrypt_request(kCmdDiscovery, {});
-    const sockaddr_in to = loopback(dest, port);
-    ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    while (out.size() < expected && wait_readable(fd, kWaitMs)) {
+    sock_sendto(sock, packet.data(), packet.size(), loopback(dest, port));
+    sock_set_recv_timeout(sock, kWaitMs);
+    while (out.size() < expected) {
         std::uint8_t buf[2048];
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        const ssize_t n = ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        Ipv4Endpoint from;
+        const int n = sock_recvfrom(sock, buf, sizeof buf, &from);
         if (n <= 0) break;
-        char text[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-        out.push_back({text, ntohs(from.sin_port), Bytes(buf, buf + n)});
+        char text[kIpv4TextSize] = {};
+        format_ipv4(from, text);
+        out.push_back({text, from.port, Bytes(buf, buf + n)});
     }
-    ::close(fd);
+    sock_close(sock);
     return out;
 }
 
 class TcpClient {
 public:
     explicit TcpClient(std::uint16_t port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        const sockaddr_in to = loopback("127.0.0.1", port);
-        if (::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
+        fd_ = tcp_socket();
+        if (!sock_connect(fd_, loopback("127.0.0.1", port))) sock_close(fd_);
     }
-    ~TcpClient() {
-        if (fd_ >= 0) ::close(fd_);
-    }
+    ~TcpClient() { sock_close(fd_); }
     TcpClient(const TcpClient&) = delete;
     TcpClient& operator=(const TcpClient&) = delete;
 
-    bool connected() const { return fd_ >= 0; }
+    bool connected() const { return fd_ != kInvalidSocket; }
 
     bool send_request(std::uint8_t cmd, const Bytes& payload) {
         const Bytes packet = encrypt_request(cmd, payload);
-        return ::send(fd_, packet.data(), packet.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(packet.size());
+        return sock_send(fd_, packet.data(), packet.size()) == static_cast<int>(packet.size());
     }
 
     bool send_raw(const Bytes& bytes) {
-        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+        return sock_send(fd_, bytes.data(), bytes.size()) == static_cast<int>(bytes.size());
     }
 
     // Reads until the bytes so far open as one whole reply packet; the packet
@@ -135,9 +121,8 @@ public:
                     return packet;
                 }
             }
-            if (!wait_readable(fd_, kWaitMs)) return std::nullopt;
             std::uint8_t buf[4096];
-            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            const int n = sock_recv_within(fd_, buf, sizeof buf, kWaitMs);
             if (n <= 0) return std::nullopt;
             pending_.insert(pending_.end(), buf, buf + n);
             ++reads_;
@@ -159,14 +144,13 @@ public:
     // Every byte until the peer closes (bounded).
     std::optional<Bytes> read_until_closed() {
         Bytes got;
-        while (wait_readable(fd_, kWaitMs)) {
+        for (;;) {
             std::uint8_t buf[4096];
-            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-            if (n < 0) return std::nullopt;
+            const int n = sock_recv_within(fd_, buf, sizeof buf, kWaitMs);
+            if (n < 0) return std::nullopt;  // a failure, or nothing within the wait
             if (n == 0) return got;
             got.insert(got.end(), buf, buf + n);
         }
-        return std::nullopt;
     }
 
     int reads() const { return reads_; }
@@ -180,7 +164,7 @@ private:
         return p.size() == 16 * ((n + 15) / 16 + 1);
     }
 
-    int fd_ = -1;
+    SocketHandle fd_ = kInvalidSocket;
     int reads_ = 0;
     Bytes pending_;
 };

@@ -1,0 +1,14 @@
+// Where the program keeps its per-user files, and where it is itself.
+// One implementation file per platform.
+#pragma once
+
+#include <string>
+
+// Settings, the key store among them: $XDG_CONFIG_HOME (~/.config when it
+// is unset or relative) on POSIX, %APPDATA% on Windows.
+std::string user_config_folder();
+// Data for the desktop (its menu entry, the icon): $XDG_DATA_HOME
+// (~/.local/share) on POSIX, %APPDATA% on Windows.
+std::string user_data_folder();
+// The running program's own file.
+std::string this_executable_path();

@@ -1,0 +1,85 @@
+# What the Windows cross-build (cmake/mingw-w64-x86_64.cmake) needs beyond
+# the Linux one: the libraries Debian ships only for Linux are built here
+# from sources, every program gets the UTF-8 manifest, and tests run under
+# the emulator one executable at a time.
+
+# The C99 printf family (%zu, %lld) of mingw-w64 rather than the system's.
+# localtime_r and gmtime_r, as POSIX has them, over the CRT's _s forms.
+add_compile_definitions(__USE_MINGW_ANSI_STDIO=1 _POSIX_THREAD_SAFE_FUNCTIONS)
+
+# GoogleTest from the sources Debian's googletest package installs.
+set(ORVYPC_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows build")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${ORVYPC_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# nlohmann/json is header-only; its Debian package's config would put the
+# build machine's /usr/include on the Windows compiler's path, so only its
+# own folder is offered.
+set(ORVYPC_JSON_INCLUDE /usr/include/nlohmann CACHE PATH "nlohmann/json headers for the Windows build")
+set(json_dir ${CMAKE_BINARY_DIR}/json)
+file(MAKE_DIRECTORY ${json_dir}/include)
+file(CREATE_LINK ${ORVYPC_JSON_INCLUDE} ${json_dir}/include/nlohmann SYMBOLIC)
+file(WRITE ${json_dir}/nlohmann_jsonConfig.cmake "
+if(NOT TARGET nlohmann_json::nlohmann_json)
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${json_dir}/include)
+endif()
+")
+file(WRITE ${json_dir}/nlohmann_jsonConfigVersion.cmake "
+set(PACKAGE_VERSION 3)
+set(PACKAGE_VERSION_COMPATIBLE TRUE)
+")
+set(nlohmann_json_DIR ${json_dir} CACHE PATH "" FORCE)
+
+# libxlsxwriter from the upstream sources of the version Debian ships
+# (scripts/deps-windows.sh fetches them), against libz-mingw-w64-dev's
+# static zlib.
+set(ORVYPC_XLSXWRITER_SOURCE "" CACHE PATH "libxlsxwriter sources for the Windows build")
+if(NOT EXISTS "${ORVYPC_XLSXWRITER_SOURCE}/include/xlsxwriter.h")
+  message(FATAL_ERROR "ORVYPC_XLSXWRITER_SOURCE must name libxlsxwriter's sources (scripts/deps-windows.sh fetches them)")
+endif()
+set(ZLIB_LIBRARY /usr/${ORVYPC_MINGW_TRIPLET}/lib/libz.a CACHE FILEPATH "" FORCE)
+set(ZLIB_INCLUDE_DIR /usr/${ORVYPC_MINGW_TRIPLET}/include CACHE PATH "" FORCE)
+add_subdirectory(${ORVYPC_XLSXWRITER_SOURCE} ${CMAKE_BINARY_DIR}/libxlsxwriter EXCLUDE_FROM_ALL)
+# Its sources are not ours: their own warnings stay theirs.
+target_compile_options(xlsxwriter PRIVATE -w)
+add_library(orvypc_xlsxwriter ALIAS xlsxwriter)
+
+# Every program is told by its manifest to take UTF-8 as its code page, so
+# that command-line arguments, file names and the C library's fopen (which
+# libxlsxwriter uses) carry any name, Chinese and German alike.
+set(manifest_object ${CMAKE_BINARY_DIR}/utf8-manifest.o)
+execute_process(
+  COMMAND ${CMAKE_RC_COMPILER} -O coff -I ${CMAKE_CURRENT_LIST_DIR}/windows
+          ${CMAKE_CURRENT_LIST_DIR}/windows/utf8.rc ${manifest_object}
+  RESULT_VARIABLE rc_result)
+if(NOT rc_result EQUAL 0)
+  message(FATAL_ERROR "windres could not build the UTF-8 manifest")
+endif()
+add_link_options(${manifest_object})
+
+# One emulator start per test executable, not one per test case (Wine takes
+# a while to start): the whole executable is one ctest test. A per-case
+# time-out becomes one for the whole executable.
+#
+# Left to Linux:
+# - Wine binds a socket asked for 127.0.0.2, 127.0.0.3... to any address, so
+#   the further gateways the simulator can play all answer from 127.0.0.1
+#   under it (Windows binds them as asked);
+# - the command line's workbook tests start the Linux python (openpyxl)
+#   from inside the test program, which a Windows program cannot; under
+#   Wine, tests/windows reads orvypc.exe's workbook with the same reader.
+set(ORVYPC_WINE_SKIPPED_TESTS
+  GatewaySimTest.ExtraGatewaysAnswerFromFurtherLoopbackAddresses
+  CliWorkbook.ResultsWorkbookHoldsThePrintedRowsAndNothingIsPrinted
+  CliWorkbook.StatusAndDetailsWorkbooksAreWritten)
+function(gtest_discover_tests target)
+  cmake_parse_arguments(arg "" "DISCOVERY_TIMEOUT" "PROPERTIES" ${ARGN})
+  list(JOIN ORVYPC_WINE_SKIPPED_TESTS ":" skipped)
+  add_test(NAME ${target} COMMAND ${target} --gtest_brief=1 --gtest_filter=-${skipped})
+  if(arg_PROPERTIES)
+    set_tests_properties(${target} PROPERTIES ${arg_PROPERTIES})
+  endif()
+  set_tests_properties(${target} PROPERTIES TIMEOUT 900 LABELS windows)
+endfunction()

@@ -3,6 +3,7 @@
 #include "status_record.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 Json json_header(const std::string& command, bool complete, const std::string& reason) {
     Json out;
@@ -33,6 +34,33 @@ Json json_entry(const TestResultRecord& r) {
     e["minutes"] = r.minutes == kMinutesNone ? Json() : Json(r.minutes);
     e["result"] = r.result == kTestResultPassed ? Json("passed") : r.result == kTestResultFailed ? Json("failed") : Json();
     return e;
+}
+
+Json json_entry_of_row(const RowTexts& row) {
+    TestResultRecord r;
+    const std::string& a = row[kColAddress];
+    const int number = a.size() > 1 ? std::atoi(a.c_str() + 1) : 0;
+    r.unit = static_cast<std::uint8_t>((!a.empty() && a[0] == 'B' ? 64 : 0) + number);
+    r.name = row[kColName];
+    r.location = row[kColLocation];
+    unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    std::sscanf(row[kColTestDate].c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s);
+    r.year = static_cast<std::uint16_t>(y);
+    r.month = static_cast<std::uint8_t>(mo);
+    r.day = static_cast<std::uint8_t>(d);
+    r.hour = static_cast<std::uint8_t>(h);
+    r.minute = static_cast<std::uint8_t>(mi);
+    r.second = static_cast<std::uint8_t>(s);
+    r.testType = row[kColType] == "DT" ? kTestTypeDuration : 0;
+    r.minutes = row[kColMinutes] == "none" ? kMinutesNone : static_cast<std::uint8_t>(std::atoi(row[kColMinutes].c_str()));
+    r.result = row[kColResult] == "OK" ? kTestResultPassed : row[kColResult] == "FAIL" ? kTestResultFailed : 0;
+    return json_entry(r);
+}
+
+std::string verdict_key_text(const char* verdictText) {
+    std::string key = verdictText;
+    for (char& c : key) c = c == ' ' ? '_' : c;
+    return key;
 }
 
 namespace {

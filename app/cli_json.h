@@ -23,6 +23,10 @@ Json json_header(const std::string& command, bool complete, const std::string& r
 void add_json_address(Json& out, std::uint8_t unit);
 // One test entry.
 Json json_entry(const TestResultRecord& record);
+// The same from the seven display texts of its row (the survey keeps rows).
+Json json_entry_of_row(const RowTexts& row);
+// "ok", "overdue", "fault", "not_read".
+std::string verdict_key_text(const char* verdictText);
 // The 74 status items of a reply in a kRxBufSize buffer: section, item,
 // value text and the value as on the wire.
 Json json_status_items(const std::uint8_t* reply);

@@ -7,6 +7,8 @@
 #include "site_survey.h"
 #include "survey_export.h"
 
+#include "cli_json.h"
+
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
@@ -16,7 +18,6 @@
 
 namespace {
 
-using Json = nlohmann::ordered_json;
 
 // One updating line on standard error, only when a person watches it.
 class ProgressLine {
@@ -75,33 +76,33 @@ void print_survey(const SiteSurvey& s, bool withGateway) {
     print_line({summary_words(s)});
 }
 
-Json row_json(const RowTexts& row) {
-    Json r;
-    for (std::size_t c = 0; c < row.size(); ++c) r[kResultColumns[c]] = row[c];
-    return r;
-}
-
 Json survey_json(const SiteSurvey& s) {
-    Json out{{"gateway", s.gateway}, {"complete", s.complete()}, {"reason", s.incomplete_reason()}};
+    Json out = json_header("survey", s.complete(), s.incomplete_reason());
+    out["gateway"] = s.gateway;
     for (const Verdict v : {Verdict::Ok, Verdict::Overdue, Verdict::Fault, Verdict::NotRead})
-        out["counts"][verdict_style(v).text] = s.count(v);
+        out["counts"][verdict_key_text(verdict_style(v).text)] = s.count(v);
     out["luminaires"] = Json::array();
     for (const SurveyedLuminaire& l : s.luminaires) {
-        Json j{{"address", l.address()}, {"name", l.name}, {"location", l.location},
-               {"verdict", verdict_style(l.verdict()).text}, {"read", read_state_text(l.state)}, {"reason", l.reason}};
+        Json j;
+        add_json_address(j, l.unit);
+        j["name"] = l.name;
+        j["location"] = l.location;
+        j["verdict"] = verdict_key_text(verdict_style(l.verdict()).text);
+        j["read"] = read_state_text(l.state);
+        j["reason"] = l.reason.empty() ? Json() : Json(l.reason);
         if (l.status_read()) {
             j["failures"] = Json::array();
             for (const FailureBitRule& rule : kFailureBitRules)
                 if (l.failure_bits() >> rule.bit & 1U) j["failures"].push_back(rule.heading);
-            j["emergencyStatus"] = l.emergency_status();
-            j["batteryCharge"] = l.battery_charge();
-            j["hoursToFunctionTest"] = l.hours_to_function_test();
-            j["hoursToDurationTest"] = l.hours_to_duration_test();
+            j["emergency_status"] = l.emergency_status();
+            j["battery_charge"] = l.battery_charge();
+            j["hours_to_function_test"] = l.hours_to_function_test();
+            j["hours_to_duration_test"] = l.hours_to_duration_test();
         }
-        j["latest"] = l.latest ? row_json(*l.latest) : Json();
+        j["latest"] = l.latest ? json_entry_of_row(*l.latest) : Json();
         j["history"] = Json::array();
-        for (const RowTexts& row : l.history) j["history"].push_back(row_json(row));
-        j["historyComplete"] = l.historyComplete;
+        for (const RowTexts& row : l.history) j["history"].push_back(json_entry_of_row(row));
+        j["history_complete"] = l.historyComplete;
         out["luminaires"].push_back(j);
     }
     return out;

@@ -1,8 +1,10 @@
 // How fast the link and the queries are against the simulator on loopback:
-//  - one status exchange (median and 99th percentile), and the cipher and
-//    frame work inside it on its own;
+//  - the bare loopback round trip, one status exchange (median and 99th
+//    percentile) and their ratio, and the cipher and frame work inside the
+//    exchange on its own;
 //  - a test-results listing of 128 luminaires and a details listing of 255
-//    entries (milliseconds per listing, exchanges per second).
+//    entries (milliseconds per listing, exchanges per second), and the
+//    test-results listing with every reply in two pieces.
 // The export figures come from orvypc-export-bench (export/bench).
 //
 //   orvypc-bench [ROUNDS]      (default 2000 status exchanges, 20 listings)
@@ -12,19 +14,75 @@
 #include "listings.h"
 #include "result_list.h"
 #include "sim_responder.h"
+#include "sim_socket.h"
 #include "sim_wire.h"
 #include "status_query.h"
 #include "status_record.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void status_exchanges(int rounds) {
+// The bare loopback round trip the status exchange is measured against, in
+// the same run: a 48-byte request out and an 80-byte reply back over TCP
+// between two threads, with no cipher, no frame and no checks on either
+// side. Median in microseconds.
+double bare_round_trips(int rounds) {
+    constexpr std::size_t kRequest = 48, kReply = 80;
+    SocketHandle listener = tcp_socket();
+    if (listener == kInvalidSocket || !sim_bind(listener, Ipv4Endpoint{0x7F000001u, 0}) || !sim_listen(listener, 1)) {
+        std::fprintf(stderr, "orvypc-bench: no loopback listener\n");
+        std::exit(1);
+    }
+    const std::uint16_t port = sim_local_port(listener);
+    std::thread echo([listener, rounds] {
+        SocketHandle conn = sim_accept(listener);
+        sim_no_delay(conn);
+        std::uint8_t in[kRequest], out[kReply] = {};
+        for (int i = 0; i < rounds + 100; ++i) {
+            std::size_t got = 0;
+            while (got < kRequest) {
+                const int n = sock_recv(conn, in + got, kRequest - got);
+                if (n <= 0) return;
+                got += static_cast<std::size_t>(n);
+            }
+            if (sock_send(conn, out, kReply) != static_cast<int>(kReply)) return;
+        }
+        sock_close(conn);
+    });
+    SocketHandle client = tcp_socket();
+    if (!sock_connect(client, Ipv4Endpoint{0x7F000001u, port})) {
+        std::fprintf(stderr, "orvypc-bench: no loopback connection\n");
+        std::exit(1);
+    }
+    std::uint8_t request[kRequest] = {}, reply[kReply];
+    std::vector<double> us;
+    for (int i = 0; i < rounds + 100; ++i) {
+        const auto t0 = Clock::now();
+        sock_send(client, request, kRequest);
+        std::size_t got = 0;
+        while (got < kReply) {
+            const int n = sock_recv(client, reply + got, kReply - got);
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        if (i >= 100) us.push_back(bench::micros_since(t0));
+    }
+    echo.join();
+    sock_close(client);
+    sock_close(listener);
+    const double median = bench::percentile(us, 0.5);
+    std::printf("bare loopback round trip       median %8.1f us   p99 %8.1f us   (48 bytes out, 80 back)\n", median,
+                bench::percentile(us, 0.99));
+    return median;
+}
+
+double status_exchanges(int rounds) {
     GatewaySim sim(demo_config());
     if (!sim.start() || !bench::connect_to(sim, 3'600'000)) {
         std::fprintf(stderr, "orvypc-bench: no link to the simulator\n");
@@ -42,9 +100,11 @@ void status_exchanges(int rounds) {
         }
         if (i >= 100) us.push_back(t);   // the first hundred warm up
     }
-    std::printf("status exchange, loopback      median %8.1f us   p99 %8.1f us   (%d exchanges)\n",
-                bench::percentile(us, 0.5), bench::percentile(us, 0.99), rounds);
+    const double median = bench::percentile(us, 0.5);
+    std::printf("status exchange, loopback      median %8.1f us   p99 %8.1f us   (%d exchanges)\n", median,
+                bench::percentile(us, 0.99), rounds);
     ResetLink();
+    return median;
 }
 
 // The same request and reply as one status exchange, without the socket:
@@ -82,9 +142,11 @@ void status_cipher_and_frame(int rounds) {
     if (sink == 0) std::printf("\n");
 }
 
-void listing(const char* what, std::vector<SimLuminaire> lums, bool details, std::size_t wantRows, int rounds) {
+void listing(const char* what, std::vector<SimLuminaire> lums, bool details, std::size_t wantRows, int rounds,
+             const SimFaults& faults = {}) {
     SimConfig config;
     config.luminaires = std::move(lums);
+    config.faults = faults;
     GatewaySim sim(config);
     if (!sim.start() || !bench::connect_to(sim, 3'600'000)) {
         std::fprintf(stderr, "orvypc-bench: no link to the simulator\n");
@@ -123,10 +185,18 @@ int main(int argc, char** argv) {
     set_trace_sink(nullptr);
     if (aes_load_key() != 0) return 1;
 
-    status_exchanges(rounds);
+    const double bare = bare_round_trips(rounds);
+    const double exchange = status_exchanges(rounds);
+    std::printf("  status exchange / bare round trip %5.2f x\n", exchange / bare);
     status_cipher_and_frame(rounds);
     const int listings = std::max(3, rounds / 100);
     listing("test results, 128 luminaires", bench::luminaires(128, 1), false, 128, listings);
+    // Every reply written in two pieces (cut after byte 40, no pause): the
+    // link reads each whole in two receives.
+    SimFaults twoPieces;
+    twoPieces.cutOffsets = {40};
+    twoPieces.cutPauseMs = 0;
+    listing("the same, replies in 2 pieces", bench::luminaires(128, 1), false, 128, listings, twoPieces);
     listing("details, 255 entries", bench::luminaires(1, 255), true, 255, listings);
     if (prompts.boxes != 0) std::printf("(%d message boxes)\n", prompts.boxes);
     set_prompts(nullptr);

@@ -280,7 +280,6 @@ ExchangeOutcome transfer_locked(const Transfer& t, const ReplyTarget& target, Li
 }
 
 bool ReopenConnection() {
-    LinkNotices notices;
     bool connected = false;
     {
         UserLock lock;

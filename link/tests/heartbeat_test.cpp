@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -164,6 +165,43 @@ TEST_F(Heartbeat, WithoutAConnectionTheSendFails) {
     SendHeartbeat();
     EXPECT_TRUE(trace_.contains("tcp send fails\n"));
     EXPECT_EQ(prompts_.boxes(), std::vector<std::string>{kDisconnected});
+}
+
+}  // namespace
+
+namespace {
+
+// A gateway that never answers the heartbeat (it answers everything else):
+// the beat waits in its receive, yet a query gets through at once, a stop
+// ends the thread at once, and a stop followed by a start runs again.
+TEST_F(Heartbeat, GivesWayToAQueryAndStopsAtOnceWhileItsReceiveWaits) {
+    edit_settings([](LinkSettings& s) {
+        s.heartbeatPeriodMs = 5;
+        s.recvTimeoutMs = 5000;   // the beat would wait this long for its answer
+    });
+    SimFaults silentBeats;
+    silentBeats.dropReplies = true;
+    silentBeats.onlyCommands = {kCmdHeartbeat};
+    GatewaySim& sim = start_sim(silentBeats);
+    ASSERT_TRUE(connect());
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const int beats = frames_seen(kCmdHeartbeat, 22);
+        ASSERT_TRUE(wait_until([&] { return frames_seen(kCmdHeartbeat, 22) > beats; }));   // a beat is waiting
+        const auto t0 = std::chrono::steady_clock::now();
+        ASSERT_TRUE(status_exchange(static_cast<std::uint8_t>(10 + round)));
+        EXPECT_EQ(g_link.ucRxBuf[16], 10 + round);
+        // Far inside the beat's 5 s receive: the query did not wait for it.
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+        ASSERT_TRUE(wait_until([&] { return frames_seen(kCmdHeartbeat, 22) > beats + 1; }));
+        EXPECT_TRUE(StopHeartbeatWithin(500)) << "the heartbeat did not end within 500 ms";
+        EXPECT_FALSE(HeartbeatRunning());
+        StartHeartbeat(5);
+        ASSERT_TRUE(HeartbeatRunning());
+    }
+    StopHeartbeat();
+    EXPECT_TRUE(prompts_.boxes().empty());
+    EXPECT_EQ(sim.connections_accepted(), 1);
 }
 
 }  // namespace

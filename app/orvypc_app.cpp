@@ -191,7 +191,9 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
             return new TestResultTab(owner, listSavePrompt);
         });
         dlg.SetSurveyPageFactory([&](COrvyPcDlg* owner) -> QWidget* { return new SurveyPage(owner, listSavePrompt); });
-        WatchEndSignals(&dlg, [] {
+        bool endedBySignal = false;
+        WatchEndSignals(&dlg, [&endedBySignal] {
+            endedBySignal = true;
             trace("end signal\n");
             QApplication::closeAllWindows();   // a modal box too
             QApplication::quit();
@@ -202,8 +204,9 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         // The heartbeat may be waiting for a box nobody will answer now.
         qtPrompts.shut_down();
         set_listing_read_hook({});
-        if (!StopHeartbeatWithin(kEndHeartbeatWaitMs)) {
-            // Still in an exchange: it ends with the process, now.
+        // Still in an exchange, the heartbeat ends with the process, now;
+        // so does a program told to end, as the close button ends it.
+        if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || endedBySignal) {
             std::fflush(nullptr);
             std::_Exit(status);
         }

@@ -7,7 +7,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <map>
 
 namespace {
@@ -136,10 +139,25 @@ private:
 
 bool SqliteLogbook::record(const RunRecord& run, RecordCounts* counts) {
     // IMMEDIATE: take the write lock at the start, so two writers queue on
-    // the busy time-out instead of failing on a lock upgrade.
-    if (!exec("BEGIN IMMEDIATE")) return false;
-    if (!write_run(run, counts)) return rollback();
-    return exec("COMMIT") || rollback();
+    // the busy time-out instead of failing on a lock upgrade. SQLite can
+    // still answer "busy" without waiting (a WAL file being set up by the
+    // other writer): the whole run is then tried again, within the busy
+    // time-out, and nothing of a failed try stays.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (int attempt = 0;; ++attempt) {
+        RecordCounts tried;
+        const bool began = exec("BEGIN IMMEDIATE");
+        const bool done = began && write_run(run, &tried) && exec("COMMIT");
+        if (done) {
+            if (counts != nullptr) *counts = tried;
+            return true;
+        }
+        // Judged before the rollback, which resets the error.
+        const bool busy = (sqlite3_extended_errcode(db_) & 0xFF) == SQLITE_BUSY;
+        if (began) rollback();
+        if (!busy || std::chrono::steady_clock::now() >= giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(50, 1 + attempt * 5)));
+    }
 }
 
 bool SqliteLogbook::write_run(const RunRecord& run, RecordCounts* counts) {

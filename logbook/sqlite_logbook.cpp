@@ -104,6 +104,17 @@ public:
     std::string where() const override { return path_; }
 
 private:
+    // A statement left on a row keeps its read open, and with it this
+    // connection's view of the store from that moment: every public call
+    // ends all its statements, so the next call sees what others wrote.
+    struct Settle {
+        std::map<std::string, std::unique_ptr<Statement>>& statements;
+        ~Settle() {
+            for (auto& [sql, statement] : statements) statement->reset();
+        }
+    };
+    Settle settle() { return Settle{statements_}; }
+
     Statement& cached(const std::string& sql) {
         auto& slot = statements_[sql];
         if (!slot) slot = std::make_unique<Statement>(db_, sql);
@@ -138,6 +149,7 @@ private:
 };
 
 bool SqliteLogbook::record(const RunRecord& run, RecordCounts* counts) {
+    const Settle settled = settle();
     // IMMEDIATE: take the write lock at the start, so two writers queue on
     // the busy time-out instead of failing on a lock upgrade. SQLite can
     // still answer "busy" without waiting (a WAL file being set up by the
@@ -215,6 +227,7 @@ bool SqliteLogbook::write_entry(std::int64_t runId, const LogEntry& e, const std
 }
 
 bool SqliteLogbook::add_remark(const Remark& r) {
+    const Settle settled = settle();
     Statement& q = cached(
         "INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
         " ON CONFLICT (uid) DO NOTHING");
@@ -242,6 +255,7 @@ std::vector<Remark> SqliteLogbook::remarks_of(Statement& q) {
 
 std::vector<HistoryItem> SqliteLogbook::history(const std::string& gateway, std::uint8_t unit,
                                                 const std::string& since) {
+    const Settle settled = settle();
     // One read transaction: entries and remarks from the same moment.
     exec("BEGIN");
     const bool one = !gateway.empty();
@@ -258,6 +272,7 @@ std::vector<HistoryItem> SqliteLogbook::history(const std::string& gateway, std:
 }
 
 std::vector<HistoryItem> SqliteLogbook::site_history(const std::string& since) {
+    const Settle settled = settle();
     exec("BEGIN");
     Statement& q = cached(site_history_query());
     std::vector<HistoryItem> entries = entries_of(q.bind(1, since));
@@ -268,6 +283,7 @@ std::vector<HistoryItem> SqliteLogbook::site_history(const std::string& since) {
 }
 
 std::vector<StatusSnapshot> SqliteLogbook::snapshots(const std::string& gateway, std::uint8_t unit) {
+    const Settle settled = settle();
     Statement& q = cached(
         "SELECT gateway, unit, taken, status FROM snapshots WHERE gateway = ?1 AND unit = ?2 ORDER BY taken DESC, id DESC");
     q.bind(1, gateway).bind(2, std::int64_t{unit});
@@ -285,6 +301,7 @@ std::vector<StatusSnapshot> SqliteLogbook::snapshots(const std::string& gateway,
 }
 
 std::size_t SqliteLogbook::entry_count() {
+    const Settle settled = settle();
     Statement& q = cached("SELECT count(*) FROM entries");
     return q.step() == SQLITE_ROW ? static_cast<std::size_t>(q.integer(0)) : 0;
 }
@@ -313,6 +330,7 @@ bool SqliteLogbook::run_contents(std::int64_t runId, RunRecord& run) {
 }
 
 std::optional<Logbook::Changes> SqliteLogbook::changes_after(std::int64_t runMark, std::int64_t remarkMark) {
+    const Settle settled = settle();
     if (!exec("BEGIN")) return std::nullopt;
     Changes out;
     out.lastRun = runMark;
@@ -351,12 +369,14 @@ std::optional<Logbook::Changes> SqliteLogbook::changes_after(std::int64_t runMar
 }
 
 std::pair<std::int64_t, std::int64_t> SqliteLogbook::sync_marks(const std::string& target) {
+    const Settle settled = settle();
     Statement& q = cached("SELECT run_mark, remark_mark FROM sync_marks WHERE target = ?1");
     if (q.bind(1, target).step() != SQLITE_ROW) return {0, 0};
     return {q.integer(0), q.integer(1)};
 }
 
 bool SqliteLogbook::set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) {
+    const Settle settled = settle();
     Statement& q = cached(
         "INSERT INTO sync_marks (target, run_mark, remark_mark) VALUES (?1, ?2, ?3)"
         " ON CONFLICT (target) DO UPDATE SET run_mark = excluded.run_mark, remark_mark = excluded.remark_mark");

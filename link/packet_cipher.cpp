@@ -58,7 +58,7 @@ constexpr std::uint8_t kInvMix[4][4] = {
     {0x0e, 0x0b, 0x0d, 0x09}, {0x09, 0x0e, 0x0b, 0x0d}, {0x0d, 0x09, 0x0e, 0x0b}, {0x0b, 0x0d, 0x09, 0x0e}};
 
 // Multiplication in GF(2^8) by repeated doubling, reduction constant 0x1B.
-// Used at compile time only, to fill the product tables below.
+// Used at compile time only, to fill the round tables below.
 constexpr std::uint8_t gf_mul(std::uint8_t a, std::uint8_t b) {
     std::uint8_t product = 0;
     while (b != 0) {
@@ -69,63 +69,93 @@ constexpr std::uint8_t gf_mul(std::uint8_t a, std::uint8_t b) {
     return product;
 }
 
-// The state is kept as the 16 input bytes: byte k is row k % 4, column k / 4.
-using State = std::uint8_t[16];
+// The state is kept as four column words: byte r of column c is state row
+// r, input byte 4c + r, and sits in bits 8r..8r+7 of word c. Round-key words
+// are read the same way, so AddRoundKey stays byte by byte in memory order.
+std::uint32_t load_word(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+constexpr std::uint32_t rotate_bytes(std::uint32_t w, int n) {
+    return n == 0 ? w : (w << (8 * n)) | (w >> (32 - 8 * n));
+}
+
+std::uint8_t byte_of(std::uint32_t w, int r) { return static_cast<std::uint8_t>(w >> (8 * r)); }
+
+// The round function as table look-ups: kEncRound[x] is the column that a
+// state byte x in row 0 adds to MixColumns(SubBytes(state)), that is the
+// first matrix column (02 01 01 03) times S(x); a byte in row r adds the
+// same column rotated by r rows. kDecRound does the same for the inverse
+// steps, (0E 09 0D 0B) times InvS(x), and kInvMixColumn for InvMixColumns
+// alone, (0E 09 0D 0B) times x. The cipher's results are those of the
+// step-by-step definition (the FIPS-197 vectors in the tests hold both);
+// only the work per block shrinks, about tenfold.
+using RoundTable = std::array<std::uint32_t, 256>;
+
+constexpr std::uint32_t column_word(std::uint8_t x, const std::uint8_t (&m)[4][4]) {
+    std::uint32_t w = 0;
+    for (int r = 0; r < 4; ++r) w |= std::uint32_t{gf_mul(x, m[r][0])} << (8 * r);
+    return w;
+}
+
+constexpr RoundTable round_table(const std::uint8_t* box, const std::uint8_t (&m)[4][4]) {
+    RoundTable t{};
+    for (int x = 0; x < 256; ++x) {
+        const std::uint8_t in = box != nullptr ? box[x] : static_cast<std::uint8_t>(x);
+        t[static_cast<std::size_t>(x)] = column_word(in, m);
+    }
+    return t;
+}
+
+constexpr RoundTable kEncRound = round_table(kSbox, kMix);
+constexpr RoundTable kDecRound = round_table(kInvSbox, kInvMix);
+constexpr RoundTable kInvMixColumn = round_table(nullptr, kInvMix);
+
+// One column of a full round from the four state bytes that ShiftRows (or
+// its inverse) brings into it, row 0 first.
+std::uint32_t round_column(const RoundTable& t, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+    return t[b0] ^ rotate_bytes(t[b1], 1) ^ rotate_bytes(t[b2], 2) ^ rotate_bytes(t[b3], 3);
+}
+
+// The column that a round-key word becomes under InvMixColumns.
+std::uint32_t inv_mix_word(std::uint32_t k) {
+    return round_column(kInvMixColumn, byte_of(k, 0), byte_of(k, 1), byte_of(k, 2), byte_of(k, 3));
+}
+
+// Row r of column C after ShiftRows comes from column C + r, after
+// InvShiftRows from column C - r, that is C + r * Step with Step 1 or 3.
+template <int C, int Step>
+std::uint32_t shifted_column(const RoundTable& t, const std::uint32_t (&s)[4]) {
+    return round_column(t, byte_of(s[C], 0), byte_of(s[(C + Step) & 3], 1), byte_of(s[(C + 2 * Step) & 3], 2),
+                        byte_of(s[(C + 3 * Step) & 3], 3));
+}
+
+// One full round on the column words, the four columns written out so that
+// every index is known when the program is built.
+template <int Step>
+void full_round(const RoundTable& t, std::uint32_t (&s)[4], const std::uint32_t (&key)[4]) {
+    const std::uint32_t out[4] = {
+        shifted_column<0, Step>(t, s) ^ key[0], shifted_column<1, Step>(t, s) ^ key[1],
+        shifted_column<2, Step>(t, s) ^ key[2], shifted_column<3, Step>(t, s) ^ key[3]};
+    std::memcpy(s, out, sizeof s);
+}
+
+// The last round: the S-box (or its inverse) and the shift, no mixing.
+template <int Step>
+void last_round(const std::uint8_t* box, const std::uint32_t (&s)[4], const std::uint8_t* key, std::uint8_t* output) {
+    for (int c = 0; c < 4; ++c) {
+        for (int r = 0; r < 4; ++r) output[4 * c + r] = box[byte_of(s[(c + r * Step) & 3], r)] ^ key[4 * c + r];
+    }
+}
+
+constexpr int kShiftStep = 1, kInverseShiftStep = 3;
 
 const std::uint8_t* round_key(const AesContext* ctx, int round) {
     return reinterpret_cast<const std::uint8_t*>(ctx->rk) + 16 * round;
 }
 
-void add_round_key(State s, const std::uint8_t* key) {
-    for (int k = 0; k < 16; ++k) s[k] ^= key[k];
-}
-
-void sub_bytes(State s, const std::uint8_t* box) {
-    for (int k = 0; k < 16; ++k) s[k] = box[s[k]];
-}
-
-// Row r moves left by r positions (right by r for the inverse).
-void shift_rows(State s, bool inverse) {
-    State t;
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            int from = inverse ? (c - r + 4) % 4 : (c + r) % 4;
-            t[r + 4 * c] = s[r + 4 * from];
-        }
-    }
-    std::memcpy(s, t, sizeof t);
-}
-
-// The products x * k for every byte x, one table per constant that the
-// matrices use (1, 2, 3 and 9, 11, 13, 14). Multiplying bit by bit for each
-// byte of each round made decryption several times slower than a lookup;
-// the tables keep the cipher byte-oriented and its results the same.
-using ProductTable = std::array<std::uint8_t, 256>;
-
-constexpr ProductTable product_table(std::uint8_t k) {
-    ProductTable t{};
-    for (int x = 0; x < 256; ++x) t[static_cast<std::size_t>(x)] = gf_mul(static_cast<std::uint8_t>(x), k);
-    return t;
-}
-
-constexpr std::array<ProductTable, 15> make_product_tables() {
-    std::array<ProductTable, 15> tables{};
-    for (std::uint8_t k : {1, 2, 3, 9, 11, 13, 14}) tables[k] = product_table(k);
-    return tables;
-}
-
-// Indexed by the constant: kProducts[k][x] == x * k in GF(2^8).
-constexpr std::array<ProductTable, 15> kProducts = make_product_tables();
-
-void mix_columns(State s, const std::uint8_t (&m)[4][4]) {
-    for (int c = 0; c < 4; ++c) {
-        const std::uint8_t col[4] = {s[4 * c], s[4 * c + 1], s[4 * c + 2], s[4 * c + 3]};
-        for (int r = 0; r < 4; ++r) {
-            s[4 * c + r] = static_cast<std::uint8_t>(
-                kProducts[m[r][0]][col[0]] ^ kProducts[m[r][1]][col[1]] ^ kProducts[m[r][2]][col[2]] ^
-                kProducts[m[r][3]][col[3]]);
-        }
-    }
+void load_columns(std::uint32_t (&words)[4], const std::uint8_t* bytes) {
+    for (int c = 0; c < 4; ++c) words[c] = load_word(bytes + 4 * c);
 }
 
 std::int32_t check_block_args(const AesContext* ctx, const std::uint8_t* out, const std::uint8_t* in) {
@@ -182,42 +212,38 @@ std::int32_t aes_set_key(AesContext* ctx, const std::uint8_t* key, std::uint32_t
         }
         for (int k = 0; k < 4; ++k) w[4 * i + k] = w[4 * (i - nk) + k] ^ temp[k];
     }
+    for (int i = 0; i < words; ++i) ctx->inverseKeys[i] = inv_mix_word(load_word(w + 4 * i));
     return 0;
 }
 
 std::int32_t aes_encrypt_block(const AesContext* ctx, std::uint8_t* output, const std::uint8_t* input) {
     if (std::int32_t bad = check_block_args(ctx, output, input)) return bad;
-    State s;
-    std::memcpy(s, input, 16);
-    add_round_key(s, round_key(ctx, 0));
+    std::uint32_t s[4], key[4];
+    load_columns(s, input);
+    load_columns(key, round_key(ctx, 0));
+    for (int c = 0; c < 4; ++c) s[c] ^= key[c];
     for (int round = 1; round < ctx->nr; ++round) {
-        sub_bytes(s, kSbox);
-        shift_rows(s, false);
-        mix_columns(s, kMix);
-        add_round_key(s, round_key(ctx, round));
+        // SubBytes, ShiftRows, MixColumns and AddRoundKey at once.
+        load_columns(key, round_key(ctx, round));
+        full_round<kShiftStep>(kEncRound, s, key);
     }
-    sub_bytes(s, kSbox);
-    shift_rows(s, false);
-    add_round_key(s, round_key(ctx, ctx->nr));
-    std::memcpy(output, s, 16);
+    last_round<kShiftStep>(kSbox, s, round_key(ctx, ctx->nr), output);
     return 0;
 }
 
 std::int32_t aes_decrypt_block(const AesContext* ctx, std::uint8_t* output, const std::uint8_t* input) {
     if (std::int32_t bad = check_block_args(ctx, output, input)) return bad;
-    State s;
-    std::memcpy(s, input, 16);
-    add_round_key(s, round_key(ctx, ctx->nr));
+    std::uint32_t s[4], key[4];
+    load_columns(s, input);
+    load_columns(key, round_key(ctx, ctx->nr));
+    for (int c = 0; c < 4; ++c) s[c] ^= key[c];
     for (int round = ctx->nr - 1; round > 0; --round) {
-        shift_rows(s, true);
-        sub_bytes(s, kInvSbox);
-        add_round_key(s, round_key(ctx, round));
-        mix_columns(s, kInvMix);
+        // InvShiftRows, InvSubBytes, AddRoundKey, InvMixColumns: the round
+        // key goes through InvMixColumns too, which is linear.
+        std::memcpy(key, ctx->inverseKeys + 4 * round, sizeof key);
+        full_round<kInverseShiftStep>(kDecRound, s, key);
     }
-    shift_rows(s, true);
-    sub_bytes(s, kInvSbox);
-    add_round_key(s, round_key(ctx, 0));
-    std::memcpy(output, s, 16);
+    last_round<kInverseShiftStep>(kInvSbox, s, round_key(ctx, 0), output);
     return 0;
 }
 

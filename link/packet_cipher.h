@@ -11,10 +11,13 @@
 // Expanded key of FIPS-197: each round-key word holds four consecutive key
 // bytes in memory order. `rk` points at `buf` once the context is filled; a
 // context for which that is not so is refused by the block operations.
+// `inverseKeys` holds the same round keys through InvMixColumns, for the
+// table-driven inverse rounds; aes_set_key() fills both.
 struct AesContext {
     std::int32_t nr = 0;
     std::uint32_t* rk = nullptr;
     std::uint32_t buf[60] = {};
+    std::uint32_t inverseKeys[60] = {};
 };
 
 // The one program-wide key schedule: filled once by aes_load_key() before the

@@ -19,6 +19,12 @@ constexpr int kSplitPauseMs = 20;     // between the two halves of a split reply
 constexpr int kBindAttempts = 20;     // free-port picks before giving up
 constexpr int kSendTimeoutMs = 1000;  // a peer that reads nothing cannot hold the server
 constexpr std::size_t kRecvChunk = 4096;
+// After a request the connection alone is watched this long for the next
+// one (a client in the middle of a listing sends it at once), at most this
+// many times in a row before the wait on every socket again: a newcomer or
+// a stop waits no longer than that.
+constexpr int kFollowUpMs = 2;
+constexpr int kFollowUpsInARow = 64;
 constexpr std::uint32_t kLoopbackAddress = 0x7F000001u;    // 127.0.0.1
 constexpr std::uint32_t kLoopbackBroadcast = 0x7FFFFFFFu;  // 127.255.255.255
 constexpr std::uint32_t kFirstExtraGateway = 0x7F000002u;  // 127.0.0.2, .3, ...
@@ -129,7 +135,8 @@ struct GatewaySim::Impl {
     void serve_tcp();
     void serve_udp();
     void accept_connection();
-    void read_connection();
+    // False when nothing came (the connection may have closed meanwhile).
+    bool read_connection();
     void answer(const SimFrame& request, const SimFaults& f);
     bool send_all(const std::uint8_t* data, std::size_t len);
     bool send_packet(const SimPacket& packet, const SimFaults& f);
@@ -210,7 +217,11 @@ void GatewaySim::Impl::serve_tcp() {
         if (sim_wait_readable(socks, ready, count, kPollMs) < 0) break;
         if (ready[0]) break;
         if (ready[1]) accept_connection();
-        if (count == 3 && ready[2]) read_connection();
+        if (count == 3 && ready[2] && read_connection()) {
+            for (int i = 0; i < kFollowUpsInARow && running && connFd != kInvalidSocket; ++i) {
+                if (!read_connection()) break;
+            }
+        }
     }
     close_connection();
 }
@@ -222,6 +233,7 @@ void GatewaySim::Impl::accept_connection() {
     if (sock == kInvalidSocket) return;
     close_connection();
     sock_set_send_timeout(sock, kSendTimeoutMs);
+    sock_set_recv_timeout(sock, kFollowUpMs);
     // A reply written in pieces goes out in those pieces.
     sim_no_delay(sock);
     {
@@ -235,12 +247,13 @@ void GatewaySim::Impl::accept_connection() {
     if (snapshot().closeAfterReplies == 0) close_connection();
 }
 
-void GatewaySim::Impl::read_connection() {
+bool GatewaySim::Impl::read_connection() {
     std::uint8_t buf[kRecvChunk];
     const int n = sock_recv(connFd, buf, sizeof buf);
+    if (n < 0 && net_last_error() == NetError::TimedOut) return false;
     if (n <= 0) {
         close_connection();
-        return;
+        return false;
     }
     stream.feed(buf, static_cast<std::size_t>(n));
     while (running && connFd != kInvalidSocket) {
@@ -252,6 +265,7 @@ void GatewaySim::Impl::read_connection() {
         record(*frame, "rx tcp");
         answer(*frame, f);
     }
+    return true;
 }
 
 void GatewaySim::Impl::answer(const SimFrame& request, const SimFaults& f) {

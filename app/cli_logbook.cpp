@@ -2,10 +2,12 @@
 
 #include "cli.h"
 #include "gateway_link.h"
+#include "history_rows.h"
 #include "listings.h"
 #include "logbook.h"
 #include "logbook_recording.h"
 #include "logbook_workbook.h"
+#include "survey_logbook.h"
 
 #include <nlohmann/json.hpp>
 
@@ -28,34 +30,10 @@ std::unique_ptr<Logbook> open_for_reading(Session& s) {
     return std::move(opened.book);
 }
 
-std::string minutes_text(std::uint8_t minutes) { return minutes == 0xFF ? "none" : std::to_string(minutes); }
-std::string result_text(std::uint8_t result) { return result == 1 ? "OK" : result == 0xFF ? "FAIL" : "NULL"; }
-std::string held_text(const std::optional<bool>& held) { return !held ? "unknown" : *held ? "yes" : "no"; }
-
 std::string unit_address(std::uint8_t unit) { return FormatUnitAddress(unit); }
 
-// "2026/03/01 10:00:00", as the gateway's lists write a date.
-std::string list_date(std::string date) {
-    for (char& c : date) {
-        if (c == '-') c = '/';
-    }
-    return date;
-}
-
-// The seven columns of the details list, then gateway and first read; a
-// remark stands as a "Note" with its text and author as the result.
-LogbookRow row_of(const HistoryItem& h) {
-    if (h.isRemark) {
-        const Remark& r = h.remark;
-        return {unit_address(r.unit), "", "", list_date(r.written), "Note", "", r.text + " (" + r.author + ")", r.gateway, ""};
-    }
-    const LogEntry& e = h.entry;
-    return {unit_address(e.unit), e.name, e.location, list_date(e.testTime), e.testType == 1 ? "DT" : "FT",
-            minutes_text(e.minutes), result_text(e.result), e.gateway, e.firstRead};
-}
-
 nlohmann::ordered_json json_of(const HistoryItem& h) {
-    const LogbookRow row = row_of(h);
+    const LogbookRow row = history_row(h);
     nlohmann::ordered_json j;
     static const char* const kKeys[] = {"address", "name", "location", "test_date", "type",
                                         "minutes", "result", "gateway", "first_read"};
@@ -82,7 +60,7 @@ void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<His
     heading.push_back("On Gateway");
     print_line(heading);
     for (const HistoryItem& h : items) {
-        const LogbookRow row = row_of(h);
+        const LogbookRow row = history_row(h);
         std::vector<std::string> fields(row.begin(), row.end());
         fields.push_back(h.isRemark ? "" : held_text(h.onGateway));
         print_line(fields);
@@ -91,7 +69,7 @@ void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<His
 
 int write_rows(Session& s, const std::vector<HistoryItem>& items, const std::string& title) {
     std::vector<LogbookRow> rows;
-    for (const HistoryItem& h : items) rows.push_back(row_of(h));
+    for (const HistoryItem& h : items) rows.push_back(history_row(h));
     const std::string why = write_logbook_workbook(rows, title, s.options().output);
     if (!why.empty()) return s.failed_always(kExitExport, why);
     return kExitOk;
@@ -196,6 +174,13 @@ void record_listing(Session& s, const char* kind, const ListedRecords& listed, s
     const RunRecord run = listing_run(kind, g_link.pucDestIpBuf, listed.records(), last_listing_complete(),
                                       last_listing_reason(), unit);
     if (const std::string note = record_run(choice_of(o), run); !note.empty()) std::cerr << "orvypc: " << note << '\n';
+}
+
+void record_survey(Session& s, SiteSurvey& survey) {
+    const CliOptions& o = s.options();
+    if (o.noLogbook) return;
+    if (const std::string note = record_survey_in_logbook(o.logbook, survey); !note.empty())
+        std::cerr << "orvypc: " << note << '\n';
 }
 
 std::string check_history(const CliOptions& o) {

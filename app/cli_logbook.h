@@ -1,9 +1,11 @@
 // The logbook on the command line: `history`, `logbook export|note|backup|
-// sync`, and the recording of every listing that `results` and `details` run.
+// sync`, and the recording of every listing that `results` and `details`
+// run and of every survey.
 #pragma once
 
 #include "cli_commands.h"
 #include "listed_records.h"
+#include "site_survey.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,3 +23,8 @@ int run_logbook(Session& s);
 // on standard error; the command's own result stands. `unit`: the
 // luminaire of a details listing.
 void record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit);
+
+// Records the survey (unless --no-logbook) and gives it each luminaire's
+// history from the logbook; a logbook that cannot be used is said on
+// standard error and the survey stays as read.
+void record_survey(Session& s, SiteSurvey& survey);

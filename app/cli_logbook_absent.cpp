@@ -16,3 +16,5 @@ std::string check_logbook(const CliOptions&) { return {}; }
 int run_logbook(Session& s) { return s.failed_always(kExitLogbook, kNoLogbook); }
 
 void record_listing(Session&, const char*, const ListedRecords&, std::optional<std::uint8_t>) {}
+
+void record_survey(Session&, SiteSurvey&) {}

@@ -1,6 +1,7 @@
 // The front end's site survey and the scan that lists every gateway.
 #include "cli.h"
 #include "cli_commands.h"
+#include "cli_logbook.h"
 #include "cli_session.h"
 #include "export_guard.h"
 #include "gateway_link.h"
@@ -54,8 +55,27 @@ std::string next_tests_words(const SurveyedLuminaire& l) {
            std::to_string(l.hours_to_duration_test()) + " h";
 }
 
-std::string why_words(const SurveyedLuminaire& l) {
-    return l.status_read() ? failure_words(l.failure_bits(), l.latest_failed()) : l.reason;
+// "2026-11-03T01:09:21" of the logbook's "2026-11-03 01:09:21".
+std::string iso_time(std::string local) {
+    if (local.size() > 10 && local[10] == ' ') local[10] = 'T';
+    return local;
+}
+
+// A line of the logbook's history: an entry as the gateway's are, with
+// whether the gateway still holds it; a remark with its text and author.
+Json json_logged_line(std::uint8_t unit, const LoggedLine& line) {
+    if (line.entry) {
+        Json j = json_entry(*line.entry);
+        j["on_gateway"] = line.onGateway ? Json(*line.onGateway) : Json();
+        return j;
+    }
+    Json j;
+    add_json_address(j, unit);
+    j["type"] = "remark";
+    j["written_at"] = iso_time(line.written);
+    j["remark"] = line.remark;
+    j["author"] = line.author;
+    return j;
 }
 
 std::string summary_words(const SiteSurvey& s) {
@@ -72,7 +92,7 @@ std::string summary_words(const SiteSurvey& s) {
 void print_survey(const SiteSurvey& s, bool withGateway) {
     if (withGateway) print_line({"Gateway", s.gateway});
     for (const SurveyedLuminaire& l : s.luminaires)
-        print_line({l.address(), verdict_style(l.verdict()).text, why_words(l), last_test_words(l), next_tests_words(l)});
+        print_line({l.address(), verdict_style(l.verdict()).text, l.why(), last_test_words(l), next_tests_words(l)});
     print_line({summary_words(s)});
 }
 
@@ -99,9 +119,15 @@ Json survey_json(const SiteSurvey& s) {
             j["hours_to_function_test"] = l.hours_to_function_test();
             j["hours_to_duration_test"] = l.hours_to_duration_test();
         }
+        j["why"] = l.why().empty() ? Json() : Json(l.why());
         j["latest"] = l.latest ? json_entry_of_row(*l.latest) : Json();
         j["history"] = Json::array();
-        for (const RowTexts& row : l.history) j["history"].push_back(json_entry_of_row(row));
+        if (l.logged) {
+            for (const LoggedLine& line : *l.logged) j["history"].push_back(json_logged_line(l.unit, line));
+        } else {
+            for (const RowTexts& row : l.history) j["history"].push_back(json_entry_of_row(row));
+        }
+        j["history_from"] = l.logged ? "logbook" : "gateway";
         j["history_complete"] = l.historyComplete;
         out["luminaires"].push_back(j);
     }
@@ -181,8 +207,9 @@ std::string check_survey(const CliOptions& o) {
 
 int run_survey(Session& session) {
     const CliOptions& o = session.options();
-    const std::vector<SiteSurvey> surveys = survey_gateways(session);
+    std::vector<SiteSurvey> surveys = survey_gateways(session);
     if (surveys.empty()) return session.failed_always(kExitNoLink, "no gateway to survey");
+    for (SiteSurvey& s : surveys) record_survey(session, s);
     int status = kExitOk;
     if (!o.output.empty()) {
         for (const SiteSurvey& s : surveys) {

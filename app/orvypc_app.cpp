@@ -19,7 +19,9 @@
 #include "resources.h"
 #include "save_prompt.h"
 #include "status_page.h"
+#include "survey_logbook.h"
 #include "survey_page.h"
+#include "survey_read_hook.h"
 #include "test_results_page.h"
 #include "trace.h"
 
@@ -168,7 +170,10 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         return kExitUsage;
     }
     std::string logbook;
-    if (LogbookOptions(argc, argv, &logbook)) RecordListingsInLogbook(logbook);
+    if (LogbookOptions(argc, argv, &logbook)) {
+        RecordListingsInLogbook(logbook);
+        record_surveys_in_logbook(logbook);
+    }
     int qtArgc = argc;
     QApplication app(qtArgc, argv);
     QCoreApplication::setOrganizationName(QString::fromUtf8(kProfileKey));
@@ -204,6 +209,7 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         // The heartbeat may be waiting for a box nobody will answer now.
         qtPrompts.shut_down();
         set_listing_read_hook({});
+        set_survey_read_hook({});
         // Still in an exchange, the heartbeat ends with the process, now;
         // so does a program told to end, as the close button ends it.
         if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || endedBySignal) {

@@ -1,7 +1,9 @@
 #include "site_survey.h"
 
 #include "command_frame.h"
+#include "export_clock.h"
 #include "gateway_link.h"
+#include "listed_records.h"
 #include "listings.h"
 #include "prompts.h"
 #include "selection_state.h"
@@ -10,6 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <thread>
 
@@ -131,8 +135,10 @@ bool Walk::reconnect() {
 void Walk::list_luminaires() {
     WatchedExchange watched(link_listing_exchange(), o_.cancelled);
     MemoryResultList list;
+    ListedRecords listed(list);
     const ListingOutcome outcome =
-        run_listing_with_retries([&] { QueryTestResults(watched, list); }, o_.listingRetries);
+        run_listing_with_retries([&] { QueryTestResults(watched, listed); }, o_.listingRetries);
+    s_.listRecords = listed.records();
     s_.listComplete = outcome == ListingOutcome::Complete;
     if (cancelled()) s_.cancelled = true;
     if (!s_.listComplete) {
@@ -151,6 +157,12 @@ void Walk::list_luminaires() {
             l.latest = rows[static_cast<std::size_t>(i)];
             l.name = (*l.latest)[kColName];
             l.location = (*l.latest)[kColLocation];
+        }
+        // The last listing run's entry of the unit: that is the row's.
+        for (auto r = s_.listRecords.rbegin(); l.latest && r != s_.listRecords.rend(); ++r) {
+            if (r->unit != unit) continue;
+            l.latestRecord = *r;
+            break;
         }
         if (l.latest || watched.entry_less(unit)) s_.luminaires.push_back(std::move(l));
     }
@@ -192,6 +204,7 @@ void Walk::read_status(SurveyedLuminaire& l) {
         }
         if (QueryStatus(l.unit)) {
             std::copy_n(g_link.ucRxBuf + kStatusDataFirst, kSurveyStatusBytes, l.status.begin());
+            l.statusTime = std::time(nullptr);
             l.state = ReadState::Read;
             l.reason.clear();
             return;
@@ -229,9 +242,11 @@ void Walk::read_history(SurveyedLuminaire& l) {
     }
     WatchedExchange watched(link_listing_exchange(), o_.cancelled);
     MemoryResultList list;
+    ListedRecords listed(list);
     const ListingOutcome outcome =
-        run_listing_with_retries([&] { QueryDetails(watched, list, l.unit); }, o_.listingRetries);
+        run_listing_with_retries([&] { QueryDetails(watched, listed, l.unit); }, o_.listingRetries);
     l.history = list.rows();
+    l.historyRecords = listed.records();
     l.historyComplete = outcome == ListingOutcome::Complete;
     if (!l.historyComplete) {
         l.historyReason = cancelled() ? "the survey was cancelled" : "its history is incomplete: " + last_listing_reason();
@@ -273,8 +288,16 @@ std::uint16_t SurveyedLuminaire::hours_to_duration_test() const {
 
 bool SurveyedLuminaire::latest_failed() const { return latest && (*latest)[kColResult] == "FAIL"; }
 
+TestIntervals SurveyedLuminaire::intervals() const {
+    return {status_byte(*this, kStatusOffsetFunctionTestInterval), status_byte(*this, kStatusOffsetDurationTestInterval)};
+}
+
 Verdict SurveyedLuminaire::verdict() const {
-    return status_read() ? judge_luminaire(failure_bits(), latest_failed()) : Verdict::NotRead;
+    return status_read() ? judge_luminaire(failure_bits(), latest_failed(), overdue) : Verdict::NotRead;
+}
+
+std::string SurveyedLuminaire::why() const {
+    return status_read() ? failure_words(failure_bits(), latest_failed(), overdue) : reason;
 }
 
 std::vector<StatusItem> SurveyedLuminaire::status_items() const {
@@ -332,6 +355,53 @@ SiteSurvey run_site_survey(const SurveyOptions& options) {
     walk.read_all();
     trace("survey: %zu luminaires, %d not read\n", survey.luminaires.size(), survey.not_read());
     return survey;
+}
+
+namespace {
+
+// "YYYY-MM-DD HH:MM:SS", as the logbook writes a test time: such texts sort
+// as their times do.
+std::string test_time_text(const TestResultRecord& r) {
+    char out[32];
+    std::snprintf(out, sizeof out, "%04u-%02u-%02u %02u:%02u:%02u", r.year, r.month, r.day, r.hour, r.minute, r.second);
+    return out;
+}
+
+void note_test(LastTests& last, const TestResultRecord& r) {
+    std::string& newest = r.testType == kTestTypeDuration ? last.durationTest : last.functionTest;
+    newest = std::max(newest, test_time_text(r));
+}
+
+// The survey's date on this machine's clock, which the gateway's test
+// times are taken to share.
+std::string local_date_text(std::time_t when) {
+    const std::tm t = export_local_time(when);
+    char out[16];
+    std::strftime(out, sizeof out, "%Y-%m-%d", &t);
+    return out;
+}
+
+}  // namespace
+
+LastTests last_tests(const SurveyedLuminaire& l) {
+    LastTests last;
+    if (l.logged) {
+        for (const LoggedLine& line : *l.logged) {
+            if (line.entry) note_test(last, *line.entry);
+        }
+    }
+    for (const TestResultRecord& r : l.historyRecords) note_test(last, r);
+    if (l.latestRecord) note_test(last, *l.latestRecord);
+    return last;
+}
+
+void use_logbook_history(SiteSurvey& survey, const std::map<std::uint8_t, std::vector<LoggedLine>>& histories) {
+    const std::string today = local_date_text(survey.started);
+    for (SurveyedLuminaire& l : survey.luminaires) {
+        const auto found = histories.find(l.unit);
+        l.logged = found == histories.end() ? std::vector<LoggedLine>{} : found->second;
+        l.overdue = l.status_read() ? overdue_by_history(l.intervals(), last_tests(l), today) : HistoryOverdue{};
+    }
 }
 
 VerdictCounts count_verdicts(const SiteSurvey& survey) {

@@ -12,12 +12,14 @@
 
 #include "result_list.h"
 #include "status_record.h"
+#include "survey_history.h"
 #include "verdict.h"
 
 #include <array>
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,10 +65,19 @@ struct SurveyedLuminaire {
     ReadState state = ReadState::Cancelled;
     std::string reason;                    // why not read, in words; empty when read
     std::array<std::uint8_t, kSurveyStatusBytes> status{};  // status reply bytes 17..56
+    std::time_t statusTime = 0;            // when the status was read
     std::optional<RowTexts> latest;        // its test-results row; none for a luminaire without tests
     std::vector<RowTexts> history;         // every stored entry, newest first
     bool historyComplete = false;
     std::string historyReason;             // why the history is incomplete
+    // The decoded entries behind the rows, for the logbook: the latest one,
+    // and every entry its details listings read (a retried listing's too).
+    std::optional<TestResultRecord> latestRecord;
+    std::vector<TestResultRecord> historyRecords;
+    // What the logbook holds (use_logbook_history): the whole history,
+    // newest first, and the tests overdue by it. None without a logbook.
+    std::optional<std::vector<LoggedLine>> logged;
+    HistoryOverdue overdue;
 
     std::string address() const;           // "A5"
     bool status_read() const { return state == ReadState::Read; }
@@ -76,7 +87,11 @@ struct SurveyedLuminaire {
     std::uint16_t hours_to_function_test() const;
     std::uint16_t hours_to_duration_test() const;
     bool latest_failed() const;
+    TestIntervals intervals() const;       // from the status
     Verdict verdict() const;               // NotRead unless the status was read
+    // The verdict's reasons in words: the failures and overdue tests, or why
+    // the status was not read.
+    std::string why() const;
     // The 74 status items, as the status workbook shows them; empty when
     // the status was not read.
     std::vector<StatusItem> status_items() const;
@@ -86,6 +101,7 @@ struct SiteSurvey {
     std::string gateway;                   // dotted address
     std::time_t started = 0;
     std::vector<SurveyedLuminaire> luminaires;   // in the gateway's order
+    std::vector<TestResultRecord> listRecords;   // every entry the luminaire list read
     bool listComplete = false;             // the luminaire list itself
     std::string listReason;
     bool cancelled = false;
@@ -103,6 +119,15 @@ struct SiteSurvey {
 // Runs the survey on the connected gateway (g_link). Message boxes of the
 // queries are not shown while it runs: what they say becomes the reasons.
 SiteSurvey run_site_survey(const SurveyOptions& options);
+
+// Hands in each luminaire's history from the logbook (after this survey
+// was recorded there; a luminaire the map lacks has none) and judges the
+// read luminaires' tests overdue by it at the survey's date: the newest of
+// the logbook's and the gateway's entries counts.
+void use_logbook_history(SiteSurvey& survey, const std::map<std::uint8_t, std::vector<LoggedLine>>& histories);
+// The newest function and duration test among a luminaire's entries: the
+// logbook's, its details listing's and its latest one.
+LastTests last_tests(const SurveyedLuminaire& l);
 
 // Counts per verdict for line A (units 0..63), line B and the whole site.
 struct VerdictCounts {

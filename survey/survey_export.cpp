@@ -35,6 +35,7 @@ constexpr double kPointsPerWidthChar = 5.25, kColumnPaddingPoints = 3.75;
 // The counts' columns, in the order of the Verdict values.
 constexpr Verdict kCountOrder[4] = {Verdict::Ok, Verdict::Overdue, Verdict::Fault, Verdict::NotRead};
 constexpr const char* kYes = "yes";
+const std::string kNoText;
 
 using Table = std::vector<std::vector<std::string>>;
 
@@ -146,10 +147,6 @@ std::string local_time_text(std::time_t when) {
     return out;
 }
 
-std::string not_read_words(const SurveyedLuminaire& l) {
-    if (l.status_read()) return failure_words(l.failure_bits(), l.latest_failed());
-    return l.reason;
-}
 
 void write_summary(SheetWriter& w, const SiteSurvey& s) {
     w.name(kSurveySummarySheet);
@@ -176,7 +173,7 @@ void write_summary(SheetWriter& w, const SiteSurvey& s) {
     w.bold(kAttentionTitleRow, 1, kAttentionTitleRow + 1, 5);
     Table attention;
     for (const SurveyedLuminaire* l : attention_list(s))
-        attention.push_back({l->address(), l->name, l->location, verdict_style(l->verdict()).text, not_read_words(*l)});
+        attention.push_back({l->address(), l->name, l->location, verdict_style(l->verdict()).text, l->why()});
     const int first = kAttentionTitleRow + 2;
     w.block(first, 1, attention);
     for (std::size_t i = 0; i < attention.size(); ++i)
@@ -204,14 +201,26 @@ void write_luminaires(SheetWriter& w, const SiteSurvey& s, CExcelApplication& ap
     window.put_FreezePanes(true);
 }
 
+bool uses_logbook(const SiteSurvey& s) {
+    return std::any_of(s.luminaires.begin(), s.luminaires.end(), [](const SurveyedLuminaire& l) { return l.logged; });
+}
+
+// Every entry the gateway holds; with a logbook, every entry ever read and
+// the remarks, each marked whether the gateway still holds it.
 void write_history(SheetWriter& w, const SiteSurvey& s) {
     w.name(kSurveyHistorySheet);
+    const bool logged = uses_logbook(s);
     Table table{std::vector<std::string>(kResultColumns.begin(), kResultColumns.end())};
+    if (logged) table[0].push_back(kOnGatewayHeading);
     for (const SurveyedLuminaire& l : s.luminaires) {
-        for (const RowTexts& row : l.history) table.emplace_back(row.begin(), row.end());
+        if (logged && l.logged) {
+            for (const LoggedLine& line : *l.logged) table.emplace_back(line.texts.begin(), line.texts.end());
+        } else {
+            for (const RowTexts& row : l.history) table.emplace_back(row.begin(), row.end());
+        }
     }
     w.block(1, 1, table);
-    w.bold(1, 1, 1, static_cast<int>(kResultColumns.size()));
+    w.bold(1, 1, 1, static_cast<int>(table[0].size()));
     w.size_columns();
 }
 
@@ -219,6 +228,18 @@ automation::Dispatch* add_sheet_after(CExcelWorksheets& sheets, CExcelWorksheet&
     const automation::OptionalArgument optional;
     return sheets.Add(optional, Variant::DispatchRef(last.dispatch()), Variant::I4(1),
                       Variant::I4(excel::kSheetTypeWorksheet));
+}
+
+// "yes" for a bit the gateway set; a test overdue by the logbook says when
+// it was last run.
+std::string failure_cell(const SurveyedLuminaire& l, const FailureBitRule& rule) {
+    if (!l.status_read()) return "";
+    const bool bit = (l.failure_bits() >> rule.bit & 1U) != 0;
+    const std::string& last = rule.bit == kFunctionOverdueBit ? l.overdue.functionLast
+                              : rule.bit == kDurationOverdueBit ? l.overdue.durationLast
+                                                                : kNoText;
+    if (!last.empty()) return std::string(kYes) + " (" + kLastInLogbookWords + " " + last + ")";
+    return bit ? kYes : "";
 }
 
 }  // namespace
@@ -235,7 +256,7 @@ std::vector<std::string> survey_luminaire_headings() {
 std::vector<std::string> survey_luminaire_row(const SurveyedLuminaire& l) {
     std::vector<std::string> row = {l.address(), l.name, l.location, verdict_style(l.verdict()).text};
     for (const FailureBitRule& rule : kFailureBitRules)
-        row.push_back(l.status_read() && (l.failure_bits() >> rule.bit & 1U) ? kYes : "");
+        row.push_back(failure_cell(l, rule));
     row.push_back(l.status_read() ? std::to_string(l.battery_charge()) : "");
     if (l.latest) {
         for (const ResultColumn c : {kColType, kColTestDate, kColResult, kColMinutes}) row.push_back((*l.latest)[c]);

@@ -2,7 +2,9 @@
 // the other workbooks: "Summary" (gateway, time, counts per verdict with a
 // native chart, the luminaires that need attention), "Luminaires" (one row
 // each, verdicts coloured, header frozen and filtered) and "History" (every
-// stored entry, in the details workbook's seven columns).
+// stored entry, in the details workbook's seven columns; with a logbook,
+// every entry ever read and the remarks, newest first, an eighth column
+// saying whether the gateway still holds each).
 #pragma once
 
 #include "save_prompt.h"

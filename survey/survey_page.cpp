@@ -4,6 +4,7 @@
 #include "page_support.h"
 #include "skin_button.h"
 #include "survey_export.h"
+#include "survey_read_hook.h"
 
 #include <QDialog>
 #include <QHeaderView>
@@ -165,9 +166,12 @@ void SurveyPage::OnStart()
                                   Qt::QueuedConnection);
     };
     options.cancelled = [this] { return m_cancel.load(); };
-    m_worker = std::make_unique<std::thread>([this, page, options] {
+    // The logbook's recording runs on the worker too: a large site takes a
+    // while to write, and the page stays responsive meanwhile.
+    m_worker = std::make_unique<std::thread>([page, options, hook = survey_read_hook()] {
         auto survey = std::make_shared<SiteSurvey>(run_site_survey(options));
-        QMetaObject::invokeMethod(page, [page, survey] { if (page) page->OnFinished(survey); },
+        const std::string note = hook ? hook(*survey) : std::string();
+        QMetaObject::invokeMethod(page, [page, survey, note] { if (page) page->OnFinished(survey, note); },
                                   Qt::QueuedConnection);
     });
     UpdateButtons();
@@ -181,7 +185,7 @@ void SurveyPage::OnProgress(int done, int total)
     m_note->setText(QStringLiteral("Surveying: %1 of %2 luminaires").arg(done).arg(total));
 }
 
-void SurveyPage::OnFinished(std::shared_ptr<SiteSurvey> survey)
+void SurveyPage::OnFinished(std::shared_ptr<SiteSurvey> survey, const std::string& logbookNote)
 {
     JoinWorker();
     m_survey = std::move(survey);
@@ -195,6 +199,7 @@ void SurveyPage::OnFinished(std::shared_ptr<SiteSurvey> survey)
                        .arg(s.count(Verdict::Ok));
     if (!s.complete()) note += QStringLiteral(" - INCOMPLETE: ") + QString::fromStdString(s.incomplete_reason());
     else note += QStringLiteral(". Double-click a row for its status items.");
+    if (!logbookNote.empty()) note += QStringLiteral(" - ") + QString::fromStdString(logbookNote);
     m_note->setText(note);
     FillTable();
     UpdateButtons();
@@ -214,7 +219,9 @@ void SurveyPage::FillTable()
             m_table->setItem(r, c, item);
         }
         const VerdictStyle& style = verdict_style(l.verdict());
-        if (style.colorIndex != 0) m_table->item(r, kVerdictColumn)->setBackground(QColor(QRgb(style.rgb)));
+        QTableWidgetItem* verdict = m_table->item(r, kVerdictColumn);
+        if (style.colorIndex != 0) verdict->setBackground(QColor(QRgb(style.rgb)));
+        verdict->setToolTip(QString::fromStdString(l.why()));
     }
     m_table->setSortingEnabled(true);
     m_table->resizeColumnsToContents();

@@ -2,7 +2,9 @@
 // with a progress bar and Cancel, then shows one row per luminaire with its
 // verdict in colour, sortable by any column. SAVE writes the survey workbook
 // through the save dialog of the other pages; a double-click on a row shows
-// that luminaire's 74 status items, read-only.
+// that luminaire's 74 status items, read-only. The verdict's reasons show
+// as the verdict cell's tool tip. A finished survey goes through the survey
+// read hook (the logbook) before it is shown.
 //
 // The worker only runs the survey: it hands progress and the result to the
 // page with queued calls and never waits for the user or holds a lock the
@@ -66,7 +68,8 @@ protected:
 
 private:
     void OnProgress(int done, int total);
-    void OnFinished(std::shared_ptr<SiteSurvey> survey);
+    // `logbookNote`: what the logbook's recording has to say ("" when fine).
+    void OnFinished(std::shared_ptr<SiteSurvey> survey, const std::string& logbookNote);
     void FillTable();
     void UpdateButtons();
     void JoinWorker();

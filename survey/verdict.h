@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -28,6 +29,10 @@ inline constexpr std::array<FailureBitRule, 8> kFailureBitRules = {{
     {6, Verdict::Fault, "Function test failed"},
     {7, Verdict::Fault, "Duration test failed"},
 }};
+
+// The bits that say a test is overdue, which the history can stand in for.
+inline constexpr std::uint8_t kFunctionOverdueBit = 4;
+inline constexpr std::uint8_t kDurationOverdueBit = 5;
 
 // A failed latest test entry makes a fault as well.
 inline constexpr Verdict kLatestTestFailedVerdict = Verdict::Fault;
@@ -53,10 +58,48 @@ inline constexpr std::array<VerdictStyle, 4> kVerdictStyles = {{
 
 const VerdictStyle& verdict_style(Verdict verdict);
 
-// The verdict from the failure-status byte and the latest entry: fault
-// before overdue before ok.
-Verdict judge_luminaire(std::uint8_t failureBits, bool latestTestFailed);
+// How often the gear wants its tests: status reply offset 31 (days between
+// function tests) and 33 (weeks between duration tests); 0 means no interval.
+inline constexpr std::size_t kStatusOffsetFunctionTestInterval = 31;
+inline constexpr std::size_t kStatusOffsetDurationTestInterval = 33;
+inline constexpr int kDaysPerWeek = 7;
+
+struct TestIntervals {
+    std::uint8_t functionDays = 0;
+    std::uint8_t durationWeeks = 0;
+};
+
+// The newest function and duration test known (the logbook's history and
+// the gateway's entries), "YYYY-MM-DD..." as the logbook writes a test
+// time; empty when none is known.
+struct LastTests {
+    std::string functionTest;
+    std::string durationTest;
+};
+
+// The tests that are overdue by the history: the gateway's bits may not say
+// so, and the gateway may have forgotten the last test long ago.
+struct HistoryOverdue {
+    bool function = false;
+    bool duration = false;
+    std::string functionLast, durationLast;   // "YYYY-MM-DD" of the last test known
+    bool any() const { return function || duration; }
+};
+
+// A test is overdue when more days than its interval have passed from its
+// last test to `today` ("YYYY-MM-DD", the survey's date). An interval of 0,
+// no such test known or a date that is no date decides nothing.
+HistoryOverdue overdue_by_history(const TestIntervals& intervals, const LastTests& last, const std::string& today);
+
+// How an overdue test found in the history is said: "Duration test overdue
+// (last in the logbook 2025-01-10)".
+inline constexpr const char* kLastInLogbookWords = "last in the logbook";
+
+// The verdict from the failure-status byte, the latest entry and the
+// history: fault before overdue before ok.
+Verdict judge_luminaire(std::uint8_t failureBits, bool latestTestFailed, const HistoryOverdue& history = {});
 
 // The failures in words, "; " between them ("Battery fault; Lamp failure"),
-// the failed latest test last; empty when there is none.
-std::string failure_words(std::uint8_t failureBits, bool latestTestFailed);
+// the failed latest test last; empty when there is none. A test overdue by
+// the history is said with its last date, in place of the gateway's bit.
+std::string failure_words(std::uint8_t failureBits, bool latestTestFailed, const HistoryOverdue& history = {});

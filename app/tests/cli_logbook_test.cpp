@@ -7,7 +7,12 @@
 #include "run_orvypc.h"
 #include "sim_data.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdlib>
+#include <ctime>
+#include <map>
+#include <set>
 
 namespace {
 
@@ -174,6 +179,147 @@ TEST_F(CliLogbook, TheTeamServerAwayRecordsLocallyAndSyncPushesOnce) {
     ASSERT_TRUE(book);
     EXPECT_EQ(book->entry_count(), sim_entries(kUnit));
     EXPECT_EQ(history_lines(team).size(), sim_entries(kUnit));
+}
+
+std::size_t demo_entry_count() {
+    std::size_t n = 0;
+    for (const SimLuminaire& l : demo_luminaires()) n += l.entries.size();
+    return n;
+}
+
+// Each survey is one run of kind "survey": every entry once however often
+// it is read, a status snapshot of each luminaire whose status was read,
+// each whole history a full listing; an incomplete one says so.
+TEST_F(CliLogbook, ASurveyRecordsEachEntryOnceAndASnapshotPerReadLuminaire) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> extra;
+        std::set<std::uint8_t> missing;   // status "no such unit": not read
+        std::size_t runs;                 // surveys in the logbook after it
+        bool complete;
+    };
+    const Case cases[] = {
+        {"a survey", {}, {}, 1, true},
+        {"the same again", {}, {}, 2, true},
+        {"--no-logbook records nothing", {"--no-logbook"}, {}, 2, true},
+        {"A2 not read", {}, {2}, 3, false},
+    };
+    const std::vector<SimLuminaire> demo = demo_luminaires();
+    std::map<std::uint8_t, std::size_t> snapshots;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimFaults f;
+        f.unitsMissing = c.missing;
+        sim_->set_faults(f);
+        std::vector<std::string> a = args({"survey"});
+        a.insert(a.end(), c.extra.begin(), c.extra.end());
+        const Outcome r = run_orvypc(a);
+        EXPECT_EQ(r.status, c.complete ? 0 : 6) << r.err;
+        const bool recorded = c.extra.empty();
+        if (recorded) {
+            for (const SimLuminaire& l : demo) snapshots[l.unit] += c.missing.count(l.unit) == 0 ? 1 : 0;
+        }
+        auto book = fx_.open(book_);
+        ASSERT_TRUE(book);
+        EXPECT_EQ(book->entry_count(), demo_entry_count());
+        for (const SimLuminaire& l : demo) EXPECT_EQ(book->snapshots("127.0.0.1", l.unit).size(), snapshots[l.unit]) << int(l.unit);
+        const auto changes = book->changes_after(0, 0);
+        ASSERT_TRUE(changes);
+        ASSERT_EQ(changes->runs.size(), c.runs);
+        const RunRecord& last = changes->runs.back();
+        EXPECT_EQ(last.kind, "survey");
+        EXPECT_EQ(last.complete, c.complete);
+        EXPECT_EQ(last.reason.empty(), c.complete) << last.reason;
+        EXPECT_EQ(last.fullListings.size(), demo.size());
+    }
+}
+
+// An entry dated `daysAgo` days before now on this machine's clock, which
+// the program takes the gateway's to be.
+SimTestEntry dated(std::uint8_t type, int daysAgo, std::string* date = nullptr) {
+    const std::time_t when = std::time(nullptr) - static_cast<std::time_t>(daysAgo) * 24 * 3600;
+    std::tm t{};
+    localtime_r(&when, &t);
+    SimTestEntry e;
+    e.type = type;
+    e.year = static_cast<std::uint16_t>(t.tm_year + 1900);
+    e.month = static_cast<std::uint8_t>(t.tm_mon + 1);
+    e.day = static_cast<std::uint8_t>(t.tm_mday);
+    e.hour = 2;
+    e.result = 1;
+    e.minutes = type == 1 ? 180 : 1;
+    if (date != nullptr) {
+        char text[16];
+        std::strftime(text, sizeof text, "%Y-%m-%d", &t);
+        *date = text;
+    }
+    return e;
+}
+
+// The gateway forgets a duration test a survey read: the next survey's
+// History sheet still has it, marked as no longer on the gateway, beside a
+// remark, and the luminaire is overdue by it (52 weeks), though the
+// gateway's bits say nothing; without the logbook it is ok.
+TEST_F(CliLogbook, ATestTheGatewayForgotStaysInTheSurveyAndMakesItOverdue) {
+    constexpr int kLongAgo = 400, kYesterday = 1;   // the demonstration gear: 28 days, 52 weeks
+    std::string dtDate;
+    SimConfig config;
+    config.luminaires = {demo_luminaires().at(0)};   // A0, healthy
+    SimLuminaire& a0 = config.luminaires[0];
+    ASSERT_EQ(a0.status.at(31 - 17), 28);
+    ASSERT_EQ(a0.status.at(33 - 17), 52);
+    a0.entries = {dated(1, kLongAgo, &dtDate), dated(0, kYesterday)};
+    auto serve = [&] {
+        sim_ = std::make_unique<GatewaySim>(config);
+        ASSERT_TRUE(sim_->start());
+    };
+    serve();
+    ASSERT_EQ(run_orvypc(args({"survey"})).status, 0);
+    ASSERT_EQ(run_orvypc(args({"logbook", "note", "A0", "battery replaced"})).status, 0);
+    a0.entries.erase(a0.entries.begin());
+    serve();
+
+    const std::string why = "Duration test overdue (last in the logbook " + dtDate + ")";
+    const std::string xlsx = fx_.file("site.xlsx");
+    const Outcome o = run_orvypc(args({"survey", "-o", xlsx}));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const nlohmann::json expected = {
+        {"gateway", "127.0.0.1"}, {"site", {{"overdue", 1}}}, {"verdicts", {{"A0", "overdue"}}}, {"historyRows", 3},
+        {"historyMarks", {{"A0", "Note", ""}, {"A0", "FT", "yes"}, {"A0", "DT", "no"}}},
+        {"attentionWhy", {{"A0", why}}}};
+    std::ofstream(fx_.file("expected.json")) << expected.dump();
+    EXPECT_EQ(std::system(("/usr/bin/python3 " ORVYPC_CHECK_SURVEY " " + xlsx + " " + fx_.file("expected.json")).c_str()), 0);
+
+    struct Case {
+        std::vector<std::string> extra;
+        const char* verdict;
+        const char* historyFrom;
+        std::size_t historyLines;
+        std::string why;
+    };
+    const Case cases[] = {
+        {{}, "overdue", "logbook", 3, why},
+        {{"--no-logbook"}, "ok", "gateway", 1, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> a = args({"survey", "--json"});
+        a.insert(a.end(), c.extra.begin(), c.extra.end());
+        const Outcome r = run_orvypc(a);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const nlohmann::json l = nlohmann::json::parse(r.out).at("luminaires").at(0);
+        SCOPED_TRACE(l.dump());
+        EXPECT_EQ(l.at("verdict"), c.verdict);
+        EXPECT_EQ(l.at("why"), c.why.empty() ? nlohmann::json() : nlohmann::json(c.why));
+        EXPECT_EQ(l.at("history_from"), c.historyFrom);
+        ASSERT_EQ(l.at("history").size(), c.historyLines);
+        if (c.historyLines == 3) {
+            EXPECT_EQ(l["history"][0].at("type"), "remark");
+            EXPECT_EQ(l["history"][0].at("remark"), "battery replaced");
+            EXPECT_EQ(l["history"][1].at("on_gateway"), true);
+            EXPECT_EQ(l["history"][2].at("type"), "duration");
+            EXPECT_EQ(l["history"][2].at("on_gateway"), false);
+        }
+    }
 }
 
 TEST_F(CliLogbook, BackupWritesANewFileOnly) {

@@ -6,6 +6,7 @@
 #include "gateway_link.h"
 #include "gateway_sim.h"
 #include "link_settings.h"
+#include "logbook.h"
 #include "main_window.h"
 #include "prompts.h"
 #include "qt_prompts.h"
@@ -16,13 +17,19 @@
 #include "sim_data.h"
 #include "skin_button.h"
 #include "status_page.h"
+#include "survey_logbook.h"
 #include "survey_page.h"
+#include "survey_read_hook.h"
 #include "test_results_page.h"
 #include "trace.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -133,6 +140,47 @@ private Q_SLOTS:
         QTest::keyClick(page, Qt::Key_Escape);
         QVERIFY(page->isHidden());
         QVERIFY(w.recorder.boxes.isEmpty());
+    }
+
+    // The page's survey goes into the logbook as start-up sets it, its
+    // history comes back from there; a logbook that cannot be used is said
+    // on the page, left as it was, and the survey is shown all the same.
+    void the_survey_page_records_into_the_logbook_or_says_why_not()
+    {
+        const auto dir = std::filesystem::temp_directory_path() / ("orvypc-page-logbook-" + new_run_uid().substr(0, 8));
+        std::filesystem::create_directories(dir);
+        const std::string good = (dir / "logbook.sqlite").string(), bad = (dir / "damaged.sqlite").string();
+        std::ofstream(bad) << "not a database at all";
+        struct Case {
+            std::string where;
+            bool recorded;
+        };
+        for (const Case& c : {Case{good, true}, Case{bad, false}}) {
+            Window w;
+            record_surveys_in_logbook(c.where);
+            w.dlg.SetSurveyPageFactory([&w](COrvyPcDlg* owner) -> QWidget* { return new SurveyPage(owner, w.save); });
+            w.click(&w.dlg, IDC_SURVEY);
+            auto* page = static_cast<SurveyPage*>(w.dlg.SurveyPageWindow());
+            QTRY_VERIFY_WITH_TIMEOUT(!page->Running(), 30000);
+            set_survey_read_hook({});
+            QVERIFY(page->Survey()->complete());
+            const QString note = page->findChild<QLabel*>(QString::number(IDC_SURVEY_NOTE))->text();
+            QCOMPARE(note.contains("not recorded in the logbook"), !c.recorded);
+            QCOMPARE(page->Survey()->luminaires.at(0).logged.has_value(), c.recorded);
+            if (!c.recorded) {
+                QCOMPARE(std::filesystem::file_size(bad), std::string("not a database at all").size());
+                continue;
+            }
+            std::string why;
+            auto book = open_logbook(good, &why);
+            QVERIFY2(book != nullptr, why.c_str());
+            const auto changes = book->changes_after(0, 0);
+            QVERIFY(changes && changes->runs.size() == 1);
+            QCOMPARE(changes->runs[0].kind, std::string("survey"));
+            QCOMPARE(changes->runs[0].snapshots.size(), demo_luminaires().size());
+            QCOMPARE(page->Survey()->luminaires.at(0).logged->size(), demo_luminaires().at(0).entries.size());
+        }
+        std::filesystem::remove_all(dir);
     }
 
     void details_lie_over_test_results_and_escape_goes_back_to_them()

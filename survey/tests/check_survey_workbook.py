@@ -49,9 +49,20 @@ def main(path, expected_path):
     longest = max(len(str(lums.cell(r, 3).value or "")) for r in range(1, lums.max_row + 1))
     check("location column fits its text", width >= longest, True)
 
-    check("history header", [c.value for c in history[1]],
-          ["Address", "Name", "Location", "Test Date", "Type", "Time(min)", "Result"])
+    # With a logbook the History sheet has an eighth column, whether the
+    # gateway still holds the entry (blank for a remark), newest first.
+    columns = ["Address", "Name", "Location", "Test Date", "Type", "Time(min)", "Result"]
+    if "historyMarks" in expected:
+        columns.append("On gateway")
+    check("history header", [c.value for c in history[1]], columns)
     check("history rows", history.max_row - 1, expected["historyRows"])
+    if "historyMarks" in expected:
+        marks = [[history.cell(r, c).value or "" for c in (1, 5, 8)] for r in range(2, history.max_row + 1)]
+        check("history marks (address, type, on gateway)", marks, expected["historyMarks"])
+    if "attentionWhy" in expected:
+        why = {summary.cell(r, 1).value: summary.cell(r, 5).value for r in range(14, summary.max_row + 1)
+               if summary.cell(r, 1).value}
+        check("why each needs attention", why, expected["attentionWhy"])
 
     for p in problems:
         print(p, file=sys.stderr)

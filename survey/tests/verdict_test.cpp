@@ -35,6 +35,50 @@ TEST(Verdict, FaultBeforeOverdueBeforeOk) {
     }
 }
 
+// Overdue by the history: the last test known older than its interval at
+// the survey's date, whatever the gateway's bits say; a fault still wins.
+TEST(Verdict, ATestOlderThanItsIntervalIsOverdue) {
+    struct Case {
+        const char* name;
+        std::uint8_t bits;
+        TestIntervals intervals;   // days, weeks
+        LastTests last;
+        const char* today;
+        Verdict expected;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"function test within 28 days", 0, {28, 52}, {"2026-11-03 01:09:21", "2026-06-04 02:00:00"}, "2026-12-01",
+         Verdict::Ok, ""},
+        {"function test 29 days ago", 0, {28, 52}, {"2026-11-03 01:09:21", "2026-06-04 02:00:00"}, "2026-12-02",
+         Verdict::Overdue, "Function test overdue (last in the logbook 2026-11-03)"},
+        {"duration test 52 weeks and a day ago", 0, {28, 52}, {"2026-01-20", "2025-01-10 02:00:00"}, "2026-01-10",
+         Verdict::Overdue, "Duration test overdue (last in the logbook 2025-01-10)"},
+        {"duration test exactly 52 weeks ago", 0, {28, 52}, {"2026-01-09", "2025-01-10"}, "2026-01-09", Verdict::Ok,
+         ""},
+        {"over a leap day", 0, {28, 0}, {"2024-02-01", ""}, "2024-02-29", Verdict::Ok, ""},
+        {"over a leap day, one more", 0, {28, 0}, {"2024-02-01", ""}, "2024-03-01", Verdict::Overdue,
+         "Function test overdue (last in the logbook 2024-02-01)"},
+        {"intervals of 0 decide nothing", 0, {0, 0}, {"2000-01-01", "2000-01-01"}, "2026-12-09", Verdict::Ok, ""},
+        {"no test known decides nothing", 0, {28, 52}, {"", ""}, "2026-12-09", Verdict::Ok, ""},
+        {"a date that is no date decides nothing", 0, {28, 52}, {"2026-02-30", "garbage"}, "2026-12-09", Verdict::Ok,
+         ""},
+        {"the gateway's bit stands", 0x20, {28, 52}, {"", ""}, "2026-12-09", Verdict::Overdue, "Duration test overdue"},
+        {"bit and history said once", 0x20, {28, 52}, {"2026-12-01", "2025-01-10"}, "2026-12-09", Verdict::Overdue,
+         "Duration test overdue (last in the logbook 2025-01-10)"},
+        {"both overdue", 0, {28, 52}, {"2026-10-01", "2025-01-10"}, "2026-12-09", Verdict::Overdue,
+         "Function test overdue (last in the logbook 2026-10-01); Duration test overdue (last in the logbook 2025-01-10)"},
+        {"a fault wins", 0x04, {28, 52}, {"2026-10-01", ""}, "2026-12-09", Verdict::Fault,
+         "Battery fault; Function test overdue (last in the logbook 2026-10-01)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HistoryOverdue h = overdue_by_history(c.intervals, c.last, c.today);
+        EXPECT_EQ(judge_luminaire(c.bits, false, h), c.expected);
+        EXPECT_EQ(failure_words(c.bits, false, h), c.words);
+    }
+}
+
 TEST(Verdict, EachVerdictHasItsTextAndColour) {
     struct Case {
         Verdict verdict;

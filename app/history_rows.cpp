@@ -1,0 +1,69 @@
+#include "history_rows.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+std::string minutes_text(std::uint8_t minutes) { return minutes == kMinutesNone ? "none" : std::to_string(minutes); }
+std::string result_text(std::uint8_t result) {
+    return result == kTestResultPassed ? "OK" : result == kTestResultFailed ? "FAIL" : "NULL";
+}
+
+// "2026/03/01 10:00:00", as the gateway's lists write a date.
+std::string list_date(std::string date) {
+    for (char& c : date) {
+        if (c == '-') c = '/';
+    }
+    return date;
+}
+
+}  // namespace
+
+LogbookRow history_row(const HistoryItem& h) {
+    if (h.isRemark) {
+        const Remark& r = h.remark;
+        return {FormatUnitAddress(r.unit), "", "", list_date(r.written), "Note", "", r.text + " (" + r.author + ")",
+                r.gateway, ""};
+    }
+    const LogEntry& e = h.entry;
+    return {FormatUnitAddress(e.unit), e.name, e.location, list_date(e.testTime), e.testType == kTestTypeDuration ? "DT" : "FT",
+            minutes_text(e.minutes), result_text(e.result), e.gateway, e.firstRead};
+}
+
+std::string held_text(const std::optional<bool>& held) { return !held ? "unknown" : *held ? "yes" : "no"; }
+
+TestResultRecord record_of(const LogEntry& e) {
+    TestResultRecord r;
+    r.unit = e.unit;
+    r.name = e.name;
+    r.location = e.location;
+    unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    std::sscanf(e.testTime.c_str(), "%u-%u-%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s);
+    r.year = static_cast<std::uint16_t>(y);
+    r.month = static_cast<std::uint8_t>(mo);
+    r.day = static_cast<std::uint8_t>(d);
+    r.hour = static_cast<std::uint8_t>(h);
+    r.minute = static_cast<std::uint8_t>(mi);
+    r.second = static_cast<std::uint8_t>(s);
+    r.testType = e.testType;
+    r.result = e.result;
+    r.minutes = e.minutes;
+    return r;
+}
+
+LoggedLine logged_line(const HistoryItem& h) {
+    LoggedLine line;
+    const LogbookRow row = history_row(h);
+    std::copy_n(row.begin(), kResultColumns.size(), line.texts.begin());
+    line.texts.back() = h.isRemark ? "" : held_text(h.onGateway);
+    if (h.isRemark) {
+        line.remark = h.remark.text;
+        line.author = h.remark.author;
+        line.written = h.remark.written;
+    } else {
+        line.entry = record_of(h.entry);
+        line.onGateway = h.onGateway;
+    }
+    return line;
+}

@@ -1,0 +1,73 @@
+#include "survey_logbook.h"
+
+#include "history_rows.h"
+#include "survey_read_hook.h"
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+
+static_assert(kSurveyStatusBytes == kStatusSnapshotBytes, "a snapshot holds the status bytes the survey read");
+
+namespace {
+
+constexpr const char* kNotRecorded = "; this survey is not recorded in the logbook";
+
+std::string utc_text(std::time_t when) {
+    std::tm t{};
+    gmtime_r(&when, &t);
+    char out[32];
+    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%SZ", &t);
+    return out;
+}
+
+// The logbook of the surveyed gateway: a loopback one (the simulator) has
+// its own, as its listings do.
+LogbookChoice choice_for(const std::string& where, const SiteSurvey& survey) {
+    LogbookChoice choice{where, {}};
+    choice.link.gatewayAddress = survey.gateway;
+    return choice;
+}
+
+}  // namespace
+
+RunRecord survey_run(const SiteSurvey& survey) {
+    std::vector<TestResultRecord> records = survey.listRecords;
+    for (const SurveyedLuminaire& l : survey.luminaires)
+        records.insert(records.end(), l.historyRecords.begin(), l.historyRecords.end());
+    RunRecord run = listing_run(kSurveyRunKind, survey.gateway, records, survey.complete(), survey.incomplete_reason(),
+                                std::nullopt);
+    run.started = utc_text(survey.started);
+    for (const SurveyedLuminaire& l : survey.luminaires) {
+        if (l.historyComplete) run.fullListings.push_back(l.unit);
+        if (!l.status_read()) continue;
+        StatusSnapshot snap;
+        snap.gateway = survey.gateway;
+        snap.unit = l.unit;
+        snap.taken = utc_text(l.statusTime);
+        std::copy(l.status.begin(), l.status.end(), snap.status.begin());
+        run.snapshots.push_back(snap);
+    }
+    return run;
+}
+
+std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey) {
+    OpenedLogbook opened = open_for_recording(choice_for(where, survey));
+    if (!opened.book) return "logbook: " + opened.why + kNotRecorded;
+    Logbook& book = *opened.book;
+    if (!book.record(survey_run(survey))) return "logbook: " + book.error() + kNotRecorded;
+    std::map<std::uint8_t, std::vector<LoggedLine>> histories;
+    for (const SurveyedLuminaire& l : survey.luminaires) {
+        std::vector<LoggedLine>& lines = histories[l.unit];
+        for (const HistoryItem& h : book.history(survey.gateway, l.unit, "")) lines.push_back(logged_line(h));
+    }
+    use_logbook_history(survey, histories);
+    if (opened.fellBack)
+        return "logbook: " + opened.why + "; recorded in " + book.where() +
+               " instead ('orvypc logbook sync' pushes it later)";
+    return {};
+}
+
+void record_surveys_in_logbook(const std::string& where) {
+    set_survey_read_hook([where](SiteSurvey& survey) { return record_survey_in_logbook(where, survey); });
+}

@@ -1,0 +1,25 @@
+// How a site survey goes into the logbook, for the command line and the
+// window alike: one run of kind "survey" with every entry it read, the
+// luminaires whose whole history it read and a status snapshot of each
+// luminaire whose status it read; then each luminaire's history as the
+// logbook holds it goes back into the survey (its History sheet, JSON and
+// overdue verdict).
+#pragma once
+
+#include "logbook_recording.h"
+#include "site_survey.h"
+
+#include <string>
+
+inline constexpr const char* kSurveyRunKind = "survey";
+
+RunRecord survey_run(const SiteSurvey& survey);
+
+// Records the survey into the logbook for its gateway (`where`: --logbook,
+// else the usual place) and hands the histories back. Empty when all went
+// well; else what to tell the user. A logbook that cannot be used leaves
+// the survey as it was read.
+std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey);
+
+// Every survey the Site survey page runs goes into the logbook at `where`.
+void record_surveys_in_logbook(const std::string& where);

@@ -5,6 +5,7 @@
 #include "listings.h"
 #include "logbook.h"
 #include "logbook_recording.h"
+#include "logbook_history.h"
 #include "logbook_workbook.h"
 
 #include <nlohmann/json.hpp>
@@ -28,34 +29,10 @@ std::unique_ptr<Logbook> open_for_reading(Session& s) {
     return std::move(opened.book);
 }
 
-std::string minutes_text(std::uint8_t minutes) { return minutes == 0xFF ? "none" : std::to_string(minutes); }
-std::string result_text(std::uint8_t result) { return result == 1 ? "OK" : result == 0xFF ? "FAIL" : "NULL"; }
-std::string held_text(const std::optional<bool>& held) { return !held ? "unknown" : *held ? "yes" : "no"; }
-
 std::string unit_address(std::uint8_t unit) { return FormatUnitAddress(unit); }
 
-// "2026/03/01 10:00:00", as the gateway's lists write a date.
-std::string list_date(std::string date) {
-    for (char& c : date) {
-        if (c == '-') c = '/';
-    }
-    return date;
-}
-
-// The seven columns of the details list, then gateway and first read; a
-// remark stands as a "Note" with its text and author as the result.
-LogbookRow row_of(const HistoryItem& h) {
-    if (h.isRemark) {
-        const Remark& r = h.remark;
-        return {unit_address(r.unit), "", "", list_date(r.written), "Note", "", r.text + " (" + r.author + ")", r.gateway, ""};
-    }
-    const LogEntry& e = h.entry;
-    return {unit_address(e.unit), e.name, e.location, list_date(e.testTime), e.testType == 1 ? "DT" : "FT",
-            minutes_text(e.minutes), result_text(e.result), e.gateway, e.firstRead};
-}
-
 nlohmann::ordered_json json_of(const HistoryItem& h) {
-    const LogbookRow row = row_of(h);
+    const LogbookRow row = history_row(h);
     nlohmann::ordered_json j;
     static const char* const kKeys[] = {"address", "name", "location", "test_date", "type",
                                         "minutes", "result", "gateway", "first_read"};
@@ -82,16 +59,16 @@ void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<His
     heading.push_back("On Gateway");
     print_line(heading);
     for (const HistoryItem& h : items) {
-        const LogbookRow row = row_of(h);
+        const LogbookRow row = history_row(h);
         std::vector<std::string> fields(row.begin(), row.end());
-        fields.push_back(h.isRemark ? "" : held_text(h.onGateway));
+        fields.push_back(on_gateway_text(h));
         print_line(fields);
     }
 }
 
 int write_rows(Session& s, const std::vector<HistoryItem>& items, const std::string& title) {
     std::vector<LogbookRow> rows;
-    for (const HistoryItem& h : items) rows.push_back(row_of(h));
+    for (const HistoryItem& h : items) rows.push_back(history_row(h));
     const std::string why = write_logbook_workbook(rows, title, s.options().output);
     if (!why.empty()) return s.failed_always(kExitExport, why);
     return kExitOk;
@@ -144,17 +121,11 @@ int note_command(Session& s) {
     const std::uint8_t unit = parse_luminaire_address(o.arguments[1]).value();
     std::unique_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
-    Remark r;
-    r.uid = new_run_uid();
-    r.gateway = remark_gateway(o, *book, unit);
-    if (r.gateway.empty())
+    const std::string gateway = remark_gateway(o, *book, unit);
+    if (gateway.empty())
         return s.failed_always(kExitUsage, "the logbook has no entry of " + o.arguments[1] +
                                                " yet: name its gateway with --gateway HOST");
-    r.unit = unit;
-    r.written = local_now_text();
-    r.author = system_user_name();
-    r.text = o.arguments[2];
-    if (!book->add_remark(r)) return s.failed_always(kExitLogbook, "logbook: " + book->error());
+    if (!book->add_remark(dated_remark(gateway, unit, o.arguments[2]))) return s.failed_always(kExitLogbook, "logbook: " + book->error());
     return kExitOk;
 }
 

@@ -1,0 +1,20 @@
+// The logbook behind the Details page of the desktop program: the history
+// of a luminaire of the connected gateway as the page's rows, and its
+// remarks, in the logbook that the program records into.
+#pragma once
+
+#include "luminaire_logbook.h"
+
+#include <string>
+
+class DetailsLogbook final : public LuminaireLogbook {
+public:
+    // `where`: --logbook as given (empty: the configured logbook).
+    explicit DetailsLogbook(std::string where) : m_where(std::move(where)) {}
+
+    LogbookOutcome history(std::uint8_t unit, std::vector<HistoryRow>* rows) override;
+    LogbookOutcome add_remark(std::uint8_t unit, const std::string& text) override;
+
+private:
+    std::string m_where;
+};

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include <array>
+
 namespace {
 
 // Below the list, left of PRINT (whose face starts at x 364); the notice of
@@ -20,6 +22,9 @@ constexpr QRect kRemarkRect{16, 524, 244, 28};
 constexpr QRect kAddRemarkRect{266, 524, 92, 28};
 // Right of Back (whose face ends at x 681).
 constexpr QRect kNoteRect{696, 486, 192, 108};
+
+// "Address" .. "On Gateway".
+constexpr std::array<int, kHistoryColumns.size()> kColumnShares = {5, 11, 14, 13, 4, 7, 24, 8};
 
 // A remark is a line or two in a logbook, not a report.
 constexpr int kRemarkMaxLength = 500;
@@ -40,6 +45,7 @@ void add_row(QTableWidget* list, const HistoryRow& row)
     list->insertRow(r);
     for (std::size_t c = 0; c < row.texts.size(); ++c) {
         auto* item = new QTableWidgetItem(qs(row.texts[c]));
+        item->setToolTip(item->text());   // a long remark in full
         if (row.goneFromGateway) item->setForeground(kGoneColour);
         if (row.remark) {
             item->setBackground(kRemarkColour);
@@ -63,9 +69,11 @@ std::string count_text(const std::vector<HistoryRow>& rows, std::uint8_t unit)
         remarks += r.remark ? 1 : 0;
         gone += r.goneFromGateway ? 1 : 0;
     }
-    return "The logbook of " + FormatUnitAddress(unit) + ": " + count_of(rows.size() - remarks, "entry", "entries") +
-           ", " + count_of(remarks, "remark", "remarks") + "; " + count_of(gone, "entry", "entries") +
-           " no longer on the gateway (grey).";
+    std::string text = "The logbook of " + FormatUnitAddress(unit) + ": " +
+                       count_of(rows.size() - remarks, "entry", "entries") + ", " +
+                       count_of(remarks, "remark", "remarks");
+    if (gone > 0) text += "; " + count_of(gone, "entry", "entries") + " no longer on the gateway (grey)";
+    return text + ".";
 }
 
 }  // namespace
@@ -122,8 +130,11 @@ QTableWidget* DetailsLogbookPane::NewHistoryList(QWidget* page, const QRect& pla
     list->setHorizontalHeaderLabels(headings);
     list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list->horizontalHeader()->setHighlightSections(false);
-    const int width = list->maximumViewportSize().width() / list->columnCount();
-    for (int c = 0; c < list->columnCount(); ++c) list->setColumnWidth(c, width);
+    // Shares of the width: a whole date and a remark's text, narrow codes.
+    const int width = list->maximumViewportSize().width();
+    int total = 0;
+    for (int share : kColumnShares) total += share;
+    for (int c = 0; c < list->columnCount(); ++c) list->setColumnWidth(c, width * kColumnShares[c] / total);
     list->hide();
     return list;
 }

@@ -55,7 +55,8 @@ target_link_libraries(window_shot PRIVATE orvypc_desktop)
 orvypc_warnings(window_shot)
 
 # Renders the three pages with the demonstration gateway into images
-# (docs/status-page.png, docs/test-results-page.png, docs/details-page.png):
+# (docs/status-page.png, docs/test-results-page.png, docs/details-page.png,
+# and docs/details-history-page.png, the Details page showing a history):
 # cmake --build . --target page_shots
 add_executable(page_shots EXCLUDE_FROM_ALL tools/page_shots.cpp)
 target_link_libraries(page_shots PRIVATE orvypc_desktop)

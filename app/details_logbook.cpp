@@ -20,13 +20,6 @@ HistoryRow page_row(const HistoryItem& h)
     return row;
 }
 
-// Opened anew for each call, as the recording does: a server that is away
-// fails within its connect time-out, and this machine's file stands in.
-OpenedLogbook open_logbook_of(const std::string& where)
-{
-    return open_for_recording({where, link_settings()});
-}
-
 std::string fell_back_note(const OpenedLogbook& opened)
 {
     if (!opened.fellBack) return {};
@@ -36,12 +29,35 @@ std::string fell_back_note(const OpenedLogbook& opened)
 
 }  // namespace
 
+std::shared_ptr<Logbook> DetailsLogbook::Open(std::string* why, std::string* note)
+{
+    const LogbookChoice choice{m_where, link_settings()};
+    const std::string location = logbook_location(choice);
+    if (m_kept && location == m_keptLocation) return m_kept;
+    m_kept.reset();
+    // A server that is away fails within its connect time-out, and this
+    // machine's file stands in, as for the recording.
+    OpenedLogbook opened = open_for_recording(choice);
+    if (!opened.book) {
+        *why = opened.why;
+        return nullptr;
+    }
+    *note = fell_back_note(opened);
+    std::shared_ptr<Logbook> book = std::move(opened.book);
+    if (!opened.fellBack && !is_server_logbook(location)) {
+        m_kept = book;
+        m_keptLocation = location;
+    }
+    return book;
+}
+
 LogbookOutcome DetailsLogbook::history(std::uint8_t unit, std::vector<HistoryRow>* rows)
 {
-    const OpenedLogbook opened = open_logbook_of(m_where);
-    if (!opened.book) return {false, opened.why};
-    for (const HistoryItem& h : opened.book->history(g_link.pucDestIpBuf, unit, "")) rows->push_back(page_row(h));
-    return {true, fell_back_note(opened)};
+    std::string why, note;
+    const std::shared_ptr<Logbook> book = Open(&why, &note);
+    if (!book) return {false, why};
+    for (const HistoryItem& h : book->history(g_link.pucDestIpBuf, unit, "")) rows->push_back(page_row(h));
+    return {true, note};
 }
 
 LogbookOutcome DetailsLogbook::add_remark(std::uint8_t unit, const std::string& text)
@@ -49,8 +65,12 @@ LogbookOutcome DetailsLogbook::add_remark(std::uint8_t unit, const std::string& 
     // A remark belongs to a luminaire of one gateway: the one the link has.
     const std::string gateway = g_link.pucDestIpBuf;
     if (gateway.empty()) return {false, "no gateway is connected"};
-    const OpenedLogbook opened = open_logbook_of(m_where);
-    if (!opened.book) return {false, opened.why};
-    if (!opened.book->add_remark(dated_remark(gateway, unit, text))) return {false, opened.book->error()};
-    return {true, fell_back_note(opened)};
+    std::string why, note;
+    const std::shared_ptr<Logbook> book = Open(&why, &note);
+    if (!book) return {false, why};
+    if (!book->add_remark(dated_remark(gateway, unit, text))) {
+        m_kept.reset();   // opened anew next time
+        return {false, book->error()};
+    }
+    return {true, note};
 }

@@ -10,6 +10,7 @@
 #include "listing_read_hook.h"
 #include "listings.h"
 #include "logbook.h"
+#include "logbook_history.h"
 #include "logbook_recording.h"
 #include "luminaire_logbook.h"
 #include "page_fixture.h"
@@ -174,6 +175,15 @@ private Q_SLOTS:
         p.details->hide();
         p.details->show();
         QVERIFY(!p.toggle()->isChecked() && p.details->List()->isVisible());
+
+        // A remark written meanwhile by another run (the command line's
+        // note) is there the next time.
+        std::string why;
+        std::unique_ptr<Logbook> other = open_logbook(path, &why);
+        QVERIFY2(other != nullptr, why.c_str());
+        QVERIFY(other->add_remark(dated_remark(kGateway, kUnit, "lamp replaced")));
+        QTest::mouseClick(p.toggle(), Qt::LeftButton);
+        QCOMPARE(p.column(kTypeColumn).count(QStringLiteral("Note")), 2);
     }
 
     void without_a_logbook_the_controls_are_off()

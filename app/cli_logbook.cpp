@@ -62,7 +62,7 @@ void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<His
     for (const HistoryItem& h : items) {
         const LogbookRow row = history_row(h);
         std::vector<std::string> fields(row.begin(), row.end());
-        fields.push_back(h.isRemark ? "" : held_text(h.onGateway));
+        fields.push_back(on_gateway_text(h));
         print_line(fields);
     }
 }
@@ -122,17 +122,11 @@ int note_command(Session& s) {
     const std::uint8_t unit = parse_luminaire_address(o.arguments[1]).value();
     std::unique_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
-    Remark r;
-    r.uid = new_run_uid();
-    r.gateway = remark_gateway(o, *book, unit);
-    if (r.gateway.empty())
+    const std::string gateway = remark_gateway(o, *book, unit);
+    if (gateway.empty())
         return s.failed_always(kExitUsage, "the logbook has no entry of " + o.arguments[1] +
                                                " yet: name its gateway with --gateway HOST");
-    r.unit = unit;
-    r.written = local_now_text();
-    r.author = system_user_name();
-    r.text = o.arguments[2];
-    if (!book->add_remark(r)) return s.failed_always(kExitLogbook, "logbook: " + book->error());
+    if (!book->add_remark(dated_remark(gateway, unit, o.arguments[2]))) return s.failed_always(kExitLogbook, "logbook: " + book->error());
     return kExitOk;
 }
 

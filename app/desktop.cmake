@@ -21,6 +21,7 @@ add_library(orvypc_desktop STATIC
   qt_prompts.cpp qt_prompts.h
   qt_save_prompt.cpp qt_save_prompt.h
   demo.cpp demo.h
+  details_logbook.cpp details_logbook.h
   display_check.cpp display_check.h
   end_signals_posix.cpp end_signals.h
   desktop.h)
@@ -54,7 +55,8 @@ target_link_libraries(window_shot PRIVATE orvypc_desktop)
 orvypc_warnings(window_shot)
 
 # Renders the three pages with the demonstration gateway into images
-# (docs/status-page.png, docs/test-results-page.png, docs/details-page.png):
+# (docs/status-page.png, docs/test-results-page.png, docs/details-page.png,
+# and docs/details-history-page.png, the Details page showing a history):
 # cmake --build . --target page_shots
 add_executable(page_shots EXCLUDE_FROM_ALL tools/page_shots.cpp)
 target_link_libraries(page_shots PRIVATE orvypc_desktop)
@@ -99,3 +101,17 @@ target_link_libraries(pages_in_window_test PRIVATE orvypc_desktop Qt6::Test)
 orvypc_warnings(pages_in_window_test)
 add_test(NAME pages_in_window_test COMMAND pages_in_window_test)
 set_tests_properties(pages_in_window_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+
+# The Details page's history and remarks with the program's logbook, on
+# real SQLite files, against the simulator (headless).
+if(TARGET orvypc_logbook)
+  add_executable(details_logbook_test tests/details_logbook_test.cpp)
+  set_target_properties(details_logbook_test PROPERTIES AUTOMOC ON)
+  target_include_directories(details_logbook_test PRIVATE ${PROJECT_SOURCE_DIR}/results/tests)
+  target_compile_definitions(details_logbook_test PRIVATE
+    ORVYPC_CHECK_WORKBOOKS="${PROJECT_SOURCE_DIR}/export/tests/check_workbooks.py")
+  target_link_libraries(details_logbook_test PRIVATE orvypc_desktop Qt6::Test)
+  orvypc_warnings(details_logbook_test)
+  add_test(NAME details_logbook_test COMMAND details_logbook_test)
+  set_tests_properties(details_logbook_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+endif()

@@ -1,5 +1,7 @@
 #include "history_rows.h"
 
+#include "logbook_recording.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -31,7 +33,21 @@ LogbookRow history_row(const HistoryItem& h) {
             minutes_text(e.minutes), result_text(e.result), e.gateway, e.firstRead};
 }
 
-std::string held_text(const std::optional<bool>& held) { return !held ? "unknown" : *held ? "yes" : "no"; }
+std::string on_gateway_text(const HistoryItem& h) {
+    if (h.isRemark) return {};
+    return !h.onGateway ? "unknown" : *h.onGateway ? "yes" : "no";
+}
+
+Remark dated_remark(const std::string& gateway, std::uint8_t unit, const std::string& text) {
+    Remark r;
+    r.uid = new_run_uid();
+    r.gateway = gateway;
+    r.unit = unit;
+    r.written = local_now_text();
+    r.author = system_user_name();
+    r.text = text;
+    return r;
+}
 
 TestResultRecord record_of(const LogEntry& e) {
     TestResultRecord r;
@@ -56,7 +72,7 @@ LoggedLine logged_line(const HistoryItem& h) {
     LoggedLine line;
     const LogbookRow row = history_row(h);
     std::copy_n(row.begin(), kResultColumns.size(), line.texts.begin());
-    line.texts.back() = h.isRemark ? "" : held_text(h.onGateway);
+    line.texts.back() = on_gateway_text(h);
     if (h.isRemark) {
         line.remark = h.remark.text;
         line.author = h.remark.author;

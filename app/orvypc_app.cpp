@@ -5,12 +5,14 @@
 #include "app_module.h"
 #include "cli.h"
 #include "desktop.h"
+#include "details_logbook.h"
 #include "display_check.h"
 #include "gateway_link.h"
 #include "link_settings.h"
 #include "listing_read_hook.h"
 #include "listings.h"
 #include "logbook_recording.h"
+#include "luminaire_logbook.h"
 #include "main_window.h"
 #include "prompts.h"
 #include "qt_prompts.h"
@@ -170,9 +172,12 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         return kExitUsage;
     }
     std::string logbook;
+    std::unique_ptr<DetailsLogbook> detailsLogbook;   // the Details page's history and remarks
     if (LogbookOptions(argc, argv, &logbook)) {
         RecordListingsInLogbook(logbook);
         record_surveys_in_logbook(logbook);
+        detailsLogbook = std::make_unique<DetailsLogbook>(logbook);
+        set_luminaire_logbook(detailsLogbook.get());
     }
     int qtArgc = argc;
     QApplication app(qtArgc, argv);
@@ -210,6 +215,7 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         qtPrompts.shut_down();
         set_listing_read_hook({});
         set_survey_read_hook({});
+        set_luminaire_logbook(nullptr);
         // Still in an exchange, the heartbeat ends with the process, now;
         // so does a program told to end, as the close button ends it.
         if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || endedBySignal) {

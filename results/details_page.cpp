@@ -1,5 +1,6 @@
 #include "details_page.h"
 
+#include "details_logbook_pane.h"
 #include "export_guard.h"
 #include "list_workbooks.h"
 #include "listed_records.h"
@@ -31,6 +32,7 @@ Details::Details(QWidget* owner, SavePrompt& savePrompt) : ListPage(owner, IDB_D
     m_listDetail->setGeometry(TemplateRect(7, 33, 582, 250));
     m_btnPrint = AddButton(IDC_DETAILS_PRINT, QStringLiteral("PRINT"));
     m_btnClose = AddButton(IDC_DETAILS_CLOSE, QStringLiteral("Button2"));
+    m_logbook = new DetailsLogbookPane(this, m_listDetail);
 
     connect(m_btnPrint, &QAbstractButton::clicked, this, &Details::OnPrint);
     connect(m_btnBack, &QAbstractButton::clicked, this, &ListPage::OnOK);
@@ -50,6 +52,7 @@ void Details::OnInitDialog()
 void Details::OnShowWindow()
 {
     m_listDetail->InitColumns();
+    m_logbook->PageShown(ucSelectUnit);
     RunListing();
 }
 
@@ -66,6 +69,7 @@ void Details::RunListing()
         listing_read("details", listed.records(), ucSelectUnit);
     }
     ShowListingState();
+    m_logbook->ListingRecorded();
     repaint();
 }
 

@@ -1,10 +1,13 @@
 // The Details page: every stored test entry of the luminaire selected on the
 // Test Results page, newest received at the top, listed anew each time the
-// page is shown or hidden. PRINT writes the list into a workbook.
+// page is shown or hidden. PRINT writes the list into a workbook. Beside
+// the list, when a logbook is kept: the luminaire's whole history from it,
+// and a field for a remark.
 #pragma once
 
 #include "list_page.h"
 
+class DetailsLogbookPane;
 class ResultListView;
 
 // Control identifiers; each control carries its number as object name.
@@ -22,6 +25,8 @@ public:
     Details(QWidget* owner, SavePrompt& savePrompt);
 
     ResultListView* List() const { return m_listDetail; }
+    // The luminaire's history from the logbook and the remark field.
+    DetailsLogbookPane* Logbook() const { return m_logbook; }
 
 public Q_SLOTS:
     void OnPrint();
@@ -37,4 +42,5 @@ private:
     CxSkinButton* m_btnBack;
     CxSkinButton* m_btnPrint;
     CxSkinButton* m_btnClose;
+    DetailsLogbookPane* m_logbook;
 };

@@ -3,11 +3,18 @@
 //
 //   QT_QPA_PLATFORM=offscreen page_shots docs/
 //
-// writes status-page.png, test-results-page.png and details-page.png.
+// writes status-page.png, test-results-page.png, details-page.png and
+// details-history-page.png (the Details page showing the luminaire's
+// history from a logbook made for the picture, with one remark).
 #include "demo.h"
+#include "details_logbook.h"
+#include "details_logbook_pane.h"
 #include "details_page.h"
 #include "gateway_link.h"
 #include "link_settings.h"
+#include "listing_read_hook.h"
+#include "listings.h"
+#include "logbook_recording.h"
 #include "main_window.h"
 #include "prompts.h"
 #include "qt_prompts.h"
@@ -22,6 +29,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <string>
@@ -59,6 +68,18 @@ int main(int argc, char** argv)
     settings.port = static_cast<std::uint16_t>(std::stoi(args[args.size() - 2]));
     set_link_settings(settings);
 
+    // The listings go into a logbook of the picture's own, as the program
+    // records them.
+    const QTemporaryDir logbookDir;
+    const std::string logbook = logbookDir.filePath(QStringLiteral("logbook.sqlite")).toStdString();
+    DetailsLogbook detailsLogbook(logbook);
+    set_luminaire_logbook(&detailsLogbook);
+    set_listing_read_hook([logbook](const char* kind, const std::vector<TestResultRecord>& records,
+                                    std::optional<std::uint8_t> unit) {
+        record_run({logbook, link_settings()}, listing_run(kind, g_link.pucDestIpBuf, records,
+                                                           last_listing_complete(), last_listing_reason(), unit));
+    });
+
     bool ok = true;
     {
         COrvyPcDlg dlg;
@@ -85,10 +106,16 @@ int main(int argc, char** argv)
         ok = shoot(dlg, dir, "test-results-page.png") && ok;
         results->OnDetail();
         ok = shoot(dlg, dir, "details-page.png") && ok;
+        Details* details = results->DetailsPage();
+        details->findChild<QLineEdit*>(QString::fromUtf8(kRemarkTextName))->setText(QStringLiteral("battery replaced"));
+        details->findChild<QPushButton*>(QString::fromUtf8(kAddRemarkName))->click();
+        ok = shoot(dlg, dir, "details-history-page.png") && ok;
 
         prompts.shut_down();
         ResetLink();
         set_prompts(nullptr);
     }
+    set_listing_read_hook({});
+    set_luminaire_logbook(nullptr);
     return ok ? 0 : 1;
 }

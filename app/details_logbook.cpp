@@ -1,0 +1,76 @@
+#include "details_logbook.h"
+
+#include "gateway_link.h"
+#include "link_settings.h"
+#include "history_rows.h"
+#include "logbook_recording.h"
+
+namespace {
+
+// The page's row of a history line: the details list's seven columns and
+// whether the gateway holds it still.
+HistoryRow page_row(const HistoryItem& h)
+{
+    const LogbookRow line = history_row(h);
+    HistoryRow row;
+    std::copy(line.begin(), line.begin() + row.texts.size() - 1, row.texts.begin());
+    row.texts.back() = on_gateway_text(h);
+    row.remark = h.isRemark;
+    row.goneFromGateway = !h.isRemark && h.onGateway.has_value() && !*h.onGateway;
+    return row;
+}
+
+std::string fell_back_note(const OpenedLogbook& opened)
+{
+    if (!opened.fellBack) return {};
+    return "The team logbook is away (" + opened.why + "); this is " + opened.book->where() +
+           " on this machine ('orvypc logbook sync' pushes it later).";
+}
+
+}  // namespace
+
+std::shared_ptr<Logbook> DetailsLogbook::Open(std::string* why, std::string* note)
+{
+    const LogbookChoice choice{m_where, link_settings()};
+    const std::string location = logbook_location(choice);
+    if (m_kept && location == m_keptLocation) return m_kept;
+    m_kept.reset();
+    // A server that is away fails within its connect time-out, and this
+    // machine's file stands in, as for the recording.
+    OpenedLogbook opened = open_for_recording(choice);
+    if (!opened.book) {
+        *why = opened.why;
+        return nullptr;
+    }
+    *note = fell_back_note(opened);
+    std::shared_ptr<Logbook> book = std::move(opened.book);
+    if (!opened.fellBack && !is_server_logbook(location)) {
+        m_kept = book;
+        m_keptLocation = location;
+    }
+    return book;
+}
+
+LogbookOutcome DetailsLogbook::history(std::uint8_t unit, std::vector<HistoryRow>* rows)
+{
+    std::string why, note;
+    const std::shared_ptr<Logbook> book = Open(&why, &note);
+    if (!book) return {false, why};
+    for (const HistoryItem& h : book->history(g_link.pucDestIpBuf, unit, "")) rows->push_back(page_row(h));
+    return {true, note};
+}
+
+LogbookOutcome DetailsLogbook::add_remark(std::uint8_t unit, const std::string& text)
+{
+    // A remark belongs to a luminaire of one gateway: the one the link has.
+    const std::string gateway = g_link.pucDestIpBuf;
+    if (gateway.empty()) return {false, "no gateway is connected"};
+    std::string why, note;
+    const std::shared_ptr<Logbook> book = Open(&why, &note);
+    if (!book) return {false, why};
+    if (!book->add_remark(dated_remark(gateway, unit, text))) {
+        m_kept.reset();   // opened anew next time
+        return {false, book->error()};
+    }
+    return {true, note};
+}

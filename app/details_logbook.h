@@ -1,0 +1,31 @@
+// The logbook behind the Details page of the desktop program: the history
+// of a luminaire of the connected gateway as the page's rows, and its
+// remarks, in the logbook that the program records into.
+#pragma once
+
+#include "luminaire_logbook.h"
+
+#include "logbook.h"
+
+#include <memory>
+#include <string>
+
+class DetailsLogbook final : public LuminaireLogbook {
+public:
+    // `where`: --logbook as given (empty: the configured logbook).
+    explicit DetailsLogbook(std::string where) : m_where(std::move(where)) {}
+
+    LogbookOutcome history(std::uint8_t unit, std::vector<HistoryRow>* rows) override;
+    LogbookOutcome add_remark(std::uint8_t unit, const std::string& text) override;
+
+private:
+    // The logbook for one call: the kept one, or one opened for it.
+    std::shared_ptr<Logbook> Open(std::string* why, std::string* note);
+
+    std::string m_where;
+    // A local file stays open between calls: its integrity check on opening
+    // takes seconds for a logbook of years. A server is reached anew each
+    // time, so one that went away is said, not read as an empty history.
+    std::shared_ptr<Logbook> m_kept;
+    std::string m_keptLocation;
+};

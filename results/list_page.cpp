@@ -13,9 +13,10 @@
 
 namespace {
 
-// The notice of an incomplete list: between the list and the buttons.
-constexpr QRect kNoticeRect{24, 448, 740, 30};
-constexpr QRect kRunAgainRect{772, 448, 104, 30};
+// The notice of an incomplete list: between the lists' lower edge (432 on
+// the test results page, 460 on the details page) and the buttons (486).
+constexpr QRect kNoticeRect{24, 461, 740, 24};
+constexpr QRect kRunAgainRect{772, 461, 104, 24};
 
 // The first column of the row that ends a saved incomplete list.
 constexpr const char* kIncompleteMark = "INCOMPLETE LIST";

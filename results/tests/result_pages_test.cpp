@@ -401,8 +401,13 @@ private Q_SLOTS:
         QVERIFY(notice != nullptr && again != nullptr);
         QCOMPARE(p.list()->rowCount(), 3);
         QVERIFY(notice->isVisible() && again->isVisible());
-        QVERIFY2(notice->text().contains(QStringLiteral("the connection was reopened during the listing")),
-                 qPrintable(notice->text()));
+        // Whether the gateway's close is seen before the next request goes
+        // out (the connection is reopened) or after (the request meets the
+        // closed connection) depends on the scheduler: either cuts the list.
+        const std::string reason = notice->text().contains(QStringLiteral("the connection was reopened during the listing"))
+                                       ? "the connection was reopened during the listing"
+                                       : "the gateway closed the connection";
+        QVERIFY2(notice->text().contains(QString::fromStdString(reason)), qPrintable(notice->text()));
 
         p.click(p.page, IDC_RESULTS_PRINT);   // answered No
         QCOMPARE(gw.prompts.questions.size(), std::size_t(1));
@@ -414,8 +419,7 @@ private Q_SLOTS:
         QCOMPARE(p.workbooks().size(), 1);
         MemoryResultList marked;
         for (const RowTexts& r : p.list()->rows()) marked.insert_row(false, r);
-        marked.insert_row(false, {"INCOMPLETE LIST", "the connection was reopened during the listing", "", "", "", "",
-                                  ""});
+        marked.insert_row(false, {"INCOMPLETE LIST", reason, "", "", "", "", ""});
         const QString problem = check_workbook({QStringLiteral("results"), p.folder.filePath(p.workbooks()[0]),
                                                 p.rows_file(marked, QStringLiteral("marked.json"))});
         QVERIFY2(problem.isEmpty(), qPrintable(problem));

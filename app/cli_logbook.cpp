@@ -19,7 +19,7 @@ LogbookChoice choice_of(const CliOptions& o) { return {o.logbook, o.link}; }
 
 // The logbook for reading or for a remark: the configured one, or the
 // local file when the team server is away (said on standard error).
-std::unique_ptr<Logbook> open_for_reading(Session& s) {
+std::shared_ptr<Logbook> open_for_reading(Session& s) {
     OpenedLogbook opened = open_for_recording(choice_of(s.options()));
     if (!opened.book) {
         s.failed_always(kExitLogbook, "logbook: " + opened.why);
@@ -99,7 +99,7 @@ int history_command(Session& s) {
                      "last complete list\n";
     }
     if (o.allGateways) gateway.clear();
-    std::unique_ptr<Logbook> book = open_for_reading(s);
+    const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
     const std::vector<HistoryItem> items = book->history(gateway, unit, o.since);
     if (!o.output.empty()) return write_rows(s, items, "Logbook of " + unit_address(unit));
@@ -120,7 +120,7 @@ std::string remark_gateway(const CliOptions& o, Logbook& book, std::uint8_t unit
 int note_command(Session& s) {
     const CliOptions& o = s.options();
     const std::uint8_t unit = parse_luminaire_address(o.arguments[1]).value();
-    std::unique_ptr<Logbook> book = open_for_reading(s);
+    const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
     const std::string gateway = remark_gateway(o, *book, unit);
     if (gateway.empty())
@@ -131,13 +131,13 @@ int note_command(Session& s) {
 }
 
 int export_command(Session& s) {
-    std::unique_ptr<Logbook> book = open_for_reading(s);
+    const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
     return write_rows(s, book->site_history(s.options().since), "Logbook");
 }
 
 int backup_command(Session& s) {
-    std::unique_ptr<Logbook> book = open_for_reading(s);
+    const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
     if (!book->backup(s.options().arguments[1])) return s.failed_always(kExitLogbook, "backup: " + book->error());
     return kExitOk;

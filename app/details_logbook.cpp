@@ -31,24 +31,15 @@ std::string fell_back_note(const OpenedLogbook& opened)
 
 std::shared_ptr<Logbook> DetailsLogbook::Open(std::string* why, std::string* note)
 {
-    const LogbookChoice choice{m_where, link_settings()};
-    const std::string location = logbook_location(choice);
-    if (m_kept && location == m_keptLocation) return m_kept;
-    m_kept.reset();
     // A server that is away fails within its connect time-out, and this
     // machine's file stands in, as for the recording.
-    OpenedLogbook opened = open_for_recording(choice);
+    OpenedLogbook opened = open_for_recording({m_where, link_settings()});
     if (!opened.book) {
         *why = opened.why;
         return nullptr;
     }
     *note = fell_back_note(opened);
-    std::shared_ptr<Logbook> book = std::move(opened.book);
-    if (!opened.fellBack && !is_server_logbook(location)) {
-        m_kept = book;
-        m_keptLocation = location;
-    }
-    return book;
+    return opened.book;
 }
 
 LogbookOutcome DetailsLogbook::history(std::uint8_t unit, std::vector<HistoryRow>* rows)
@@ -69,7 +60,7 @@ LogbookOutcome DetailsLogbook::add_remark(std::uint8_t unit, const std::string& 
     const std::shared_ptr<Logbook> book = Open(&why, &note);
     if (!book) return {false, why};
     if (!book->add_remark(dated_remark(gateway, unit, text))) {
-        m_kept.reset();   // opened anew next time
+        forget_kept_logbook();   // opened anew next time
         return {false, book->error()};
     }
     return {true, note};

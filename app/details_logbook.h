@@ -19,13 +19,9 @@ public:
     LogbookOutcome add_remark(std::uint8_t unit, const std::string& text) override;
 
 private:
-    // The logbook for one call: the kept one, or one opened for it.
+    // The logbook for one call; the desktop keeps a local file open
+    // between calls (keep_local_logbook_open).
     std::shared_ptr<Logbook> Open(std::string* why, std::string* note);
 
     std::string m_where;
-    // A local file stays open between calls: its integrity check on opening
-    // takes seconds for a logbook of years. A server is reached anew each
-    // time, so one that went away is said, not read as an empty history.
-    std::shared_ptr<Logbook> m_kept;
-    std::string m_keptLocation;
 };

@@ -33,11 +33,20 @@ std::string logbook_location(const LogbookChoice& choice);
 // server that cannot be reached, the local file (`fellBack`, with the
 // server's reason in `why`). Null when neither can be used (`why`).
 struct OpenedLogbook {
-    std::unique_ptr<Logbook> book;
+    std::shared_ptr<Logbook> book;
     bool fellBack = false;
     std::string why;
 };
 OpenedLogbook open_for_recording(const LogbookChoice& choice);
+
+// A program that runs for long (the desktop) keeps a local logbook file open
+// between runs and reads: opening checks the whole file's integrity, which
+// takes seconds for a logbook of years, and the pages list on every show. A
+// server is reached anew each time, so one that went away is said, not
+// taken for an empty logbook. A logbook that failed a write is opened anew.
+// Kept for the calling thread only: other threads open their own.
+void keep_local_logbook_open(bool keep);
+void forget_kept_logbook();
 
 // Records the run into the logbook the choice names. Empty when it was
 // recorded there; else what to tell the user: it was not recorded, or it was

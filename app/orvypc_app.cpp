@@ -174,6 +174,7 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
     std::string logbook;
     std::unique_ptr<DetailsLogbook> detailsLogbook;   // the Details page's history and remarks
     if (LogbookOptions(argc, argv, &logbook)) {
+        keep_local_logbook_open(true);
         RecordListingsInLogbook(logbook);
         record_surveys_in_logbook(logbook);
         detailsLogbook = std::make_unique<DetailsLogbook>(logbook);
@@ -216,6 +217,7 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
         set_listing_read_hook({});
         set_survey_read_hook({});
         set_luminaire_logbook(nullptr);
+        keep_local_logbook_open(false);
         // Still in an exchange, the heartbeat ends with the process, now;
         // so does a program told to end, as the close button ends it.
         if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || endedBySignal) {

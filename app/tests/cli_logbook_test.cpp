@@ -4,6 +4,7 @@
 #include "cli_logbook.h"
 #include "gateway_sim.h"
 #include "logbook_fixture.h"
+#include "logbook_recording.h"
 #include "run_orvypc.h"
 #include "sim_data.h"
 
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <map>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -332,6 +334,24 @@ TEST_F(CliLogbook, BackupWritesANewFileOnly) {
     const Outcome again = run_orvypc(args({"logbook", "backup", copy}));
     EXPECT_EQ(again.status, kExitLogbook);
     EXPECT_NE(again.err.find("left alone"), std::string::npos) << again.err;
+}
+
+// The desktop keeps its local logbook open between runs, for its own thread
+// only; a failed write, or the end of keeping, opens it anew.
+TEST_F(CliLogbook, AKeptLogbookIsTheCallingThreadsOnly) {
+    const LogbookChoice choice{book_, {}};
+    keep_local_logbook_open(true);
+    const std::shared_ptr<Logbook> first = open_for_recording(choice).book;
+    ASSERT_TRUE(first);
+    EXPECT_EQ(open_for_recording(choice).book, first);
+    std::shared_ptr<Logbook> worker;
+    std::thread([&] { worker = open_for_recording(choice).book; }).join();
+    EXPECT_TRUE(worker && worker != first);
+    forget_kept_logbook();
+    const std::shared_ptr<Logbook> reopened = open_for_recording(choice).book;
+    EXPECT_TRUE(reopened && reopened != first);
+    keep_local_logbook_open(false);
+    EXPECT_NE(open_for_recording(choice).book, reopened);
 }
 
 }  // namespace

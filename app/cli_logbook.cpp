@@ -1,6 +1,7 @@
 #include "cli_logbook.h"
 
 #include "cli.h"
+#include "cli_json.h"
 #include "gateway_link.h"
 #include "history_rows.h"
 #include "listings.h"
@@ -47,9 +48,10 @@ nlohmann::ordered_json json_of(const HistoryItem& h) {
     return j;
 }
 
-void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<HistoryItem>& items) {
+void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<HistoryItem>& items,
+                   const std::string& brokenOff) {
     if (o.json) {
-        nlohmann::ordered_json out;
+        nlohmann::ordered_json out = json_header("history", brokenOff.empty(), brokenOff);
         out["address"] = unit_address(unit);
         out["entries"] = nlohmann::ordered_json::array();
         for (const HistoryItem& h : items) out["entries"].push_back(json_of(h));
@@ -101,9 +103,15 @@ int history_command(Session& s) {
     if (o.allGateways) gateway.clear();
     const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
-    const std::vector<HistoryItem> items = book->history(gateway, unit, o.since);
-    if (!o.output.empty()) return write_rows(s, items, "Logbook of " + unit_address(unit));
-    print_history(o, unit, items);
+    const HistoryRead read = book->history(gateway, unit, o.since);
+    if (!read.complete) {
+        const std::string why = "the logbook's history could not be read whole: " + book->error();
+        if (!o.output.empty()) return s.failed_always(kExitLogbook, why + "; no workbook written");
+        print_history(o, unit, read.items, why);
+        return s.failed_always(kExitLogbook, why + "; the lines above are only part of it");
+    }
+    if (!o.output.empty()) return write_rows(s, read.items, "Logbook of " + unit_address(unit));
+    print_history(o, unit, read.items, "");
     return kExitOk;
 }
 
@@ -111,7 +119,7 @@ int history_command(Session& s) {
 // entries the logbook holds for that luminaire most recently.
 std::string remark_gateway(const CliOptions& o, Logbook& book, std::uint8_t unit) {
     if (!o.link.gatewayAddress.empty()) return o.link.gatewayAddress;
-    for (const HistoryItem& h : book.history("", unit, "")) {
+    for (const HistoryItem& h : book.history("", unit, "").items) {
         if (!h.isRemark) return h.entry.gateway;
     }
     return {};
@@ -133,7 +141,11 @@ int note_command(Session& s) {
 int export_command(Session& s) {
     const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
-    return write_rows(s, book->site_history(s.options().since), "Logbook");
+    const HistoryRead read = book->site_history(s.options().since);
+    if (!read.complete)
+        return s.failed_always(kExitLogbook, "the logbook could not be read whole: " + book->error() +
+                                                 "; no workbook written");
+    return write_rows(s, read.items, "Logbook");
 }
 
 int backup_command(Session& s) {

@@ -47,7 +47,12 @@ LogbookOutcome DetailsLogbook::history(std::uint8_t unit, std::vector<HistoryRow
     std::string why, note;
     const std::shared_ptr<Logbook> book = Open(&why, &note);
     if (!book) return {false, why};
-    for (const HistoryItem& h : book->history(g_link.pucDestIpBuf, unit, "")) rows->push_back(page_row(h));
+    const HistoryRead read = book->history(g_link.pucDestIpBuf, unit, "");
+    if (!read.complete) {
+        forget_kept_logbook();   // opened anew next time
+        return {false, "the logbook's history could not be read whole: " + book->error()};
+    }
+    for (const HistoryItem& h : read.items) rows->push_back(page_row(h));
     return {true, note};
 }
 

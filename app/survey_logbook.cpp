@@ -58,8 +58,14 @@ std::string record_survey_in_logbook(const std::string& where, SiteSurvey& surve
     if (!book.record(survey_run(survey))) return "logbook: " + book.error() + kNotRecorded;
     std::map<std::uint8_t, std::vector<LoggedLine>> histories;
     for (const SurveyedLuminaire& l : survey.luminaires) {
+        const HistoryRead read = book.history(survey.gateway, l.unit, "");
+        // Part of a history would pass for the whole of it: the survey then
+        // keeps what the gateway holds, as without a logbook.
+        if (!read.complete)
+            return "logbook: the history of " + l.address() + " could not be read back (" + book.error() +
+                   "); the survey was recorded, and shows the gateway's entries";
         std::vector<LoggedLine>& lines = histories[l.unit];
-        for (const HistoryItem& h : book.history(survey.gateway, l.unit, "")) lines.push_back(logged_line(h));
+        for (const HistoryItem& h : read.items) lines.push_back(logged_line(h));
     }
     use_logbook_history(survey, histories);
     if (opened.fellBack)

@@ -74,6 +74,14 @@ struct HistoryItem {
     std::string when() const { return isRemark ? remark.written : entry.testTime; }
 };
 
+// A history as read. `complete` is false when the store broke the read off
+// (error() says why): what came before stays in `items`, and is never to be
+// shown as the whole history.
+struct HistoryRead {
+    std::vector<HistoryItem> items;
+    bool complete = true;
+};
+
 struct RecordCounts {
     std::size_t added = 0;       // entries new to the logbook
     std::size_t duplicates = 0;  // entries it held already
@@ -90,10 +98,9 @@ public:
 
     // Entries and remarks of one luminaire, newest first; `since` is a date
     // "YYYY-MM-DD" (empty: all). An empty gateway means every gateway.
-    virtual std::vector<HistoryItem> history(const std::string& gateway, std::uint8_t unit,
-                                             const std::string& since) = 0;
+    virtual HistoryRead history(const std::string& gateway, std::uint8_t unit, const std::string& since) = 0;
     // Every luminaire of every gateway, by gateway, unit, newest first.
-    virtual std::vector<HistoryItem> site_history(const std::string& since) = 0;
+    virtual HistoryRead site_history(const std::string& since) = 0;
     // Status snapshots of one luminaire, newest first (for the survey).
     virtual std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) = 0;
     virtual std::size_t entry_count() = 0;

@@ -57,8 +57,8 @@ public:
 
     bool record(const RunRecord& run, RecordCounts* counts) override;
     bool add_remark(const Remark& remark) override;
-    std::vector<HistoryItem> history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
-    std::vector<HistoryItem> site_history(const std::string& since) override;
+    HistoryRead history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
+    HistoryRead site_history(const std::string& since) override;
     std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
     std::size_t entry_count() override;
     std::optional<Changes> changes_after(std::int64_t runMark, std::int64_t remarkMark) override;
@@ -267,24 +267,29 @@ std::vector<Remark> PostgresLogbook::remarks_of(const PGresult* r) {
     return out;
 }
 
-std::vector<HistoryItem> PostgresLogbook::history(const std::string& gateway, std::uint8_t unit,
-                                                  const std::string& since) {
+HistoryRead PostgresLogbook::history(const std::string& gateway, std::uint8_t unit, const std::string& since) {
     const bool one = !gateway.empty();
     std::vector<std::string> params{std::to_string(unit), since};
     if (one) params.push_back(gateway);
-    ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    HistoryRead out;
+    out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     const Result e = query(history_query(one) , params);
     const Result m = query(remarks_query(one), params);
-    ok("COMMIT");
-    return merge_history(entries_of(e.get()), remarks_of(m.get()), false);
+    out.complete = out.complete && e && m && ok("COMMIT");
+    if (!out.complete) ok("ROLLBACK");
+    out.items = merge_history(entries_of(e.get()), remarks_of(m.get()), false);
+    return out;
 }
 
-std::vector<HistoryItem> PostgresLogbook::site_history(const std::string& since) {
-    ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+HistoryRead PostgresLogbook::site_history(const std::string& since) {
+    HistoryRead out;
+    out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     const Result e = query(site_history_query(), {since});
     const Result m = query(site_remarks_query(), {since});
-    ok("COMMIT");
-    return merge_history(entries_of(e.get()), remarks_of(m.get()), true);
+    out.complete = out.complete && e && m && ok("COMMIT");
+    if (!out.complete) ok("ROLLBACK");
+    out.items = merge_history(entries_of(e.get()), remarks_of(m.get()), true);
+    return out;
 }
 
 std::vector<StatusSnapshot> PostgresLogbook::snapshots(const std::string& gateway, std::uint8_t unit) {

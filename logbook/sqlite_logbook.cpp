@@ -19,9 +19,13 @@ namespace {
 // here gives up (a whole survey's run takes well under a second).
 constexpr int kBusyTimeoutMs = 15000;
 
+// A prepared statement. One that could not be prepared (a table gone from
+// under the program, say) steps to SQLITE_ERROR and keeps the reason.
 class Statement {
 public:
-    Statement(sqlite3* db, const std::string& sql) { sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr); }
+    Statement(sqlite3* db, const std::string& sql) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) prepareError_ = sqlite3_errmsg(db);
+    }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -41,9 +45,12 @@ public:
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
     void reset() {
+        if (stmt_ == nullptr) return;
         sqlite3_reset(stmt_);
         sqlite3_clear_bindings(stmt_);
     }
+    // Why the latest step failed.
+    std::string error() const { return stmt_ ? sqlite3_errmsg(sqlite3_db_handle(stmt_)) : prepareError_; }
     std::string text(int col) const {
         const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
         return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col))) : std::string();
@@ -55,6 +62,7 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    std::string prepareError_;
 };
 
 LogEntry entry_from(const Statement& q) {
@@ -92,8 +100,8 @@ public:
 
     bool record(const RunRecord& run, RecordCounts* counts) override;
     bool add_remark(const Remark& remark) override;
-    std::vector<HistoryItem> history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
-    std::vector<HistoryItem> site_history(const std::string& since) override;
+    HistoryRead history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
+    HistoryRead site_history(const std::string& since) override;
     std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
     std::size_t entry_count() override;
     std::optional<Changes> changes_after(std::int64_t runMark, std::int64_t remarkMark) override;
@@ -117,7 +125,7 @@ private:
 
     Statement& cached(const std::string& sql) {
         auto& slot = statements_[sql];
-        if (!slot) slot = std::make_unique<Statement>(db_, sql);
+        if (!slot || !slot->ok()) slot = std::make_unique<Statement>(db_, sql);   // a failed one is tried again
         slot->reset();
         return *slot;
     }
@@ -138,8 +146,10 @@ private:
     }
     bool write_run(const RunRecord& run, RecordCounts* counts);
     bool write_entry(std::int64_t runId, const LogEntry& e, const std::string& firstRead, RecordCounts* counts);
-    std::vector<HistoryItem> entries_of(Statement& q);
-    std::vector<Remark> remarks_of(Statement& q);
+    // Every row of the query; *whole false when the read broke off.
+    std::vector<HistoryItem> entries_of(Statement& q, bool* whole);
+    std::vector<Remark> remarks_of(Statement& q, bool* whole);
+    bool read_to_end(const Statement& q, int lastStep);
     bool run_contents(std::int64_t runId, RunRecord& run);
 
     sqlite3* db_;
@@ -236,50 +246,65 @@ bool SqliteLogbook::add_remark(const Remark& r) {
     return true;
 }
 
-std::vector<HistoryItem> SqliteLogbook::entries_of(Statement& q) {
+// A read's last step: the end of its rows, or the failure it broke off on.
+bool SqliteLogbook::read_to_end(const Statement& q, int lastStep) {
+    if (lastStep == SQLITE_DONE) return true;
+    return fail(q.error());
+}
+
+std::vector<HistoryItem> SqliteLogbook::entries_of(Statement& q, bool* whole) {
     std::vector<HistoryItem> out;
-    while (q.step() == SQLITE_ROW) {
+    int step = 0;
+    while ((step = q.step()) == SQLITE_ROW) {
         HistoryItem item;
         item.entry = entry_from(q);
         if (!q.is_null(10)) item.onGateway = q.integer(10) != 0;
         out.push_back(std::move(item));
     }
+    *whole = read_to_end(q, step) && *whole;
     return out;
 }
 
-std::vector<Remark> SqliteLogbook::remarks_of(Statement& q) {
+std::vector<Remark> SqliteLogbook::remarks_of(Statement& q, bool* whole) {
     std::vector<Remark> out;
-    while (q.step() == SQLITE_ROW) out.push_back(remark_from(q));
+    int step = 0;
+    while ((step = q.step()) == SQLITE_ROW) out.push_back(remark_from(q));
+    *whole = read_to_end(q, step) && *whole;
     return out;
 }
 
-std::vector<HistoryItem> SqliteLogbook::history(const std::string& gateway, std::uint8_t unit,
-                                                const std::string& since) {
+HistoryRead SqliteLogbook::history(const std::string& gateway, std::uint8_t unit, const std::string& since) {
     const Settle settled = settle();
     // One read transaction: entries and remarks from the same moment.
-    exec("BEGIN");
+    HistoryRead out;
+    const bool began = exec("BEGIN");
+    out.complete = began;
     const bool one = !gateway.empty();
     Statement& q = cached(history_query(one));
     q.bind(1, std::int64_t{unit}).bind(2, since);
     if (one) q.bind(3, gateway);
-    std::vector<HistoryItem> entries = entries_of(q);
+    std::vector<HistoryItem> entries = entries_of(q, &out.complete);
     Statement& r = cached(remarks_query(one));
     r.bind(1, std::int64_t{unit}).bind(2, since);
     if (one) r.bind(3, gateway);
-    const std::vector<Remark> remarks = remarks_of(r);
-    exec("COMMIT");
-    return merge_history(std::move(entries), remarks, false);
+    const std::vector<Remark> remarks = remarks_of(r, &out.complete);
+    if (began) out.complete = exec("COMMIT") && out.complete;
+    out.items = merge_history(std::move(entries), remarks, false);
+    return out;
 }
 
-std::vector<HistoryItem> SqliteLogbook::site_history(const std::string& since) {
+HistoryRead SqliteLogbook::site_history(const std::string& since) {
     const Settle settled = settle();
-    exec("BEGIN");
+    HistoryRead out;
+    const bool began = exec("BEGIN");
+    out.complete = began;
     Statement& q = cached(site_history_query());
-    std::vector<HistoryItem> entries = entries_of(q.bind(1, since));
+    std::vector<HistoryItem> entries = entries_of(q.bind(1, since), &out.complete);
     Statement& r = cached(site_remarks_query());
-    const std::vector<Remark> remarks = remarks_of(r.bind(1, since));
-    exec("COMMIT");
-    return merge_history(std::move(entries), remarks, true);
+    const std::vector<Remark> remarks = remarks_of(r.bind(1, since), &out.complete);
+    if (began) out.complete = exec("COMMIT") && out.complete;
+    out.items = merge_history(std::move(entries), remarks, true);
+    return out;
 }
 
 std::vector<StatusSnapshot> SqliteLogbook::snapshots(const std::string& gateway, std::uint8_t unit) {

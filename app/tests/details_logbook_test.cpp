@@ -248,7 +248,7 @@ private Q_SLOTS:
         std::string why;
         std::unique_ptr<Logbook> local = open_logbook(local_logbook_path(), &why);
         QVERIFY2(local != nullptr, why.c_str());
-        QCOMPARE(local->history(kGateway, kUnit, "").front().remark.text, std::string("lamp replaced"));
+        QCOMPARE(local->history(kGateway, kUnit, "").items.front().remark.text, std::string("lamp replaced"));
     }
 };
 

@@ -2,6 +2,8 @@
 // PostgreSQL server, the same cases for both.
 #include "logbook_fixture.h"
 
+#include <sqlite3.h>
+
 #include <atomic>
 #include <thread>
 
@@ -55,7 +57,7 @@ TEST_P(LogbookTest, ARunStoredTwiceIsKeptOnce) {
     RecordCounts again;
     ASSERT_TRUE(book->record(run, &again));
     EXPECT_EQ(again.added + again.duplicates, 0u);
-    EXPECT_EQ(book->history("", 5, "").size(), 2u);
+    EXPECT_EQ(book->history("", 5, "").items.size(), 2u);
 }
 
 TEST_P(LogbookTest, EachEntryKeepsTheNameItHadWhenRead) {
@@ -64,7 +66,7 @@ TEST_P(LogbookTest, EachEntryKeepsTheNameItHadWhenRead) {
     ASSERT_TRUE(book->record(run_of({entry("2025-01-01 09:00:00", 5, "Hall")})));
     // Renamed on the gateway: the old entry, read again, keeps its name.
     ASSERT_TRUE(book->record(run_of({entry("2025-01-01 09:00:00", 5, "Lobby"), entry("2026-01-01 09:00:00", 5, "Lobby")})));
-    const auto h = book->history("10.0.0.7", 5, "");
+    const auto h = book->history("10.0.0.7", 5, "").items;
     ASSERT_EQ(h.size(), 2u);
     EXPECT_EQ(h[0].entry.name, "Lobby");
     EXPECT_EQ(h[1].entry.name, "Hall");
@@ -74,14 +76,14 @@ TEST_P(LogbookTest, HistoryMarksWhatTheLastFullListingNoLongerHeld) {
     auto book = fx.open(fx.new_store(GetParam()));
     ASSERT_TRUE(book);
     const LogEntry e1 = entry("2024-01-01 09:00:00"), e2 = entry("2025-01-01 09:00:00"), e3 = entry("2026-01-01 09:00:00");
-    EXPECT_FALSE(book->history("", 5, "").size());
+    EXPECT_FALSE(book->history("", 5, "").items.size());
     ASSERT_TRUE(book->record(run_of({e1})));   // a results run: no full listing
-    ASSERT_EQ(book->history("", 5, "").size(), 1u);
-    EXPECT_FALSE(book->history("", 5, "")[0].onGateway.has_value());
+    ASSERT_EQ(book->history("", 5, "").items.size(), 1u);
+    EXPECT_FALSE(book->history("", 5, "").items[0].onGateway.has_value());
     ASSERT_TRUE(book->record(run_of({e1, e2}, {5})));
     ASSERT_TRUE(book->record(run_of({e2, e3}, {5})));
     ASSERT_TRUE(book->record(run_of({e3})));   // a later results run changes nothing
-    const auto h = book->history("10.0.0.7", 5, "");
+    const auto h = book->history("10.0.0.7", 5, "").items;
     ASSERT_EQ(h.size(), 3u);
     const std::vector<std::pair<std::string, bool>> expected = {
         {e3.testTime, true}, {e2.testTime, true}, {e1.testTime, false}};
@@ -105,14 +107,14 @@ TEST_P(LogbookTest, RemarksStandAmongTheTestsAndSinceCuts) {
         {"2027-01-01", {}},
     };
     for (const auto& [since, times] : cases) {
-        const auto h = book->history("10.0.0.7", 5, since);
+        const auto h = book->history("10.0.0.7", 5, since).items;
         std::vector<std::string> got;
         for (const HistoryItem& item : h) got.push_back(item.when());
         EXPECT_EQ(got, times) << since;
     }
-    EXPECT_TRUE(book->history("10.0.0.7", 5, "")[1].isRemark);
-    EXPECT_EQ(book->history("10.0.0.7", 5, "")[1].remark.text, "battery replaced");
-    EXPECT_EQ(book->site_history("").size(), 4u);
+    EXPECT_TRUE(book->history("10.0.0.7", 5, "").items[1].isRemark);
+    EXPECT_EQ(book->history("10.0.0.7", 5, "").items[1].remark.text, "battery replaced");
+    EXPECT_EQ(book->site_history("").items.size(), 4u);
 }
 
 TEST_P(LogbookTest, StatusSnapshotsKeepTheirBytes) {
@@ -132,6 +134,38 @@ TEST_P(LogbookTest, StatusSnapshotsKeepTheirBytes) {
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].status, s.status);
     EXPECT_EQ(got[0].taken, s.taken);
+}
+
+// SQL on a store from outside the program, as another program would run it.
+bool store_exec(StoreKind kind, const std::string& where, const std::string& sql) {
+    if (kind == StoreKind::Postgres) {
+        PGconn* c = PQconnectdb(where.c_str());
+        PGresult* r = PQexec(c, sql.c_str());
+        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+        PQclear(r);
+        PQfinish(c);
+        return ok;
+    }
+    sqlite3* db = nullptr;
+    const bool ok = sqlite3_open_v2(where.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// A read the store breaks off is said so, never passed off as the whole
+// history: here the remarks went from under an open logbook.
+TEST_P(LogbookTest, AHistoryTheStoreBrokeOffIsMarkedIncomplete) {
+    const std::string where = fx.new_store(GetParam());
+    auto book = fx.open(where);
+    ASSERT_TRUE(book);
+    ASSERT_TRUE(book->record(run_of({entry("2026-01-01 09:00:00")}, {5})));
+    ASSERT_TRUE(book->history("10.0.0.7", 5, "").complete) << book->error();
+    ASSERT_TRUE(store_exec(GetParam(), where, "DROP TABLE remarks"));
+    const HistoryRead one = book->history("10.0.0.7", 5, "");
+    EXPECT_FALSE(one.complete);
+    EXPECT_NE(book->error().find("remarks"), std::string::npos) << book->error();
+    EXPECT_FALSE(book->site_history("").complete);
 }
 
 // Each writer records runs of its own entries and of entries that both read.
@@ -200,7 +234,7 @@ TEST_P(LogbookTest, SyncAfterTheServerWasAwayPushesEachEntryOnce) {
     std::size_t pushed = 0;
     ASSERT_TRUE(sync_logbook(*laptop1, *team, team->where(), &why, &pushed)) << why;
     EXPECT_EQ(pushed, 1u);
-    const auto h = team->history("10.0.0.7", 5, "");
+    const auto h = team->history("10.0.0.7", 5, "").items;
     ASSERT_EQ(h.size(), 5u);   // four entries and the remark
     EXPECT_EQ(h[1].remark.text, "lamp changed");
 }

@@ -93,7 +93,7 @@ TEST(SqliteLogbookFile, AnOlderFileIsMigratedWithItsEntries) {
     auto book = fx.open(path);
     ASSERT_TRUE(book);
     ASSERT_TRUE(book->add_remark({new_run_uid(), "10.0.0.7", 5, "2020-02-01 10:00:00", "tech", "checked"}));
-    const auto h = book->history("10.0.0.7", 5, "");
+    const auto h = book->history("10.0.0.7", 5, "").items;
     ASSERT_EQ(h.size(), 2u);
     EXPECT_EQ(h[1].entry.minutes, 90);
     EXPECT_TRUE(h[1].onGateway.value_or(false));

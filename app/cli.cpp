@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "invocation.h"
+
 #include "cli_commands.h"
 #include "cli_json.h"
 #include "cli_logbook.h"
@@ -7,6 +9,7 @@
 #include "gateway_link.h"
 #include "list_workbooks.h"
 #include "host_address.h"
+#include "invocation.h"
 #include "save_prompt.h"
 #include "status_workbook.h"
 #include "listings.h"
@@ -121,96 +124,6 @@ could not be opened or written (history, logbook).
 
 constexpr const char* kHint = " (see 'orvypc --help')";
 
-struct Parsed {
-    CliOptions options;
-    std::string error;   // a usage error, one line
-};
-
-// Options that take a value, as "--name VALUE" or "--name=VALUE".
-bool takes_value(const std::string& name) {
-    return name == "--gateway" || name == "--broadcast" || name == "--port" || name == "--timeout" ||
-           name == "--retries" || name == "--since" || name == "--logbook";
-}
-
-// The options of the front end's own commands; the link options are shared
-// with the window (apply_link_option).
-std::string apply_front_end_option(const std::string& name, const std::string& value, CliOptions& o) {
-    if (name == "--retries") {
-        int number = -1;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
-        if (value.empty() || ec != std::errc() || end != value.data() + value.size() || number < 0 || number > 100)
-            return "--retries: '" + value + "' is not a count 0 to 100";
-        o.retries = number;
-        return {};
-    }
-    if (name == "--since") {
-        if (value.empty()) return "option '--since' needs a date";
-        o.since = value;
-        return {};
-    }
-    if (name == "--logbook") {
-        if (value.empty()) return "option '--logbook' needs a file or a URL";
-        o.logbook = value;
-        return {};
-    }
-    if (name == "--all-gateways") {
-        o.allGateways = true;
-        return {};
-    }
-    if (name == "--no-logbook") {
-        o.noLogbook = true;
-        return {};
-    }
-    return apply_link_option(name, value, o.link);
-}
-
-Parsed parse_arguments(int argc, char** argv) {
-    Parsed p;
-    CliOptions& o = p.options;
-    for (int i = 1; i < argc && p.error.empty(); ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            o.help = true;
-        } else if (arg == "--version") {
-            o.version = true;
-        } else if (arg == "--json") {
-            o.json = true;
-        } else if (arg == "--trace") {
-            o.trace = true;
-        } else if (arg == "-o") {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                p.error = "option '-o' needs a file name";
-                break;
-            }
-            o.output = argv[++i];
-        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
-            p.error = "unknown option '" + arg + "'";
-        } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
-            std::string name = arg;
-            std::string value;
-            const auto eq = arg.find('=');
-            if (eq != std::string::npos) {
-                name = arg.substr(0, eq);
-                value = arg.substr(eq + 1);
-            } else if (takes_value(name)) {
-                if (i + 1 >= argc) {
-                    p.error = "option '" + name + "' needs a value";
-                    break;
-                }
-                value = argv[++i];
-            }
-            p.error = apply_front_end_option(name, value, o);
-        } else if (o.command.empty() && find_command(arg) != nullptr) {
-            o.command = arg;
-        } else if (!o.command.empty()) {
-            o.arguments.push_back(arg);
-        } else {
-            p.error = "unknown command '" + arg + "'";
-        }
-    }
-    return p;
-}
-
 bool valid_address_text(const std::string& text, std::string* resolved) {
     Ipv4Endpoint endpoint;
     if (parse_ipv4(text.c_str(), 0, &endpoint)) {
@@ -316,10 +229,6 @@ int run_details(Session& s) {
     return finish_listing(s, list, unit, [&](SavePrompt& prompt) { ExportDetails(list, unit, prompt); });
 }
 
-int usage_error(const std::string& text) {
-    std::cerr << "orvypc: " << text << kHint << '\n';
-    return kExitUsage;
-}
 
 std::string check_scan(const CliOptions& o) {
     if (!o.output.empty()) return "-o writes a workbook; scan has none";
@@ -409,14 +318,12 @@ std::string apply_link_option(const std::string& name, const std::string& value,
     return "unknown option '" + name + "'";
 }
 
-std::optional<int> run_cli(int argc, char** argv) {
-    const Parsed parsed = parse_arguments(argc, argv);
-    const CliOptions& o = parsed.options;
-    const bool cliWanted = !o.command.empty() || o.help || o.version;
-    // Without a command the window starts and reads its own options; only a
-    // word that is no command is refused here.
-    if (!cliWanted && parsed.error.rfind("unknown command", 0) != 0) return std::nullopt;
-    if (!parsed.error.empty()) return usage_error(parsed.error);
+int usage_error(const std::string& text) {
+    std::cerr << "orvypc: " << text << kHint << '\n';
+    return kExitUsage;
+}
+
+int run_commands(const CliOptions& o) {
     if (o.help) {
         std::cout << kHelp;
         return kExitOk;
@@ -425,9 +332,15 @@ std::optional<int> run_cli(int argc, char** argv) {
         std::cout << "orvypc " << ORVYPC_VERSION << '\n';
         return kExitOk;
     }
-
     const CliCommand* command = find_command(o.command);
     if (const std::string error = command->check(o); !error.empty()) return usage_error(error);
     Session session(o);
     return command->run(session);
+}
+
+std::optional<int> run_cli(int argc, char** argv) {
+    const Invocation inv = parse_invocation(argc, argv);
+    if (inv.frontEnd != FrontEnd::Commands) return std::nullopt;
+    if (!inv.error.empty()) return usage_error(inv.error);
+    return run_commands(inv.options);
 }

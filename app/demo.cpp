@@ -12,27 +12,15 @@ DemoGateway::~DemoGateway()
     if (m_sim) m_sim->stop();
 }
 
-std::vector<char*> DemoGateway::take_switch(int argc, char** argv)
+bool DemoGateway::start(LinkSettings* link)
 {
-    m_texts.clear();
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0 && std::string(argv[i]) == kDemoSwitch) m_requested = true;
-        else m_texts.emplace_back(argv[i]);
+    auto sim = std::make_unique<GatewaySim>(demo_gateway_config());
+    if (!sim->start()) {
+        std::fprintf(stderr, "orvypc: the demonstration gateway could not be started\n");
+        return false;
     }
-    if (m_requested) {
-        auto sim = std::make_unique<GatewaySim>(demo_gateway_config());
-        if (sim->start()) {
-            m_sim = std::move(sim);
-            m_texts.emplace_back("--broadcast");
-            m_texts.emplace_back(kDemoBroadcast);
-            m_texts.emplace_back("--port");
-            m_texts.emplace_back(std::to_string(m_sim->port()));
-        } else {
-            std::fprintf(stderr, "orvypc: the demonstration gateway could not be started\n");
-        }
-    }
-    std::vector<char*> args;
-    for (std::string& text : m_texts) args.push_back(text.data());
-    args.push_back(nullptr);
-    return args;
+    m_sim = std::move(sim);
+    link->broadcastAddress = kDemoBroadcast;
+    link->port = m_sim->port();
+    return true;
 }

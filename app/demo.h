@@ -3,13 +3,12 @@
 // window and for the front end's sub-commands alike.
 #pragma once
 
+#include "link_settings.h"
+
 #include <memory>
-#include <string>
-#include <vector>
 
 class GatewaySim;
 
-inline constexpr const char* kDemoSwitch = "--demo";
 // Loopback broadcast: the discovery datagram never leaves the machine.
 inline constexpr const char* kDemoBroadcast = "127.255.255.255";
 
@@ -18,18 +17,11 @@ public:
     DemoGateway();
     ~DemoGateway();  // stops the simulator
 
-    // The command line without "--demo"; when it was there, the simulator is
-    // started and "--broadcast 127.255.255.255 --port <its port>" are added,
-    // which both the front end and the window read. The result ends with a
-    // null pointer, as argv does; its texts live as long as this object.
-    std::vector<char*> take_switch(int argc, char** argv);
-
-    bool requested() const { return m_requested; }
-    // False when --demo was given and the simulator could not start.
-    bool ok() const { return !m_requested || m_sim != nullptr; }
+    // Starts the simulator and points discovery at it (the loopback
+    // broadcast and its port in `link`). False, said on standard error, when
+    // it could not start.
+    bool start(LinkSettings* link);
 
 private:
-    bool m_requested = false;
     std::unique_ptr<GatewaySim> m_sim;
-    std::vector<std::string> m_texts;
 };

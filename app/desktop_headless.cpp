@@ -4,10 +4,8 @@
 
 #include <cstdio>
 
-int run_desktop(int, char**)
+int run_desktop(const Invocation&, int, char**)
 {
     std::fprintf(stderr, "orvypc: built without the desktop window; use a sub-command (see 'orvypc --help')\n");
     return 1;
 }
-
-bool has_server_switch(int, char**) { return false; }

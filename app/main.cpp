@@ -2,16 +2,15 @@
 #include "console.h"
 #include "demo.h"
 #include "desktop.h"
+#include "invocation.h"
 
 int main(int argc, char** argv) {
     prepare_console();
-    // --demo: the simulator on loopback; both paths then find it.
+    Invocation invocation = parse_invocation(argc, argv);
+    if (!invocation.error.empty()) return usage_error(invocation.error);
+    // --demo: the simulator on loopback; either front end then finds it.
     DemoGateway demo;
-    std::vector<char*> args = demo.take_switch(argc, argv);
-    if (!demo.ok()) return kExitNoLink;
-    const int count = static_cast<int>(args.size()) - 1;
-
-    if (has_server_switch(count, args.data())) return run_desktop(count, args.data());
-    if (auto code = run_cli(count, args.data())) return *code;
-    return run_desktop(count, args.data());
+    if (invocation.demo && !demo.start(&invocation.options.link)) return kExitNoLink;
+    if (invocation.frontEnd == FrontEnd::Commands) return run_commands(invocation.options);
+    return run_desktop(invocation, argc, argv);
 }

@@ -41,44 +41,15 @@ namespace {
 // still in an exchange then ends with the process.
 constexpr int kEndHeartbeatWaitMs = 300;
 
-bool equals_ignoring_case(const std::string& a, const char* b)
-{
-    const std::string other(b);
-    return a.size() == other.size() &&
-           std::equal(a.begin(), a.end(), other.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-bool is_one_of(const std::string& name, std::initializer_list<const char*> names)
-{
-    return std::any_of(names.begin(), names.end(), [&](const char* n) { return equals_ignoring_case(name, n); });
-}
-
 // The profile key the program is started under; nothing is stored there.
 const char* const kProfileKey = "应用程序向导生成的本地应用程序";
 
 }  // namespace
 
-CommandLineInfo ParseCommandLine(const std::vector<std::string>& arguments)
-{
-    CommandLineInfo info;
-    for (const std::string& argument : arguments) {
-        if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) continue;
-        const std::string name = argument.substr(1);
-        if (is_one_of(name, {"Embedding", "Automation"})) info.runEmbedded = true;
-        else if (is_one_of(name, {"Unregister", "Unregserver", "UnregisterPerUser", "UnregserverPerUser"}))
-            info.unregister = true;
-        else if (is_one_of(name, {"Register", "Regserver", "RegisterPerUser", "RegserverPerUser"}))
-            info.registerServer = true;
-    }
-    return info;
-}
-
-int COrvyPcApp::InitInstance(int argc, char** argv)
+int COrvyPcApp::InitInstance(const Invocation& invocation, int argc, char** argv)
 {
     init_orvypc_resources();
-    const CommandLineInfo info = ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    const CommandLineInfo& info = invocation.server;
 
     if (info.runEmbedded) return RunEmbedded();
 
@@ -92,7 +63,7 @@ int COrvyPcApp::InitInstance(int argc, char** argv)
         }
         return 0;
     }
-    return RunMainWindow(argc, argv);
+    return RunMainWindow(invocation, argc, argv);
 }
 
 // As an automation server the program exposes nothing and shows nothing; it
@@ -105,45 +76,7 @@ int COrvyPcApp::RunEmbedded()
     return 0;
 }
 
-bool COrvyPcApp::ApplyLinkOptions(int argc, char** argv)
-{
-    LinkSettings settings = link_settings();
-    for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        std::string value;
-        const auto eq = name.find('=');
-        const bool inline_value = eq != std::string::npos;
-        if (inline_value) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        if (name != "--gateway" && name != "--broadcast" && name != "--port" && name != "--timeout")
-            continue;  // anything else is left to the window system
-        if (!inline_value && i + 1 < argc) value = argv[++i];
-        const std::string error = apply_link_option(name, value, settings);
-        if (!error.empty()) {
-            std::fprintf(stderr, "orvypc: %s\n", error.c_str());
-            return false;
-        }
-    }
-    set_link_settings(settings);
-    return true;
-}
-
 namespace {
-
-// --logbook WHERE and --no-logbook, as the command line takes them.
-bool LogbookOptions(int argc, char** argv, std::string* where)
-{
-    bool record = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--no-logbook") record = false;
-        else if (arg.rfind("--logbook=", 0) == 0) *where = arg.substr(10);
-        else if (arg == "--logbook" && i + 1 < argc) *where = argv[++i];
-    }
-    return record;
-}
 
 // Every listing a page runs goes into the logbook; a logbook that cannot be
 // used is said once, in a box, and the program goes on without it.
@@ -164,16 +97,16 @@ void RecordListingsInLogbook(const std::string& where)
 
 }  // namespace
 
-int COrvyPcApp::RunMainWindow(int argc, char** argv)
+int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** argv)
 {
-    if (!ApplyLinkOptions(argc, argv)) return kExitUsage;
+    set_link_settings(invocation.options.link);
     if (const std::string reason = missing_display_reason(); !reason.empty()) {
         std::fprintf(stderr, "orvypc: %s\n", reason.c_str());
         return kExitUsage;
     }
-    std::string logbook;
+    const std::string& logbook = invocation.options.logbook;
     std::unique_ptr<DetailsLogbook> detailsLogbook;   // the Details page's history and remarks
-    if (LogbookOptions(argc, argv, &logbook)) {
+    if (!invocation.options.noLogbook) {
         keep_local_logbook_open(true);
         RecordListingsInLogbook(logbook);
         record_surveys_in_logbook(logbook);
@@ -229,15 +162,8 @@ int COrvyPcApp::RunMainWindow(int argc, char** argv)
     return status;
 }
 
-bool has_server_switch(int argc, char** argv)
-{
-    const CommandLineInfo info =
-        ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
-    return info.runEmbedded || info.unregister || info.registerServer;
-}
-
-int run_desktop(int argc, char** argv)
+int run_desktop(const Invocation& invocation, int argc, char** argv)
 {
     COrvyPcApp theApp;
-    return theApp.InitInstance(argc, argv);
+    return theApp.InitInstance(invocation, argc, argv);
 }

@@ -1,7 +1,13 @@
-// The luminaire address and option values that the command line accepts.
+// The luminaire address and option values that the command line accepts,
+// and which front end a command line starts.
 #include "cli.h"
+#include "invocation.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -31,6 +37,60 @@ TEST(LinkOptions, ValuesAreCheckedAndApplied) {
     EXPECT_NE(apply_link_option("--timeout", "0", s), "");
     EXPECT_NE(apply_link_option("--frobnicate", "1", s), "");
     EXPECT_EQ(s.port, 18000);   // refused values change nothing
+}
+
+Invocation read(const std::string& line) {
+    std::vector<std::string> words{"orvypc"};
+    std::istringstream in(line);
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return parse_invocation(static_cast<int>(words.size()), argv.data());
+}
+
+// A switch the front end does not know is the window's, a misspelt command
+// word is not; a bad value of an option the window takes is an error there
+// too; the server switches take the window's place.
+TEST(Invocation, WhichFrontEndRunsAndWhatIsRefused) {
+    struct Case {
+        const char* line;
+        FrontEnd frontEnd;
+        const char* error;   // the start of the usage error; "" for none
+    };
+    const Case cases[] = {
+        {"", FrontEnd::Window, ""},
+        {"/foo", FrontEnd::Window, ""},
+        {"-x --bogus", FrontEnd::Window, ""},
+        {"--gateway 127.0.0.1 --port 18000 --no-logbook", FrontEnd::Window, ""},
+        {"--json -o x.xlsx", FrontEnd::Window, ""},
+        {"--gateway no..such", FrontEnd::Window, "--gateway:"},
+        {"--port", FrontEnd::Window, "option '--port' needs a value"},
+        {"statsu A5", FrontEnd::Commands, "unknown command 'statsu'"},
+        {"-x statsu", FrontEnd::Commands, "unknown command 'statsu'"},
+        {"status A5", FrontEnd::Commands, ""},
+        {"status A5 -x", FrontEnd::Commands, "unknown option '-x'"},
+        {"/foo status A5", FrontEnd::Commands, "unknown option '/foo'"},
+        {"status A5 --retries 9x", FrontEnd::Commands, "--retries:"},
+        {"--version", FrontEnd::Commands, ""},
+        {"/Regserver statsu", FrontEnd::Window, ""},
+    };
+    for (const Case& c : cases) {
+        const Invocation got = read(c.line);
+        EXPECT_EQ(got.frontEnd, c.frontEnd) << c.line;
+        EXPECT_EQ(got.error.rfind(c.error, 0), 0u) << c.line << ": " << got.error;
+        if (c.error[0] == '\0') {
+            EXPECT_EQ(got.error, "") << c.line;
+        }
+    }
+    const Invocation window = read("--demo --gateway 127.0.0.1 --logbook /tmp/x.sqlite");
+    EXPECT_TRUE(window.demo);
+    EXPECT_EQ(window.options.link.gatewayAddress, "127.0.0.1");
+    EXPECT_EQ(window.options.logbook, "/tmp/x.sqlite");
+    EXPECT_TRUE(read("-Embedding").server.runEmbedded);
+    const Invocation status = read("status B5 --demo");
+    EXPECT_TRUE(status.demo);
+    EXPECT_EQ(status.options.arguments, std::vector<std::string>{"B5"});
 }
 
 }  // namespace

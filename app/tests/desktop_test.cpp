@@ -191,7 +191,7 @@ int child_embedding(const char* switchText)
     char name[] = "orvypc";
     std::string text = switchText;
     char* argv[] = {name, text.data(), nullptr};
-    const int code = run_desktop(2, argv);
+    const int code = run_desktop(parse_invocation(2, argv), 2, argv);
     std::cout << (QCoreApplication::instance() == nullptr ? "no window\n" : "window\n") << std::flush;
     return code;
 }
@@ -529,7 +529,7 @@ private Q_SLOTS:
         std::string name = "orvypc";
         std::vector<char*> argv{name.data()};
         for (auto& a : args) argv.push_back(a.data());
-        QCOMPARE(has_server_switch(int(argv.size()), argv.data()), effect != 0);
+        QCOMPARE(parse_invocation(int(argv.size()), argv.data()).server.any(), effect != 0);
     }
 
     void register_and_unregister_switches_data()
@@ -559,7 +559,7 @@ private Q_SLOTS:
         auto run = [](const QString& sw) {
             std::string name = "orvypc", text = sw.toStdString();
             char* argv[] = {name.data(), text.data(), nullptr};
-            return run_desktop(2, argv);
+            return run_desktop(parse_invocation(2, argv), 2, argv);
         };
         QCOMPARE(run(registerSwitch), 0);
         QVERIFY(QApplication::topLevelWidgets().isEmpty());  // no window
@@ -673,26 +673,16 @@ private Q_SLOTS:
 
     void demo_switch_points_the_front_end_at_the_simulator()
     {
-        DemoGateway demo;
         std::string a0 = "orvypc", a1 = "scan", a2 = "--demo";
         char* argv[] = {a0.data(), a1.data(), a2.data(), nullptr};
-        std::vector<char*> args = demo.take_switch(3, argv);
-        QVERIFY(demo.requested() && demo.ok());
-        QCOMPARE(int(args.size()), 7);
-        QCOMPARE(args.back(), nullptr);
-        QCOMPARE(QString(args[1]), QStringLiteral("scan"));
-        QCOMPARE(QString(args[2]), QStringLiteral("--broadcast"));
-        QCOMPARE(QString(args[3]), QStringLiteral("127.255.255.255"));
-        QCOMPARE(QString(args[4]), QStringLiteral("--port"));
-        QVERIFY(QString(args[5]).toInt() > 0);
-        const auto code = run_cli(int(args.size()) - 1, args.data());
-        QVERIFY(code.has_value());
-        QCOMPARE(*code, kExitOk);  // the front end found the demonstration gateway
-
-        DemoGateway none;
-        std::vector<char*> plain = none.take_switch(2, argv);
-        QVERIFY(!none.requested() && none.ok());
-        QCOMPARE(int(plain.size()), 3);
+        Invocation invocation = parse_invocation(3, argv);
+        QVERIFY(invocation.demo && invocation.frontEnd == FrontEnd::Commands && invocation.error.empty());
+        DemoGateway demo;
+        QVERIFY(demo.start(&invocation.options.link));
+        QCOMPARE(QString::fromStdString(invocation.options.link.broadcastAddress), QStringLiteral("127.255.255.255"));
+        QVERIFY(invocation.options.link.port > 0);
+        QCOMPARE(run_commands(invocation.options), kExitOk);  // the front end found the demonstration gateway
+        QVERIFY(!parse_invocation(2, argv).demo);
     }
 
     // --- artwork --------------------------------------------------------------

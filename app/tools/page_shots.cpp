@@ -58,14 +58,9 @@ int main(int argc, char** argv)
     set_trace_sink({});
     const QDir dir(QString::fromLocal8Bit(argv[1]));
 
-    std::string name = "page_shots", demoSwitch = kDemoSwitch;
-    char* demoArgs[] = {name.data(), demoSwitch.data(), nullptr};
     DemoGateway demo;
-    const std::vector<char*> args = demo.take_switch(2, demoArgs);
-    if (!demo.ok()) return 1;
     LinkSettings settings;
-    settings.broadcastAddress = kDemoBroadcast;
-    settings.port = static_cast<std::uint16_t>(std::stoi(args[args.size() - 2]));
+    if (!demo.start(&settings)) return 1;
     set_link_settings(settings);
 
     // The listings go into a logbook of the picture's own, as the program

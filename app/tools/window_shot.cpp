@@ -26,14 +26,9 @@ int main(int argc, char** argv)
     init_orvypc_resources();
     set_trace_sink({});
 
-    std::string name = "window_shot", demoSwitch = kDemoSwitch;
-    char* demoArgs[] = {name.data(), demoSwitch.data(), nullptr};
     DemoGateway demo;
-    const std::vector<char*> args = demo.take_switch(2, demoArgs);
-    if (!demo.ok()) return 1;
     LinkSettings settings;
-    settings.broadcastAddress = kDemoBroadcast;
-    settings.port = static_cast<std::uint16_t>(std::stoi(args[args.size() - 2]));
+    if (!demo.start(&settings)) return 1;
     set_link_settings(settings);
 
     int status = 0;

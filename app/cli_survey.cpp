@@ -120,7 +120,7 @@ Json survey_json(const SiteSurvey& s) {
             j["hours_to_duration_test"] = l.hours_to_duration_test();
         }
         j["why"] = l.why().empty() ? Json() : Json(l.why());
-        j["latest"] = l.latest ? json_entry_of_row(*l.latest) : Json();
+        j["latest"] = l.latestRecord ? json_entry(*l.latestRecord) : Json();
         j["history"] = Json::array();
         if (l.logged) {
             for (const LoggedLine& line : *l.logged) j["history"].push_back(json_logged_line(l.unit, line));

@@ -77,8 +77,9 @@ Commands:
                    was away
 
 Every listing that results, details and history run is recorded in the
-logbook ($XDG_DATA_HOME/OrvyPc/logbook.sqlite; the demonstration gateway
-has a logbook of its own), each entry once.
+logbook ($XDG_DATA_HOME/OrvyPc/logbook.sqlite, on Windows
+%LOCALAPPDATA%\OrvyPc\logbook.sqlite; the demonstration gateway has a
+logbook of its own), each entry once.
 
 A listing (results, details) during which a reply was lost or the link broke
 is incomplete. It is run again on a fresh connection (see --retries); if it
@@ -103,7 +104,7 @@ Options:
                     to FILE instead of printing; prints nothing on success
                       orvypc results -o "Test Results.xlsx"
   --logbook WHERE   the logbook: a SQLite file, or a team server
-                    postgresql://[user@]host/dbname
+                    postgresql://[user@]host/dbname (not on Windows)
   --no-logbook      do not record this run
   --since DATE      history, logbook export: from DATE (YYYY-MM-DD) on
   --json            print the same data as JSON, with plain keys, numbers

@@ -156,6 +156,7 @@ int backup_command(Session& s) {
 }
 
 int sync_command(Session& s) {
+    if (!team_logbook_available()) return s.failed_always(kExitLogbook, std::string("logbook sync: ") + kNoTeamLogbook);
     const std::string target = logbook_location(choice_of(s.options()));
     if (!is_server_logbook(target))
         return s.failed_always(kExitUsage, "sync pushes to a team logbook: give --logbook postgresql://... "

@@ -1,13 +1,11 @@
 #include "logbook_recording.h"
 
-#include <pwd.h>
-#include <unistd.h>
+#include "user_folders.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -15,13 +13,6 @@ namespace {
 
 constexpr const char* kLogbookKey = "software\\orvypc\\logbook";   // compared in lower case
 constexpr const char* kLocationValue = "\"location\"=";
-
-std::string xdg_dir(const char* variable, const char* fallback) {
-    const char* set = std::getenv(variable);
-    if (set != nullptr && set[0] == '/') return set;
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : ".") + "/" + fallback;
-}
 
 std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -32,7 +23,7 @@ std::string lower(std::string s) {
 // desktop program reads and writes the whole store): "Location" under
 // [Software\OrvyPc\Logbook], "\\" standing for one backslash.
 std::string key_store_location() {
-    std::ifstream in(xdg_dir("XDG_CONFIG_HOME", ".config") + "/OrvyPc/classes.reg");
+    std::ifstream in(user_config_folder() + "/OrvyPc/classes.reg");
     bool inKey = false;
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -59,8 +50,8 @@ bool loopback(const std::string& address) { return address.rfind("127.", 0) == 0
 
 }  // namespace
 
-std::string local_logbook_path() { return xdg_dir("XDG_DATA_HOME", ".local/share") + "/OrvyPc/logbook.sqlite"; }
-std::string demo_logbook_path() { return xdg_dir("XDG_DATA_HOME", ".local/share") + "/OrvyPc/demo-logbook.sqlite"; }
+std::string local_logbook_path() { return local_data_file("logbook.sqlite"); }
+std::string demo_logbook_path() { return local_data_file("demo-logbook.sqlite"); }
 
 std::string logbook_location(const LogbookChoice& choice) {
     if (!choice.explicitLocation.empty()) return choice.explicitLocation;
@@ -106,7 +97,9 @@ OpenedLogbook open_for_recording(const LogbookChoice& choice) {
         g_kept = out.book;
         g_keptWhere = where;
     }
-    if (out.book || !is_server_logbook(where)) return out;
+    // A build without the server store has nothing to push the run with
+    // later: it is refused, not kept locally.
+    if (out.book || !is_server_logbook(where) || !team_logbook_available()) return out;
     // The team server is away: this machine keeps the run until a sync.
     std::string localWhy;
     out.book = open_logbook(local_logbook_path(), &localWhy);
@@ -153,16 +146,9 @@ RunRecord listing_run(const std::string& kind, const std::string& gateway,
     run.started = utc_now_text();
     run.complete = complete;
     run.reason = reason;
-    char host[256] = {};
-    if (gethostname(host, sizeof host - 1) == 0) run.host = host;
+    run.host = system_host_name();
     run.user = system_user_name();
     for (const TestResultRecord& r : records) run.entries.push_back(log_entry_of(gateway, r));
     if (complete && fullUnit) run.fullListings.push_back(*fullUnit);
     return run;
-}
-
-std::string system_user_name() {
-    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_name != nullptr) return pw->pw_name;
-    const char* user = std::getenv("USER");
-    return user ? user : "unknown";
 }

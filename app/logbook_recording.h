@@ -5,11 +5,13 @@
 // this machine's loopback (the demonstration gateway, a simulator) a file
 // of its own, so no simulated entry ever lands in a site's logbook; the
 // "Location" value of the key store's Software\OrvyPc\Logbook key (a team
-// server, usually); $XDG_DATA_HOME/OrvyPc/logbook.sqlite.
+// server, usually); $XDG_DATA_HOME/OrvyPc/logbook.sqlite
+// (%LOCALAPPDATA%\OrvyPc\logbook.sqlite on Windows).
 #pragma once
 
 #include "link_settings.h"
 #include "logbook.h"
+#include "system_identity.h"
 #include "test_result_record.h"
 
 #include <memory>
@@ -59,6 +61,3 @@ RunRecord listing_run(const std::string& kind, const std::string& gateway,
                       const std::vector<TestResultRecord>& records, bool complete, const std::string& reason,
                       std::optional<std::uint8_t> fullUnit);
 LogEntry log_entry_of(const std::string& gateway, const TestResultRecord& r);
-
-// The login name of the user, for remarks and runs.
-std::string system_user_name();

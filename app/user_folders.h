@@ -10,5 +10,11 @@ std::string user_config_folder();
 // Data for the desktop (its menu entry, the icon): $XDG_DATA_HOME
 // (~/.local/share) on POSIX, %APPDATA% on Windows.
 std::string user_data_folder();
+// Data that stays on this machine (the logbook): $XDG_DATA_HOME on POSIX
+// (as above), %LOCALAPPDATA% on Windows.
+std::string user_local_data_folder();
+// This program's file `name` there: .../OrvyPc/NAME, with the platform's
+// separator.
+std::string local_data_file(const std::string& name);
 // The running program's own file.
 std::string this_executable_path();

@@ -1,5 +1,5 @@
-// The roaming application-data folder of the user (%APPDATA%), and the
-// program found through its module.
+// The roaming application-data folder of the user (%APPDATA%), the local
+// one (%LOCALAPPDATA%), and the program found through its module.
 #include "user_folders.h"
 
 #include <windows.h>
@@ -33,6 +33,14 @@ std::string user_config_folder() {
 }
 
 std::string user_data_folder() { return user_config_folder(); }
+
+std::string user_local_data_folder() {
+    const std::string local = environment(L"LOCALAPPDATA");
+    if (!local.empty()) return local;
+    return environment(L"USERPROFILE") + "\\AppData\\Local";
+}
+
+std::string local_data_file(const std::string& name) { return user_local_data_folder() + "\\OrvyPc\\" + name; }
 
 std::string this_executable_path() {
     std::wstring path(MAX_PATH, L'\0');

@@ -46,6 +46,21 @@ add_subdirectory(${ORVYPC_XLSXWRITER_SOURCE} ${CMAKE_BINARY_DIR}/libxlsxwriter E
 target_compile_options(xlsxwriter PRIVATE -w)
 add_library(orvypc_xlsxwriter ALIAS xlsxwriter)
 
+# SQLite from the one-file form of the sources of the version Debian ships
+# (scripts/deps-windows.sh fetches and generates it), with the options that
+# matter to the logbook as Debian builds it: serialized threading (a
+# connection may be used from several threads; WAL and Windows' own file
+# locking are there by default). No extension is ever loaded.
+set(ORVYPC_SQLITE_AMALGAMATION "" CACHE PATH "SQLite's sqlite3.c and sqlite3.h for the Windows build")
+if(NOT EXISTS "${ORVYPC_SQLITE_AMALGAMATION}/sqlite3.c")
+  message(FATAL_ERROR "ORVYPC_SQLITE_AMALGAMATION must name the folder of sqlite3.c (scripts/deps-windows.sh makes it)")
+endif()
+add_library(orvypc_sqlite3 STATIC ${ORVYPC_SQLITE_AMALGAMATION}/sqlite3.c)
+target_include_directories(orvypc_sqlite3 SYSTEM PUBLIC ${ORVYPC_SQLITE_AMALGAMATION})
+target_compile_definitions(orvypc_sqlite3 PRIVATE SQLITE_THREADSAFE=1 SQLITE_OMIT_LOAD_EXTENSION
+                           SQLITE_MAX_SCHEMA_RETRY=25)
+target_compile_options(orvypc_sqlite3 PRIVATE -w)
+
 # Every program is told by its manifest to take UTF-8 as its code page, so
 # that command-line arguments, file names and the C library's fopen (which
 # libxlsxwriter uses) carry any name, Chinese and German alike.
@@ -67,13 +82,15 @@ add_link_options(${manifest_object})
 # - Wine binds a socket asked for 127.0.0.2, 127.0.0.3... to any address, so
 #   the further gateways the simulator can play all answer from 127.0.0.1
 #   under it (Windows binds them as asked);
-# - the command line's workbook tests start the Linux python (openpyxl)
-#   from inside the test program, which a Windows program cannot; under
-#   Wine, tests/windows reads orvypc.exe's workbook with the same reader.
+# - the command line's workbook tests (the logbook's export among them)
+#   start the Linux python (openpyxl) from inside the test program, which a
+#   Windows program cannot; under Wine, tests/windows reads orvypc.exe's
+#   workbook with the same reader.
 set(ORVYPC_WINE_SKIPPED_TESTS
   GatewaySimTest.ExtraGatewaysAnswerFromFurtherLoopbackAddresses
   CliWorkbook.ResultsWorkbookHoldsThePrintedRowsAndNothingIsPrinted
   CliWorkbook.StatusAndDetailsWorkbooksAreWritten
+  CliLogbook.ARemarkStandsInTheHistoryAndTheWorkbook
   # The survey's: its workbook read back by openpyxl and LibreOffice (Linux
   # programs), and every gateway, which needs 127.0.0.2.
   Survey.WorkbookReadBackByOpenpyxlAndLibreOffice

@@ -134,6 +134,12 @@ public:
 // server is then left exactly as it was.
 std::unique_ptr<Logbook> open_logbook(const std::string& where, std::string* why);
 bool is_server_logbook(const std::string& where);
+// Whether this build has the team server's store: the Windows build keeps
+// its logbook in a SQLite file only, and a server's URL there is refused
+// with kNoTeamLogbook.
+bool team_logbook_available();
+inline constexpr const char* kNoTeamLogbook =
+    "a team logbook server is not available in the Windows build; it keeps its logbook in a SQLite file";
 
 // Pushes everything `from` holds that `to` has not had from it yet; never
 // doubles an entry however often it runs or wherever it stopped. False and

@@ -1,14 +1,9 @@
 #include "logbook_stores.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <unistd.h>
 
 bool is_server_logbook(const std::string& where) {
     return where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0;
@@ -21,15 +16,7 @@ std::unique_ptr<Logbook> open_logbook(const std::string& where, std::string* why
 
 std::string new_run_uid() {
     unsigned char bytes[16] = {};
-    std::ifstream urandom("/dev/urandom", std::ios::binary);
-    if (!urandom.read(reinterpret_cast<char*>(bytes), sizeof bytes)) {
-        // Without the system's source the clock and the process still make
-        // two runs of two machines differ.
-        std::random_device device;
-        std::mt19937_64 gen(device() ^ static_cast<std::uint64_t>(std::time(nullptr)) ^
-                            (static_cast<std::uint64_t>(getpid()) << 32));
-        for (unsigned char& b : bytes) b = static_cast<unsigned char>(gen());
-    }
+    system_random_bytes(bytes, sizeof bytes);
     static const char* const kHex = "0123456789abcdef";
     std::string out;
     for (const unsigned char b : bytes) {
@@ -94,22 +81,10 @@ std::string url_without_password(const std::string& url) {
     return url.substr(0, colon + 1) + "***" + url.substr(at);
 }
 
-bool publish_new_file(const std::string& temp, const std::string& path, std::string* why) {
-    // link() never replaces what is at `path`: a backup never overwrites.
-    if (::link(temp.c_str(), path.c_str()) != 0) {
-        *why = path + ": " + (errno == EEXIST ? "a file of that name is there already; it was left alone"
-                                              : std::string(std::strerror(errno)));
-        std::filesystem::remove(temp);
-        return false;
-    }
-    std::filesystem::remove(temp);
-    return true;
-}
-
 bool copy_into_new_file(Logbook& from, const std::string& path, std::string* why) {
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
-        *why = path + ": a file of that name is there already; it was left alone";
+        *why = path + ": " + kLeftAlone;
         return false;
     }
     const std::string temp = path + ".part-" + new_run_uid().substr(0, 8);

@@ -4,6 +4,7 @@
 
 #include "logbook.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,5 +23,11 @@ std::string url_without_password(const std::string& url);
 // Copies everything `from` holds into a new SQLite file at `path` (refused
 // when it exists): the backup of a store that has no file of its own.
 bool copy_into_new_file(Logbook& from, const std::string& path, std::string* why);
-// Moves the finished file at `temp` to `path` unless something is there.
+// Moves the finished file at `temp` to `path` unless something is there;
+// `temp` is gone either way. One implementation file per platform.
 bool publish_new_file(const std::string& temp, const std::string& path, std::string* why);
+inline constexpr const char* kLeftAlone = "a file of that name is there already; it was left alone";
+
+// Bytes from the system's random source (one implementation file per
+// platform).
+void system_random_bytes(unsigned char* bytes, std::size_t n);

@@ -411,7 +411,7 @@ bool SqliteLogbook::set_sync_marks(const std::string& target, std::int64_t run, 
 
 bool SqliteLogbook::backup(const std::string& path) {
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) return fail(path + ": a file of that name is there already; it was left alone");
+    if (std::filesystem::exists(path, ec)) return fail(path + ": " + kLeftAlone);
     const std::string temp = path + ".part-" + new_run_uid().substr(0, 8);
     sqlite3* copy = nullptr;
     if (sqlite3_open(temp.c_str(), &copy) != SQLITE_OK) {

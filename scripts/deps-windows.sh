@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
 # Installs what cross-building the Windows programs and testing them under
 # Wine needs (Debian packages, only those missing), and fetches the sources
-# of libxlsxwriter for Windows: scripts/deps-windows.sh DIR puts them in
-# DIR/libxlsxwriter-<version> and prints that folder.
+# of the libraries Debian ships for Linux only: scripts/deps-windows.sh DIR
+# puts libxlsxwriter's in DIR/libxlsxwriter-<version> and SQLite's in
+# DIR/sqlite3-<version>, and prints the CMake options that name them.
 #
-# The sources are those of Debian's own libxlsxwriter package, of the very
-# version libxlsxwriter-dev has here, so Linux and Windows write workbooks
-# with the same library. The machine's apt sources list binary packages
-# only, so a copy of them that also lists sources is given to these calls
-# alone (keeping "deb", or the update would drop the binary lists).
+# The sources are those of Debian's own packages, of the very versions
+# libxlsxwriter-dev and libsqlite3-dev have here, so Linux and Windows write
+# workbooks and logbooks with the same libraries. The machine's apt sources
+# list binary packages only, so a copy of them that also lists sources is
+# given to these calls alone (keeping "deb", or the update would drop the
+# binary lists).
+#
+# SQLite's source package is its full tree; the build host turns it into
+# the one-file form (sqlite3.c, sqlite3.h) with its own configure and make
+# (tclsh runs the generators), in DIR/sqlite3-<version>/amalgamation, which
+# the Windows build compiles. Both are kept: a second run does nothing.
 set -euo pipefail
 mkdir -p "$1"
 dir=$(cd "$1" && pwd)
 here=$(dirname "$0")
 "$here/deps.sh"
 
-packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev googletest)
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev googletest tcl make)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -30,24 +37,53 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 fi
 
-version=$(dpkg-query -W -f='${source:Version}' libxlsxwriter-dev)
-upstream=${version%-*}
-upstream=${upstream#*:}
-src="$dir/libxlsxwriter-$upstream"
-if [ ! -f "$src/include/xlsxwriter.h" ]; then
-  mkdir -p "$dir"
-  # The machine's sources, each also listing source packages.
-  lists="$dir/apt-sources"
-  rm -rf "$lists" && mkdir -p "$lists"
-  for f in /etc/apt/sources.list.d/*.sources; do
-    if [ -e "$f" ]; then sed 's/^Types:.*$/Types: deb deb-src/' "$f" > "$lists/$(basename "$f")"; fi
-  done
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    if [ -e "$f" ]; then sed -n 's/^deb \(.*\)$/deb \1\ndeb-src \1/p' "$f" >> "$lists/sources.list"; fi
-  done
-  touch "$lists/sources.list"
-  apt_opts=(-o "Dir::Etc::SourceList=$lists/sources.list" -o "Dir::Etc::SourceParts=$lists")
-  $sudo apt-get update -qq "${apt_opts[@]}" >&2
-  (cd "$dir" && apt-get source -qq "${apt_opts[@]}" "libxlsxwriter=$version" >&2)
+# The upstream version of the source package an installed package comes from.
+upstream_of() {
+  local version
+  version=$(dpkg-query -W -f='${source:Version}' "$1")
+  version=${version%-*}
+  echo "${version#*:}"
+}
+
+# apt-get source PACKAGE=VERSION into $dir, with the machine's sources each
+# also listing source packages (set up once per run).
+apt_opts=()
+fetch_source() {
+  if [ ${#apt_opts[@]} -eq 0 ]; then
+    local lists="$dir/apt-sources" f
+    rm -rf "$lists" && mkdir -p "$lists"
+    for f in /etc/apt/sources.list.d/*.sources; do
+      if [ -e "$f" ]; then sed 's/^Types:.*$/Types: deb deb-src/' "$f" > "$lists/$(basename "$f")"; fi
+    done
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+      if [ -e "$f" ]; then sed -n 's/^deb \(.*\)$/deb \1\ndeb-src \1/p' "$f" >> "$lists/sources.list"; fi
+    done
+    touch "$lists/sources.list"
+    apt_opts=(-o "Dir::Etc::SourceList=$lists/sources.list" -o "Dir::Etc::SourceParts=$lists")
+    $sudo apt-get update -qq "${apt_opts[@]}" >&2
+  fi
+  (cd "$dir" && apt-get source -qq "${apt_opts[@]}" "$1" >&2)
+}
+
+xlsx="$dir/libxlsxwriter-$(upstream_of libxlsxwriter-dev)"
+if [ ! -f "$xlsx/include/xlsxwriter.h" ]; then
+  fetch_source "libxlsxwriter=$(dpkg-query -W -f='${source:Version}' libxlsxwriter-dev)"
 fi
-echo "$src"
+
+sqlite="$dir/sqlite3-$(upstream_of libsqlite3-dev)"
+amalgamation="$sqlite/amalgamation"
+if [ ! -f "$amalgamation/sqlite3.c" ] || [ ! -f "$amalgamation/sqlite3.h" ]; then
+  if [ ! -f "$sqlite/src/sqlite.h.in" ]; then
+    fetch_source "sqlite3=$(dpkg-query -W -f='${source:Version}' libsqlite3-dev)"
+  fi
+  # Generated in a folder of its own, then moved in place whole: a run cut
+  # short leaves no half-made file that a later run would take as done.
+  work="$sqlite/amalgamation.part"
+  rm -rf "$work" && mkdir -p "$work"
+  (cd "$work" && "$sqlite/configure" --disable-tcl >&2 && make sqlite3.c >&2)
+  rm -rf "$amalgamation" && mkdir -p "$amalgamation"
+  mv "$work/sqlite3.c" "$work/sqlite3.h" "$amalgamation/"
+  rm -rf "$work"
+fi
+echo "-DORVYPC_XLSXWRITER_SOURCE=$xlsx"
+echo "-DORVYPC_SQLITE_AMALGAMATION=$amalgamation"

@@ -7,8 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-win}
-src=$(scripts/deps-windows.sh "$dir/sources")
-scripts/build.sh "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DORVYPC_XLSXWRITER_SOURCE="$src"
+# One CMake option a line: the folders of the libraries built for Windows.
+deps=$(scripts/deps-windows.sh "$dir/sources")
+mapfile -t sources <<<"$deps"
+scripts/build.sh "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${sources[@]}"
 
 wine=/usr/lib/wine/wine64
 export WINEPREFIX="$PWD/$dir/wine-prefix"

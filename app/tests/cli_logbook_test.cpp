@@ -26,7 +26,7 @@ protected:
         sim_ = std::make_unique<GatewaySim>(demo_config());
         ASSERT_TRUE(sim_->start());
         // The fallback logbook of this machine lives in the test's folder.
-        setenv("XDG_DATA_HOME", fx_.file("data").c_str(), 1);
+        set_local_data_folder(fx_.file("data"));
         book_ = fx_.file("logbook.sqlite");
     }
     std::vector<std::string> args(std::vector<std::string> a, const std::string& logbook = "") const {
@@ -163,6 +163,7 @@ TEST_F(CliLogbook, ARemarkStandsInTheHistoryAndTheWorkbook) {
                   std::to_string(sim_entries(kUnit) + 1) + "\nlandscape 1 0 True\n1\n");
 }
 
+#if ORVYPC_TEST_POSTGRES_STORE
 // A team server that cannot be reached: the run is kept on this machine and
 // a sync pushes it, once, however often it runs.
 TEST_F(CliLogbook, TheTeamServerAwayRecordsLocallyAndSyncPushesOnce) {
@@ -181,6 +182,47 @@ TEST_F(CliLogbook, TheTeamServerAwayRecordsLocallyAndSyncPushesOnce) {
     ASSERT_TRUE(book);
     EXPECT_EQ(book->entry_count(), sim_entries(kUnit));
     EXPECT_EQ(history_lines(team).size(), sim_entries(kUnit));
+}
+#else
+// A build without the server store: a server named is refused with the
+// reason, by the logbook's commands with their exit status, by a listing
+// on standard error; nothing goes to a local file that no sync could push.
+TEST_F(CliLogbook, ATeamServerIsRefusedWhereTheBuildHasNone) {
+    const std::string team = "postgresql://tech@logbook.example.org/orvypc_logbook";
+    struct Case {
+        std::vector<std::string> command;
+        std::string logbook;
+        int status;
+        const char* says;   // besides the reason
+    };
+    const std::vector<Case> cases = {
+        {{"history", "A0"}, team, kExitLogbook, "logbook: "},
+        {{"logbook", "note", "A0", "lamp changed"}, team, kExitLogbook, "logbook: "},
+        {{"logbook", "sync"}, team, kExitLogbook, "logbook sync: "},
+        {{"logbook", "sync"}, "", kExitLogbook, "logbook sync: "},
+        {{"results"}, team, 0, "this run is not recorded"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = run_orvypc(args(c.command, c.logbook));
+        const std::string what = c.command[0] + (c.command.size() > 1 ? " " + c.command[1] : "");
+        EXPECT_EQ(r.status, c.status) << what << ": " << r.err;
+        EXPECT_NE(r.err.find(kNoTeamLogbook), std::string::npos) << what << ": " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << what << ": " << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(fx_.file("data"))) << "no run went to this machine's logbook";
+}
+#endif
+
+// Without --logbook a simulator's runs go to the demonstration logbook in
+// this machine's local data folder ($XDG_DATA_HOME, %LOCALAPPDATA%).
+TEST_F(CliLogbook, ALoopbackGatewayRecordsIntoTheLocalDataFolder) {
+    const Outcome r = run_orvypc({"results", "--gateway", "127.0.0.1", "--port", std::to_string(sim_->port())});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::filesystem::path demo = std::filesystem::path(fx_.file("data")) / "OrvyPc" / "demo-logbook.sqlite";
+    auto book = fx_.open(demo.string());
+    ASSERT_TRUE(book);
+    EXPECT_GT(book->entry_count(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(demo.parent_path() / "logbook.sqlite")) << "no simulated entry in a site's logbook";
 }
 
 std::size_t demo_entry_count() {

@@ -36,3 +36,7 @@ Outcome run_orvypc(const std::vector<std::string>& args);
 
 // This test process's number, for names no other run uses.
 int test_process_id();
+
+// The local data folder (user_local_data_folder(): the logbook's) of the
+// programs this test starts from now on.
+void set_local_data_folder(const std::string& folder);

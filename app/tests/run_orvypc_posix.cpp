@@ -1,6 +1,7 @@
 // orvypc started by posix_spawn, its output into files.
 #include "run_orvypc.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,6 +11,8 @@
 extern char** environ;
 
 int test_process_id() { return static_cast<int>(getpid()); }
+
+void set_local_data_folder(const std::string& folder) { setenv("XDG_DATA_HOME", folder.c_str(), 1); }
 
 Outcome run_orvypc(const std::vector<std::string>& args) {
     static int counter = 0;

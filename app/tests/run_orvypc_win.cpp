@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 namespace {
 
 constexpr DWORD kRunLimitMs = 60000;
@@ -41,6 +43,8 @@ HANDLE output_file(const std::string& path) {
 }  // namespace
 
 int test_process_id() { return static_cast<int>(GetCurrentProcessId()); }
+
+void set_local_data_folder(const std::string& folder) { _wputenv_s(L"LOCALAPPDATA", wide(folder).c_str()); }
 
 Outcome run_orvypc(const std::vector<std::string>& args) {
     static int counter = 0;

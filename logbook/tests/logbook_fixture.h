@@ -1,18 +1,26 @@
 // Real stores for the logbook tests: a SQLite file in a fresh folder, or a
 // fresh database on the suite's own PostgreSQL server (ORVYPC_TEST_POSTGRES,
-// set by the ctest fixture that starts it).
+// set by the ctest fixture that starts it). A build without the server
+// store (Windows) has the SQLite file only: kStoreKinds.
 #pragma once
 
 #include "logbook.h"
 
 #include <gtest/gtest.h>
+#if ORVYPC_TEST_POSTGRES_STORE
 #include <libpq-fe.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 enum class StoreKind { Sqlite, Postgres };
+#if ORVYPC_TEST_POSTGRES_STORE
+inline const auto kStoreKinds = testing::Values(StoreKind::Sqlite, StoreKind::Postgres);
+#else
+inline const auto kStoreKinds = testing::Values(StoreKind::Sqlite);
+#endif
 
 inline std::string store_name(const testing::TestParamInfo<StoreKind>& info) {
     return info.param == StoreKind::Sqlite ? "Sqlite" : "Postgres";
@@ -30,6 +38,7 @@ inline std::string test_server_url(const std::string& database = "postgres") {
 
 // One SQL statement on the test server's maintenance database.
 inline bool server_exec(const std::string& sql, const std::string& database = "postgres") {
+#if ORVYPC_TEST_POSTGRES_STORE
     PGconn* c = PQconnectdb(test_server_url(database).c_str());
     bool ok = PQstatus(c) == CONNECTION_OK;
     if (ok) {
@@ -40,6 +49,10 @@ inline bool server_exec(const std::string& sql, const std::string& database = "p
     }
     PQfinish(c);
     return ok;
+#else
+    ADD_FAILURE() << "no server store in this build: " << sql << " on " << database;
+    return false;
+#endif
 }
 
 inline std::string read_bytes(const std::string& path) {

@@ -82,7 +82,8 @@ add_link_options(${manifest_object})
 # - Wine binds a socket asked for 127.0.0.2, 127.0.0.3... to any address, so
 #   the further gateways the simulator can play all answer from 127.0.0.1
 #   under it (Windows binds them as asked);
-# - the command line's workbook tests (the logbook's export among them)
+# - the command line's workbook tests (the logbook's export and the survey's
+#   History sheet with the logbook's history among them)
 #   start the Linux python (openpyxl) from inside the test program, which a
 #   Windows program cannot; under Wine, tests/windows reads orvypc.exe's
 #   workbook with the same reader.
@@ -91,6 +92,7 @@ set(ORVYPC_WINE_SKIPPED_TESTS
   CliWorkbook.ResultsWorkbookHoldsThePrintedRowsAndNothingIsPrinted
   CliWorkbook.StatusAndDetailsWorkbooksAreWritten
   CliLogbook.ARemarkStandsInTheHistoryAndTheWorkbook
+  CliLogbook.ATestTheGatewayForgotStaysInTheSurveyAndMakesItOverdue
   # The survey's: its workbook read back by openpyxl and LibreOffice (Linux
   # programs), and every gateway, which needs 127.0.0.2.
   Survey.WorkbookReadBackByOpenpyxlAndLibreOffice

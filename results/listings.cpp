@@ -127,6 +127,23 @@ void run_detail_follow_ups(ListingExchange& ex, ResultList& list, std::uint8_t u
     }
 }
 
+// How the first request of a listing went: a reply to judge, none and the
+// listing has ended, or none and the listing goes on without it.
+enum class FirstReply { ToJudge, Ended, WithoutIt };
+
+FirstReply first_reply(const ExchangeOutcome& outcome) {
+    switch (outcome.status) {
+    case ExchangeStatus::Failed:
+        end_failed(outcome);
+        return FirstReply::Ended;
+    case ExchangeStatus::Dropped:
+        return on_dropped(outcome) == ListingStep::End ? FirstReply::Ended : FirstReply::WithoutIt;
+    case ExchangeStatus::Reply:
+        break;
+    }
+    return FirstReply::ToJudge;
+}
+
 }  // namespace
 
 ListingOutcome last_listing_outcome() { return g_outcome; }
@@ -158,15 +175,13 @@ void QueryTestResults(ListingExchange& ex, ResultList& list) {
 
     const ExchangeOutcome outcome =
         ex.exchange({kCmdTestResults, nullptr, 0, true, kMsgSendFails, nullptr, "send 第一条查询指令 ok\n"});
-    switch (outcome.status) {
-    case ExchangeStatus::Failed:
-        end_failed(outcome);
+    switch (first_reply(outcome)) {
+    case FirstReply::Ended:
         return;
-    case ExchangeStatus::Dropped:
-        if (on_dropped(outcome) == ListingStep::End) return;
+    case FirstReply::WithoutIt:
         run_test_result_follow_ups(ex, list);
         return;
-    case ExchangeStatus::Reply:
+    case FirstReply::ToJudge:
         break;
     }
 
@@ -242,15 +257,13 @@ void QueryDetails(ListingExchange& ex, ResultList& list, std::uint8_t unit) {
     const std::uint8_t payload[1] = {unit};
     const ExchangeOutcome outcome =
         ex.exchange({kCmdTestDetails, payload, 1, true, kMsgSendFails, kMsgRecvFailsFirst, nullptr});
-    switch (outcome.status) {
-    case ExchangeStatus::Failed:
-        end_failed(outcome);
+    switch (first_reply(outcome)) {
+    case FirstReply::Ended:
         return;
-    case ExchangeStatus::Dropped:
-        if (on_dropped(outcome) == ListingStep::End) return;
+    case FirstReply::WithoutIt:
         run_detail_follow_ups(ex, list, unit);
         return;
-    case ExchangeStatus::Reply:
+    case FirstReply::ToJudge:
         break;
     }
 

@@ -90,6 +90,18 @@ Remark remark_from(const Statement& q) {
     return r;
 }
 
+// A snapshot row: gateway, unit, taken, status. A stored blob shorter than
+// the status bytes leaves the rest zero.
+StatusSnapshot snapshot_from(const Statement& q) {
+    StatusSnapshot s;
+    s.gateway = q.text(0);
+    s.unit = static_cast<std::uint8_t>(q.integer(1));
+    s.taken = q.text(2);
+    const auto* bytes = static_cast<const std::uint8_t*>(q.blob(3));
+    for (int i = 0; bytes && i < q.bytes(3) && i < static_cast<int>(kStatusSnapshotBytes); ++i) s.status[i] = bytes[i];
+    return s;
+}
+
 class SqliteLogbook final : public Logbook {
 public:
     SqliteLogbook(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
@@ -313,15 +325,7 @@ std::vector<StatusSnapshot> SqliteLogbook::snapshots(const std::string& gateway,
         "SELECT gateway, unit, taken, status FROM snapshots WHERE gateway = ?1 AND unit = ?2 ORDER BY taken DESC, id DESC");
     q.bind(1, gateway).bind(2, std::int64_t{unit});
     std::vector<StatusSnapshot> out;
-    while (q.step() == SQLITE_ROW) {
-        StatusSnapshot s;
-        s.gateway = q.text(0);
-        s.unit = static_cast<std::uint8_t>(q.integer(1));
-        s.taken = q.text(2);
-        const auto* bytes = static_cast<const std::uint8_t*>(q.blob(3));
-        for (int i = 0; bytes && i < q.bytes(3) && i < static_cast<int>(kStatusSnapshotBytes); ++i) s.status[i] = bytes[i];
-        out.push_back(s);
-    }
+    while (q.step() == SQLITE_ROW) out.push_back(snapshot_from(q));
     return out;
 }
 
@@ -342,15 +346,7 @@ bool SqliteLogbook::run_contents(std::int64_t runId, RunRecord& run) {
     while (f.step() == SQLITE_ROW) run.fullListings.push_back(static_cast<std::uint8_t>(f.integer(0)));
     Statement& s = cached("SELECT gateway, unit, taken, status FROM snapshots WHERE run_id = ?1 ORDER BY id");
     s.bind(1, runId);
-    while (s.step() == SQLITE_ROW) {
-        StatusSnapshot snap;
-        snap.gateway = s.text(0);
-        snap.unit = static_cast<std::uint8_t>(s.integer(1));
-        snap.taken = s.text(2);
-        const auto* bytes = static_cast<const std::uint8_t*>(s.blob(3));
-        for (int i = 0; bytes && i < s.bytes(3) && i < static_cast<int>(kStatusSnapshotBytes); ++i) snap.status[i] = bytes[i];
-        run.snapshots.push_back(snap);
-    }
+    while (s.step() == SQLITE_ROW) run.snapshots.push_back(snapshot_from(s));
     return true;
 }
 

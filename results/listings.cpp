@@ -6,6 +6,8 @@
 #include "selection_state.h"
 #include "trace.h"
 
+#include <optional>
+
 namespace {
 
 constexpr const char* kMsgSendFails = "tcp send fails!";
@@ -127,21 +129,26 @@ void run_detail_follow_ups(ListingExchange& ex, ResultList& list, std::uint8_t u
     }
 }
 
+// An exchange of a listing that brought no reply to judge: how the listing
+// goes on (it ends, or carries on without that entry). Nothing when there
+// is a reply.
+std::optional<ListingStep> without_reply(const ExchangeOutcome& outcome) {
+    switch (outcome.status) {
+    case ExchangeStatus::Failed: return end_failed(outcome);
+    case ExchangeStatus::Dropped: return on_dropped(outcome);
+    case ExchangeStatus::Reply: break;
+    }
+    return std::nullopt;
+}
+
 // How the first request of a listing went: a reply to judge, none and the
 // listing has ended, or none and the listing goes on without it.
 enum class FirstReply { ToJudge, Ended, WithoutIt };
 
 FirstReply first_reply(const ExchangeOutcome& outcome) {
-    switch (outcome.status) {
-    case ExchangeStatus::Failed:
-        end_failed(outcome);
-        return FirstReply::Ended;
-    case ExchangeStatus::Dropped:
-        return on_dropped(outcome) == ListingStep::End ? FirstReply::Ended : FirstReply::WithoutIt;
-    case ExchangeStatus::Reply:
-        break;
-    }
-    return FirstReply::ToJudge;
+    const std::optional<ListingStep> step = without_reply(outcome);
+    if (!step) return FirstReply::ToJudge;
+    return *step == ListingStep::End ? FirstReply::Ended : FirstReply::WithoutIt;
 }
 
 }  // namespace
@@ -217,14 +224,7 @@ ListingStep QueryNextTestResult(ListingExchange& ex, ResultList& list) {
     // The time-outs set for the first request stay on the socket.
     const ExchangeOutcome outcome =
         ex.exchange({kCmdTestResults, kPayload, kFollowUpPayloadLen, false, kMsgDisconnected, nullptr, nullptr});
-    switch (outcome.status) {
-    case ExchangeStatus::Failed:
-        return end_failed(outcome);
-    case ExchangeStatus::Dropped:
-        return on_dropped(outcome);
-    case ExchangeStatus::Reply:
-        break;
-    }
+    if (const std::optional<ListingStep> step = without_reply(outcome)) return *step;
     g_progress.droppedInRow = 0;
 
     const std::uint8_t* rx = ex.reply();
@@ -299,14 +299,7 @@ ListingStep QueryNextDetail(ListingExchange& ex, ResultList& list, std::uint8_t 
     trace_unit_list();
     const ExchangeOutcome outcome =
         ex.exchange({kCmdTestDetails, payload, kFollowUpPayloadLen, true, kMsgSendFails, kMsgRecvFailsNext, nullptr});
-    switch (outcome.status) {
-    case ExchangeStatus::Failed:
-        return end_failed(outcome);
-    case ExchangeStatus::Dropped:
-        return on_dropped(outcome);
-    case ExchangeStatus::Reply:
-        break;
-    }
+    if (const std::optional<ListingStep> step = without_reply(outcome)) return *step;
     g_progress.droppedInRow = 0;
 
     const std::uint8_t* rx = ex.reply();

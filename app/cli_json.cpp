@@ -43,14 +43,7 @@ Json json_entry_of_row(const RowTexts& row) {
     r.unit = static_cast<std::uint8_t>((!a.empty() && a[0] == 'B' ? 64 : 0) + number);
     r.name = row[kColName];
     r.location = row[kColLocation];
-    unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    std::sscanf(row[kColTestDate].c_str(), "%u/%u/%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s);
-    r.year = static_cast<std::uint16_t>(y);
-    r.month = static_cast<std::uint8_t>(mo);
-    r.day = static_cast<std::uint8_t>(d);
-    r.hour = static_cast<std::uint8_t>(h);
-    r.minute = static_cast<std::uint8_t>(mi);
-    r.second = static_cast<std::uint8_t>(s);
+    read_test_time(row[kColTestDate], r);
     r.testType = row[kColType] == "DT" ? kTestTypeDuration : 0;
     r.minutes = row[kColMinutes] == "none" ? kMinutesNone : static_cast<std::uint8_t>(std::atoi(row[kColMinutes].c_str()));
     r.result = row[kColResult] == "OK" ? kTestResultPassed : row[kColResult] == "FAIL" ? kTestResultFailed : 0;

@@ -3,7 +3,6 @@
 #include "logbook_recording.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -54,14 +53,7 @@ TestResultRecord record_of(const LogEntry& e) {
     r.unit = e.unit;
     r.name = e.name;
     r.location = e.location;
-    unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    std::sscanf(e.testTime.c_str(), "%u-%u-%u %u:%u:%u", &y, &mo, &d, &h, &mi, &s);
-    r.year = static_cast<std::uint16_t>(y);
-    r.month = static_cast<std::uint8_t>(mo);
-    r.day = static_cast<std::uint8_t>(d);
-    r.hour = static_cast<std::uint8_t>(h);
-    r.minute = static_cast<std::uint8_t>(mi);
-    r.second = static_cast<std::uint8_t>(s);
+    read_test_time(e.testTime, r);
     r.testType = e.testType;
     r.result = e.result;
     r.minutes = e.minutes;

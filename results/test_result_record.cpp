@@ -106,3 +106,15 @@ RowTexts result_row_texts(const TestResultRecord& r, MinutesColumn rule) {
     row[kColResult] = r.result == kTestResultPassed ? "OK" : r.result == kTestResultFailed ? "FAIL" : "NULL";
     return row;
 }
+
+void read_test_time(const std::string& text, TestResultRecord& record) {
+    unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    char dash = 0, dash2 = 0;
+    std::sscanf(text.c_str(), "%u%c%u%c%u %u:%u:%u", &y, &dash, &mo, &dash2, &d, &h, &mi, &s);
+    record.year = static_cast<std::uint16_t>(y);
+    record.month = static_cast<std::uint8_t>(mo);
+    record.day = static_cast<std::uint8_t>(d);
+    record.hour = static_cast<std::uint8_t>(h);
+    record.minute = static_cast<std::uint8_t>(mi);
+    record.second = static_cast<std::uint8_t>(s);
+}

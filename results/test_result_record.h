@@ -55,6 +55,11 @@ struct TestResultRecord {
     std::uint8_t minutes = 0;
 };
 
+// The test's date and time from its text, "YYYY-MM-DD hh:mm:ss" as the
+// logbook keeps it or "YYYY/MM/DD hh:mm:ss" as the lists show it; fields
+// it does not hold stay 0.
+void read_test_time(const std::string& text, TestResultRecord& record);
+
 // "A%d" for units 0..63, "B%d" of unit - 64 otherwise.
 std::string FormatUnitAddress(std::uint8_t unit);
 

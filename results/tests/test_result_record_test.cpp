@@ -64,6 +64,19 @@ TEST(DecodeTestResultRecord, DateIsZeroPadded) {
     EXPECT_EQ(result_row_texts(DecodeTestResultRecord(b.rx, b.n))[kColTestDate], "0015/01/02 03:04:05");
 }
 
+// The logbook's text and the list's text of a date read back to the same
+// fields, and the row writes them as the gateway's record would.
+TEST(ReadTestTime, BothWritingsGiveTheFields) {
+    for (const char* text : {"2026-11-03 01:09:21", "2026/11/03 01:09:21"}) {
+        TestResultRecord r;
+        read_test_time(text, r);
+        EXPECT_EQ(result_row_texts(r)[kColTestDate], "2026/11/03 01:09:21") << text;
+    }
+    TestResultRecord none;
+    read_test_time("", none);
+    EXPECT_EQ(none.year + none.month + none.second, 0);
+}
+
 TEST(DecodeTestResultRecord, LongNameIsCutToThirtyTwoCharacters) {
     EntryFields f;
     f.name = u"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";   // 40 characters, over the location's room

@@ -5,6 +5,7 @@
 
 #include "class_registry.h"
 #include "export_clock.h"
+#include "export_guard.h"
 #include "list_export.h"
 #include "prompts.h"
 #include "scratch_env.h"
@@ -113,6 +114,17 @@ protected:
     static std::string read_file(const std::string& p) {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Runs the test results export of one row to `target` through
+    // run_export: the message shown, or "" when the save succeeded.
+    std::string export_to(const std::string& target) {
+        TestList list;
+        list.insert_row(false, {"A3", "Exit", "Door", "2015/07/08 10:00:00", "FT", "none", "OK"});
+        FixedPathPrompt prompt(target);
+        log.events.clear();
+        const bool ok = run_export([&] { ExportTestResults(list, prompt); });
+        EXPECT_EQ(ok, log.events.empty());
+        return ok ? "" : log.events.back();
     }
 
     EventLog log;

@@ -20,25 +20,8 @@ namespace dispid = excel::dispid;
 
 namespace {
 
-TestList one_row() {
-    TestList list;
-    list.insert_row(false, {"A3", "Exit", "Door", "2015/07/08 10:00:00", "FT", "none", "OK"});
-    return list;
-}
-
-class SaveFailure : public ExportFixture {
-protected:
-    // Runs the test results export to `target` through run_export; the
-    // message shown, or "" when it succeeded.
-    std::string export_to(const std::string& target) {
-        const TestList list = one_row();
-        FixedPathPrompt prompt(target);
-        log.events.clear();
-        const bool ok = run_export([&] { ExportTestResults(list, prompt); });
-        EXPECT_EQ(ok, log.events.empty());
-        return ok ? "" : log.events.back();
-    }
-};
+// Every case saves through the export fixture's export_to.
+using SaveFailure = ExportFixture;
 
 TEST_F(SaveFailure, UnwritablePathsAreReportedAndLeaveNothingBehind) {
     const std::string plainFile = path("plain");

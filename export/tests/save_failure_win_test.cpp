@@ -21,23 +21,8 @@ std::string utf8_text(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-TestList one_row() {
-    TestList list;
-    list.insert_row(false, {"A3", "Exit", "Door", "2015/07/08 10:00:00", "FT", "none", "OK"});
-    return list;
-}
-
 class SaveFailure : public ExportFixture {
 protected:
-    // The message shown, or "" when the save succeeded.
-    std::string export_to(const std::string& target) {
-        const TestList list = one_row();
-        FixedPathPrompt prompt(target);
-        log.events.clear();
-        const bool ok = run_export([&] { ExportTestResults(list, prompt); });
-        EXPECT_EQ(ok, log.events.empty());
-        return ok ? "" : log.events.back();
-    }
     static std::string refusal(const std::string& target) {
         return "message:The workbook could not be saved as \"" + target + "\": ";
     }

@@ -108,18 +108,20 @@ OpenedLogbook open_for_recording(const LogbookChoice& choice) {
     return out;
 }
 
-std::string record_run(const LogbookChoice& choice, const RunRecord& run) {
+RecordedRun record_run_into(const LogbookChoice& choice, const RunRecord& run) {
     OpenedLogbook opened = open_for_recording(choice);
-    if (!opened.book) return "logbook: " + opened.why + "; this run is not recorded in the logbook";
+    if (!opened.book) return {nullptr, "logbook: " + opened.why + "; this run is not recorded in the logbook"};
     if (!opened.book->record(run)) {
         forget_kept_logbook();
-        return "logbook: " + opened.book->error() + "; this run is not recorded in the logbook";
+        return {nullptr, "logbook: " + opened.book->error() + "; this run is not recorded in the logbook"};
     }
     if (opened.fellBack)
-        return "logbook: " + opened.why + "; recorded in " + opened.book->where() +
-               " instead ('orvypc logbook sync' pushes it later)";
-    return {};
+        return {opened.book, "logbook: " + opened.why + "; recorded in " + opened.book->where() +
+                                 " instead ('orvypc logbook sync' pushes it later)"};
+    return {opened.book, {}};
 }
+
+std::string record_run(const LogbookChoice& choice, const RunRecord& run) { return record_run_into(choice, run).note; }
 
 LogEntry log_entry_of(const std::string& gateway, const TestResultRecord& r) {
     LogEntry e;

@@ -54,6 +54,13 @@ void forget_kept_logbook();
 // recorded there; else what to tell the user: it was not recorded, or it was
 // recorded on this machine because the team server is away.
 std::string record_run(const LogbookChoice& choice, const RunRecord& run);
+// The same, with the logbook the run went into, for reading it back (null
+// when the run was not recorded).
+struct RecordedRun {
+    std::shared_ptr<Logbook> book;
+    std::string note;
+};
+RecordedRun record_run_into(const LogbookChoice& choice, const RunRecord& run);
 
 // A listing's records as a run for the logbook. `fullUnit`: the luminaire
 // whose whole list a complete details listing read.

@@ -11,8 +11,6 @@ static_assert(kSurveyStatusBytes == kStatusSnapshotBytes, "a snapshot holds the 
 
 namespace {
 
-constexpr const char* kNotRecorded = "; this survey is not recorded in the logbook";
-
 std::string utc_text(std::time_t when) {
     std::tm t{};
     gmtime_r(&when, &t);
@@ -52,10 +50,9 @@ RunRecord survey_run(const SiteSurvey& survey) {
 }
 
 std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey) {
-    OpenedLogbook opened = open_for_recording(choice_for(where, survey));
-    if (!opened.book) return "logbook: " + opened.why + kNotRecorded;
-    Logbook& book = *opened.book;
-    if (!book.record(survey_run(survey))) return "logbook: " + book.error() + kNotRecorded;
+    const RecordedRun recorded = record_run_into(choice_for(where, survey), survey_run(survey));
+    if (!recorded.book) return recorded.note;
+    Logbook& book = *recorded.book;
     std::map<std::uint8_t, std::vector<LoggedLine>> histories;
     for (const SurveyedLuminaire& l : survey.luminaires) {
         const HistoryRead read = book.history(survey.gateway, l.unit, "");
@@ -68,10 +65,7 @@ std::string record_survey_in_logbook(const std::string& where, SiteSurvey& surve
         for (const HistoryItem& h : read.items) lines.push_back(logged_line(h));
     }
     use_logbook_history(survey, histories);
-    if (opened.fellBack)
-        return "logbook: " + opened.why + "; recorded in " + book.where() +
-               " instead ('orvypc logbook sync' pushes it later)";
-    return {};
+    return recorded.note;
 }
 
 void record_surveys_in_logbook(const std::string& where) {

@@ -1,7 +1,5 @@
 #include "cli.h"
 
-#include "invocation.h"
-
 #include "cli_commands.h"
 #include "cli_json.h"
 #include "cli_logbook.h"
@@ -9,7 +7,6 @@
 #include "gateway_link.h"
 #include "list_workbooks.h"
 #include "host_address.h"
-#include "invocation.h"
 #include "save_prompt.h"
 #include "status_workbook.h"
 #include "listings.h"
@@ -337,11 +334,4 @@ int run_commands(const CliOptions& o) {
     if (const std::string error = command->check(o); !error.empty()) return usage_error(error);
     Session session(o);
     return command->run(session);
-}
-
-std::optional<int> run_cli(int argc, char** argv) {
-    const Invocation inv = parse_invocation(argc, argv);
-    if (inv.frontEnd != FrontEnd::Commands) return std::nullopt;
-    if (!inv.error.empty()) return usage_error(inv.error);
-    return run_commands(inv.options);
 }

@@ -13,9 +13,6 @@ struct CliOptions;
 // Runs the command the options name (or --help / --version) and gives its
 // exit status.
 int run_commands(const CliOptions& options);
-// The command line read (parse_invocation) and run as run_commands does;
-// std::nullopt when it starts the window instead.
-std::optional<int> run_cli(int argc, char** argv);
 // Says a usage error on standard error; kExitUsage.
 int usage_error(const std::string& text);
 

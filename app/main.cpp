@@ -1,6 +1,6 @@
 #include "cli.h"
 #include "console.h"
-#include "demo.h"
+#include "demo_gateway.h"
 #include "desktop.h"
 #include "invocation.h"
 

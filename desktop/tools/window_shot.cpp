@@ -2,7 +2,7 @@
 // loopback, into a PNG file (the picture in the documentation).
 //
 //   QT_QPA_PLATFORM=offscreen window_shot docs/main-window.png
-#include "demo.h"
+#include "demo_gateway.h"
 #include "gateway_link.h"
 #include "link_settings.h"
 #include "main_window.h"

@@ -37,7 +37,7 @@ TEST_F(UserFolders, FollowTheXdgVariablesAndFallBackUnderHome) {
     EXPECT_EQ(user_data_folder(), "/home/tech/.local/share");
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(user_config_folder(), "/home/tech/.config");
-    EXPECT_EQ(this_executable_path().substr(this_executable_path().rfind('/') + 1), "cli_tests");
+    EXPECT_EQ(this_executable_path().substr(this_executable_path().rfind('/') + 1), "platform_tests");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "demo.h"
+#include "demo_gateway.h"
 
 #include "gateway_sim.h"
 #include "sim_data.h"

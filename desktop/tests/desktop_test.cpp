@@ -8,7 +8,7 @@
 // program, told by ORVYPC_DESKTOP_TEST_CHILD what to do).
 #include "app_module.h"
 #include "cli.h"
-#include "demo.h"
+#include "demo_gateway.h"
 #include "desktop.h"
 #include "gateway_link.h"
 #include "gateway_sim.h"

@@ -41,6 +41,7 @@ std::string user_local_data_folder() {
 }
 
 std::string local_data_file(const std::string& name) { return user_local_data_folder() + "\\OrvyPc\\" + name; }
+std::string user_key_store_path() { return user_config_folder() + "\\OrvyPc\\classes.reg"; }
 
 std::string this_executable_path() {
     std::wstring path(MAX_PATH, L'\0');

@@ -6,7 +6,7 @@
 // writes status-page.png, test-results-page.png, details-page.png and
 // details-history-page.png (the Details page showing the luminaire's
 // history from a logbook made for the picture, with one remark).
-#include "demo.h"
+#include "demo_gateway.h"
 #include "details_logbook.h"
 #include "details_logbook_pane.h"
 #include "details_page.h"

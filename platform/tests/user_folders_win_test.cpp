@@ -33,7 +33,7 @@ TEST_F(UserFolders, AreTheRoamingApplicationDataFolder) {
     _wputenv_s(L"USERPROFILE", L"C:\\Users\\tech");
     EXPECT_EQ(user_config_folder(), "C:\\Users\\tech\\AppData\\Roaming");
     const std::string exe = this_executable_path();
-    EXPECT_EQ(exe.substr(exe.find_last_of("\\/") + 1), "cli_tests.exe");
+    EXPECT_EQ(exe.substr(exe.find_last_of("\\/") + 1), "platform_tests.exe");
 }
 
 }  // namespace

@@ -16,5 +16,7 @@ std::string user_local_data_folder();
 // This program's file `name` there: .../OrvyPc/NAME, with the platform's
 // separator.
 std::string local_data_file(const std::string& name);
+// The user's key store file: .../OrvyPc/classes.reg in the settings folder.
+std::string user_key_store_path();
 // The running program's own file.
 std::string this_executable_path();

@@ -1,14 +1,16 @@
 #include "key_store.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 
 namespace {
+
+// The path is UTF-8 on every platform; a u8string says so to filesystem.
+std::filesystem::path utf8_path(const std::string& text) { return std::u8string(text.begin(), text.end()); }
 
 std::string quote(const std::string& text)
 {
@@ -111,13 +113,14 @@ std::vector<std::string> KeyStore::keys() const
 bool KeyStore::load(const std::string& path)
 {
     m_keys.clear();
-    QFile file(QString::fromStdString(path));
-    if (!file.exists()) return true;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
+    std::error_code ec;
+    if (!std::filesystem::exists(utf8_path(path), ec)) return !ec;
+    std::ifstream file(utf8_path(path), std::ios::binary);
+    if (!file) return false;
     std::string current;
     bool inKey = false;
-    while (!file.atEnd()) {
-        const std::string line = trim_line_end(file.readLine().toStdString());
+    for (std::string raw; std::getline(file, raw);) {
+        const std::string line = trim_line_end(raw);
         if (line.empty() || line[0] == ';') continue;
         if (line.front() == '[') {
             if (line.back() != ']' || line.size() < 3) return false;
@@ -140,21 +143,40 @@ bool KeyStore::load(const std::string& path)
             return false;
         set_value(current, name, value);
     }
-    return true;
+    return !file.bad();
 }
 
 bool KeyStore::save(const std::string& path) const
 {
-    const QString target = QString::fromStdString(path);
-    if (!QDir().mkpath(QFileInfo(target).absolutePath())) return false;
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    namespace fs = std::filesystem;
+    const fs::path target = utf8_path(path);
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) return false;
     std::string text = "; OrvyPc class registrations of this user\n";
     for (const auto& [folded, key] : m_keys) {
         text += "\n[" + key.path + "]\n";
         for (const auto& [name, value] : key.values)
             text += (name == "@" ? std::string("@") : quote(name)) + "=" + quote(value) + "\n";
     }
-    file.write(text.data(), static_cast<qint64>(text.size()));
-    return file.commit();
+    // Written beside the store, then renamed over it: the old store stays
+    // whole until the new one is complete.
+    fs::path part = target;
+    part += ".part";
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            fs::remove(part, ec);
+            return false;
+        }
+    }
+    fs::rename(part, target, ec);
+    if (ec) {
+        fs::remove(part, ec);
+        return false;
+    }
+    return true;
 }

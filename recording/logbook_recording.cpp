@@ -1,49 +1,21 @@
 #include "logbook_recording.h"
 
+#include "key_store.h"
 #include "user_folders.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <thread>
 
 namespace {
 
-constexpr const char* kLogbookKey = "software\\orvypc\\logbook";   // compared in lower case
-constexpr const char* kLocationValue = "\"location\"=";
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-// The one value this needs from the key store (a registry export text; the
-// desktop program reads and writes the whole store): "Location" under
-// [Software\OrvyPc\Logbook], "\\" standing for one backslash.
+// The one value this needs from the key store (the desktop program reads
+// and writes the whole store): "Location" under [Software\OrvyPc\Logbook].
 std::string key_store_location() {
-    std::ifstream in(user_config_folder() + "/OrvyPc/classes.reg");
-    bool inKey = false;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line[0] == '[') {
-            inKey = lower(line) == std::string("[") + kLogbookKey + "]";
-            continue;
-        }
-        const std::string l = lower(line);
-        if (!inKey || l.rfind(kLocationValue, 0) != 0) continue;
-        std::string value = line.substr(std::string(kLocationValue).size());
-        if (value.size() < 2 || value.front() != '"' || value.back() != '"') continue;
-        value = value.substr(1, value.size() - 2);
-        std::string out;
-        for (std::size_t i = 0; i < value.size(); ++i) {
-            if (value[i] == '\\' && i + 1 < value.size()) ++i;
-            out += value[i];
-        }
-        return out;
-    }
-    return {};
+    KeyStore store;
+    if (!store.load(user_key_store_path())) return {};
+    const std::string* location = store.value("Software\\OrvyPc\\Logbook", "Location");
+    return location ? *location : std::string();
 }
 
 bool loopback(const std::string& address) { return address.rfind("127.", 0) == 0 || address == "localhost"; }

@@ -2,7 +2,7 @@
 // on loopback, into a PNG file (the picture in the documentation):
 //
 //   QT_QPA_PLATFORM=offscreen survey_shot docs/survey-page.png
-#include "demo.h"
+#include "demo_gateway.h"
 #include "gateway_link.h"
 #include "link_settings.h"
 #include "main_window.h"

@@ -1,5 +1,7 @@
 #include "key_store.h"
 
+#include "user_folders.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -180,3 +182,5 @@ bool KeyStore::save(const std::string& path) const
     }
     return true;
 }
+
+bool load_user_key_store(KeyStore* store) { return store->load(user_key_store_path()); }

@@ -38,3 +38,7 @@ private:
     static std::string fold(const std::string& key);         // lower case, for look-up
     std::map<std::string, Key> m_keys;                       // by folded path
 };
+
+// The key store of the user running the program (user_key_store_path()).
+// False, with the store empty, when it exists but cannot be read.
+bool load_user_key_store(KeyStore* store);

@@ -13,7 +13,7 @@ namespace {
 // and writes the whole store): "Location" under [Software\OrvyPc\Logbook].
 std::string key_store_location() {
     KeyStore store;
-    if (!store.load(user_key_store_path())) return {};
+    if (!load_user_key_store(&store)) return {};
     const std::string* location = store.value("Software\\OrvyPc\\Logbook", "Location");
     return location ? *location : std::string();
 }

@@ -1,25 +1,15 @@
-// The report's layout, drawn with Qt's PDF writer: A4 landscape, measured
-// in millimetres. The whole document is laid out twice: once to count the
-// pages and find where each section begins, then drawn with "page x of y"
-// and the contents filled in.
+// The report's layout: what goes where on the pages, in millimetres, over
+// the PDF canvas. The document is laid out twice: once to count the pages
+// and find where each section begins, then drawn with "page x of y" and the
+// contents filled in.
 #include "report_pdf.h"
 
-#include <QBuffer>
+#include "pdf_canvas.h"
+
 #include <QColor>
 #include <QFont>
-#include <QGuiApplication>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QSaveFile>
-#include <QTextLayout>
 
-#include <cmath>
 #include <map>
-#include <memory>
-#include <optional>
-#include <tuple>
 
 #ifndef ORVYPC_VERSION
 #define ORVYPC_VERSION "unknown"
@@ -34,11 +24,10 @@ constexpr double kTextWidth = kRight - kLeft;
 constexpr double kHeaderTop = 10, kHeaderRule = 16.5;
 constexpr double kBodyTop = 21, kBodyBottom = 192;
 constexpr double kFooterRule = 195, kFooterTop = 196.5;
-constexpr int kResolution = 600;   // dots per inch of the drawing
 constexpr double kCellPadding = 1.2;
 constexpr double kHeadingPadding = 0.4;
 constexpr int kMonthsPerTable = 12;
-constexpr double kNoLigatures = 1.0 / 32;   // device units (600 a inch): nothing to see
+constexpr double kNoLigatures = 1.0 / 32;   // device units (600 an inch): nothing to see
 
 // Fonts that have the check marks, and one for the Chinese (and other
 // CJK) names, which the first lacks.
@@ -154,108 +143,15 @@ QColor standing_color(Standing s) {
 
 const char* const kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// Texts laid out once in a given width: cells are measured, then drawn, the
-// document is laid out twice, and the same marks and names come again and
-// again. Shaping text is the layout's main cost.
-class TextCache {
-public:
-    explicit TextCache(QPaintDevice& device) : device_(device) {}
-
-    struct Laid {
-        std::shared_ptr<QTextLayout> layout;
-        double height = 0;   // in device units
-    };
-
-    const Laid& laid_out(const QString& text, Type type, double widthUnits, Qt::Alignment align) {
-        const Key key{text, type, std::lround(widthUnits), static_cast<int>(align)};
-        if (const auto found = cache_.find(key); found != cache_.end()) return found->second;
-        auto layout = std::make_shared<QTextLayout>(QString(text).replace(QLatin1Char('\n'), QChar::LineSeparator),
-                                                    font_of(type), &device_);
-        QTextOption option(align);
-        // At word boundaries, or anywhere in a word too long for a line.
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout->setTextOption(option);
-        layout->beginLayout();
-        double height = 0;
-        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
-            line.setLineWidth(widthUnits);
-            line.setPosition(QPointF(0, height));
-            height += line.height();
-        }
-        layout->endLayout();
-        return cache_.emplace(key, Laid{std::move(layout), height}).first->second;
-    }
-
-private:
-    using Key = std::tuple<QString, Type, long, int>;
-    QPaintDevice& device_;
-    std::map<Key, Laid> cache_;
-};
-
-// Pages, text and shapes in millimetres. Without a painter it only measures
-// and counts pages (the first pass); with one it draws.
-class Canvas {
-public:
-    Canvas(QPdfWriter& writer, QPainter* painter, TextCache& texts) : writer_(writer), painter_(painter), texts_(texts) {}
-
-    double mm(double v) const { return v * kResolution / 25.4; }
-    bool drawing() const { return painter_ != nullptr; }
-    int page() const { return page_; }
-    double y = kBodyTop;
-
-    void new_page() {
-        if (painter_) writer_.newPage();
-        ++page_;
-        y = kBodyTop;
-    }
-    double room() const { return kBodyBottom - y; }
-
-    // Lays `text` out in `width`, wrapped; draws it at (x, top) when
-    // drawing. Returns its height.
-    double text(const QString& text, Type type, double x, double top, double width, QColor color = kInk,
-                Qt::Alignment align = Qt::AlignLeft) {
-        const TextCache::Laid& laid = texts_.laid_out(text, type, mm(width), align);
-        if (painter_ && !text.isEmpty()) {
-            painter_->setPen(color);
-            laid.layout->draw(painter_, QPointF(mm(x), mm(top)));
-        }
-        return laid.height * 25.4 / kResolution;
-    }
-    // The height `text` takes in `width`, drawing nothing.
-    double height(const QString& text, Type type, double width, Qt::Alignment align = Qt::AlignLeft) {
-        return texts_.laid_out(text, type, mm(width), align).height * 25.4 / kResolution;
-    }
-    void fill(double x, double top, double w, double h, QColor color, double radius = 0) {
-        if (!painter_) return;
-        painter_->setPen(Qt::NoPen);
-        painter_->setBrush(color);
-        if (radius > 0) painter_->drawRoundedRect(QRectF(mm(x), mm(top), mm(w), mm(h)), mm(radius), mm(radius));
-        else painter_->drawRect(QRectF(mm(x), mm(top), mm(w), mm(h)));
-    }
-    void frame(double x, double top, double w, double h, QColor color, double lineWidth = 0.25) {
-        if (!painter_) return;
-        painter_->setPen(QPen(color, mm(lineWidth)));
-        painter_->setBrush(Qt::NoBrush);
-        painter_->drawRect(QRectF(mm(x), mm(top), mm(w), mm(h)));
-    }
-    void rule(double x1, double y1, double x2, double y2, QColor color = kRule, double lineWidth = 0.25) {
-        if (!painter_) return;
-        painter_->setPen(QPen(color, mm(lineWidth)));
-        painter_->drawLine(QPointF(mm(x1), mm(y1)), QPointF(mm(x2), mm(y2)));
-    }
-
-private:
-    QPdfWriter& writer_;
-    QPainter* painter_;
-    TextCache& texts_;
-    int page_ = 1;
-};
-
 // The document: the same steps for both passes.
 class ReportLayout {
 public:
     ReportLayout(const ReportContent& c, Canvas& canvas, int pages, std::map<QString, int> sectionPages)
-        : c_(c), k_(canvas), pages_(pages), sectionPages_(std::move(sectionPages)) {}
+        : c_(c), k_(canvas), pages_(pages), sectionPages_(std::move(sectionPages)) {
+        for (const Type t : {Type::Title, Type::Heading, Type::Body, Type::BodyBold, Type::Small, Type::Cell,
+                             Type::CellBold, Type::CellSmall, Type::Head, Type::HeadSmall, Type::Mark, Type::Big})
+            fonts_.emplace(t, font_of(t));
+    }
 
     void lay_out() {
         cover();
@@ -270,18 +166,29 @@ public:
     const std::map<QString, int>& section_pages() const { return seen_; }
 
 private:
+    double text(const QString& t, Type type, double x, double top, double width, QColor color = kInk,
+                Qt::Alignment align = Qt::AlignLeft) {
+        return k_.text(t, fonts_.at(type), x, top, width, color, align);
+    }
+    double height(const QString& t, Type type, double width, Qt::Alignment align = Qt::AlignLeft) {
+        return k_.height(t, fonts_.at(type), width, align);
+    }
+    void rule(double x1, double y1, double x2, double y2, QColor color = kRule, double lineWidth = 0.25) {
+        k_.rule(x1, y1, x2, y2, color, lineWidth);
+    }
+
     QString period_text() const { return q(c_.from) + QStringLiteral(" to ") + q(c_.to); }
 
     void page_furniture() {
-        k_.text(QStringLiteral("Emergency lighting test record"), Type::BodyBold, kLeft, kHeaderTop, 120, kAccent);
-        k_.text(q(c_.site) + QStringLiteral("   \u00b7   ") + period_text(), Type::Body, kLeft + 120, kHeaderTop,
+        text(QStringLiteral("Emergency lighting test record"), Type::BodyBold, kLeft, kHeaderTop, 120, kAccent);
+        text(q(c_.site) + QStringLiteral("   \u00b7   ") + period_text(), Type::Body, kLeft + 120, kHeaderTop,
                 kTextWidth - 120, kMuted, Qt::AlignRight);
-        k_.rule(kLeft, kHeaderRule, kRight, kHeaderRule, kAccent, 0.4);
-        k_.rule(kLeft, kFooterRule, kRight, kFooterRule);
-        k_.text(QStringLiteral("Made from the logbook by %1 on %2, %3, with OrvyPc %4")
+        rule(kLeft, kHeaderRule, kRight, kHeaderRule, kAccent, 0.4);
+        rule(kLeft, kFooterRule, kRight, kFooterRule);
+        text(QStringLiteral("Made from the logbook by %1 on %2, %3, with OrvyPc %4")
                     .arg(q(c_.madeBy), q(c_.machine), q(c_.madeAt), QStringLiteral(ORVYPC_VERSION)),
                 Type::Small, kLeft, kFooterTop, 200, kMuted);
-        k_.text(QStringLiteral("Page %1 of %2").arg(k_.page()).arg(pages_), Type::Small, kRight - 50, kFooterTop, 50,
+        text(QStringLiteral("Page %1 of %2").arg(k_.page()).arg(pages_), Type::Small, kRight - 50, kFooterTop, 50,
                 kMuted, Qt::AlignRight);
     }
 
@@ -293,7 +200,7 @@ private:
     void section_title(const QString& title, bool continued) {
         // The contents name a section once: the first of the luminaire tables.
         if (!continued) seen_.emplace(title.section(QLatin1Char(','), 0, 0), k_.page());
-        const double h = k_.text(title + (continued ? QStringLiteral(" (continued)") : QString()), Type::Heading,
+        const double h = text(title + (continued ? QStringLiteral(" (continued)") : QString()), Type::Heading,
                                  kLeft, k_.y, kTextWidth, kAccent);
         k_.y += h + 2.5;
     }
@@ -302,9 +209,9 @@ private:
 
     void cover() {
         k_.y = kBodyTop + 4;
-        k_.y += k_.text(QStringLiteral("Emergency lighting test record"), Type::Title, kLeft, k_.y, kTextWidth, kAccent);
+        k_.y += text(QStringLiteral("Emergency lighting test record"), Type::Title, kLeft, k_.y, kTextWidth, kAccent);
         k_.y += 1.5;
-        k_.y += k_.text(QStringLiteral("Function and duration tests of the emergency luminaires, as the site's "
+        k_.y += text(QStringLiteral("Function and duration tests of the emergency luminaires, as the site's "
                                        "logbook records them"),
                         Type::Body, kLeft, k_.y, kTextWidth, kMuted);
         k_.y += 7;
@@ -335,8 +242,8 @@ private:
         if (c_.seal) facts.emplace_back(QStringLiteral("Seal of the last record"), q(*c_.seal));
         double y = top;
         for (const auto& [label, value] : facts) {
-            k_.text(label, Type::Body, kLeft, y, 42, kMuted);
-            y += std::max(k_.text(value, Type::BodyBold, kLeft + 44, y, 110), 4.0) + 2.2;
+            text(label, Type::Body, kLeft, y, 42, kMuted);
+            y += std::max(text(value, Type::BodyBold, kLeft + 44, y, 110), 4.0) + 2.2;
         }
         k_.y = y;
     }
@@ -351,53 +258,53 @@ private:
                      {c_.counts.overdue, "overdue", kAmber},
                      {c_.counts.neverTested, "never tested", kMuted}};
         const double x0 = kLeft + 166, w = 50, h = 23, gap = 4;
-        k_.text(QStringLiteral("At the end of the period"), Type::Small, x0, top - 1, 2 * w + gap, kMuted);
+        text(QStringLiteral("At the end of the period"), Type::Small, x0, top - 1, 2 * w + gap, kMuted);
         for (int i = 0; i < 4; ++i) {
             const double x = x0 + (i % 2) * (w + gap), y = top + 3.5 + (i / 2) * (h + gap);
             k_.fill(x, y, w, h, kShade, 1.5);
             k_.fill(x, y, 1.6, h, tiles[i].color);
-            k_.text(QString::number(tiles[i].n), Type::Big, x + 5, y + 2.5, w - 8, tiles[i].color);
-            k_.text(QString::fromLatin1(tiles[i].label), Type::Body, x + 5, y + 14.5, w - 8, kInk);
+            text(QString::number(tiles[i].n), Type::Big, x + 5, y + 2.5, w - 8, tiles[i].color);
+            text(QString::fromLatin1(tiles[i].label), Type::Body, x + 5, y + 14.5, w - 8, kInk);
         }
     }
 
     void statement() {
         const QColor bar = c_.asRequired ? kGreen : kAmber;
-        const double h = k_.height(q(c_.summary), Type::BodyBold, kTextWidth - 10) + 6;
+        const double h = height(q(c_.summary), Type::BodyBold, kTextWidth - 10) + 6;
         k_.fill(kLeft, k_.y, kTextWidth, h, c_.asRequired ? kGreenFill : kAmberFill, 1.5);
         k_.fill(kLeft, k_.y, 1.8, h, bar);
-        k_.text(q(c_.summary), Type::BodyBold, kLeft + 6, k_.y + 3, kTextWidth - 10);
+        text(q(c_.summary), Type::BodyBold, kLeft + 6, k_.y + 3, kTextWidth - 10);
         k_.y += h + 4;
         if (c_.incomplete.empty()) return;
         const QString note = QStringLiteral("Incomplete: ") + q(c_.incomplete);
-        const double n = k_.height(note, Type::BodyBold, kTextWidth - 10) + 6;
+        const double n = height(note, Type::BodyBold, kTextWidth - 10) + 6;
         k_.fill(kLeft, k_.y, kTextWidth, n, kRedFill, 1.5);
         k_.fill(kLeft, k_.y, 1.8, n, kRed);
-        k_.text(note, Type::BodyBold, kLeft + 6, k_.y + 3, kTextWidth - 10, kRed);
+        text(note, Type::BodyBold, kLeft + 6, k_.y + 3, kTextWidth - 10, kRed);
         k_.y += n + 4;
     }
 
     void legend() {
-        k_.text(QStringLiteral("Month cells"), Type::BodyBold, kLeft, k_.y, 40);
+        text(QStringLiteral("Month cells"), Type::BodyBold, kLeft, k_.y, 40);
         constexpr double kItem = 58;
         const MonthMark marks[] = {MonthMark::Passed, MonthMark::Failed, MonthMark::Repaired, MonthMark::NotTested,
                                    MonthMark::NoResult, MonthMark::Partial, MonthMark::NoRecord};
         for (std::size_t i = 0; i < std::size(marks); ++i) {
             const double x = kLeft + 30 + static_cast<double>(i % 4) * kItem, y = k_.y + static_cast<double>(i / 4) * 7;
             mark_box(marks[i], x, y - 0.6);
-            k_.text(QString::fromLatin1(mark_style(marks[i]).meaning), Type::Small, x + 8, y + 0.4, kItem - 10, kInk);
+            text(QString::fromLatin1(mark_style(marks[i]).meaning), Type::Small, x + 8, y + 0.4, kItem - 10, kInk);
         }
         k_.y += 17;
     }
 
     void contents() {
-        k_.text(QStringLiteral("Contents"), Type::BodyBold, kLeft, k_.y, 40);
+        text(QStringLiteral("Contents"), Type::BodyBold, kLeft, k_.y, 40);
         double y = k_.y;
         for (const QString& title : section_order_) {
             const auto found = sectionPages_.find(title);
             const QString page = found == sectionPages_.end() ? QString() : QString::number(found->second);
-            k_.text(title, Type::Body, kLeft + 30, y, 120);
-            k_.text(QStringLiteral("page ") + page, Type::Body, kLeft + 150, y, 30, kMuted);
+            text(title, Type::Body, kLeft + 30, y, 120);
+            text(QStringLiteral("page ") + page, Type::Body, kLeft + 150, y, 30, kMuted);
             y += 5;
         }
         k_.y = y;
@@ -410,13 +317,13 @@ private:
         constexpr double w = 6.2, h = 5;
         k_.fill(x, top, w, h, style.fill, 0.8);
         if (m == MonthMark::Partial || m == MonthMark::NotTested) k_.frame(x, top, w, h, kRule, 0.2);
-        k_.text(QString::fromUtf8(style.glyph), Type::Mark, x, top + 0.7, w, style.ink, Qt::AlignHCenter);
+        text(QString::fromUtf8(style.glyph), Type::Mark, x, top + 0.7, w, style.ink, Qt::AlignHCenter);
     }
 
     double cell_height(const Cell& cell, double width) {
         if (cell.mark) return 5;
         double h = 0;
-        for (const Piece& p : cell.pieces) h += k_.height(p.text, p.type, width);
+        for (const Piece& p : cell.pieces) h += height(p.text, p.type, width);
         return h;
     }
 
@@ -427,18 +334,18 @@ private:
         }
         double y = top;
         for (const Piece& p : cell.pieces)
-            y += k_.text(p.text, p.type, x + kCellPadding, y, col.width - 2 * kCellPadding, p.color, col.align);
+            y += text(p.text, p.type, x + kCellPadding, y, col.width - 2 * kCellPadding, p.color, col.align);
     }
 
     // A heading, and its smaller second line, in its column; the month
     // columns are narrow, so headings use all of a column's width.
     double heading(const Column& c, double x, double top, bool draw) {
         const double w = c.width - 2 * kHeadingPadding;
-        double h = draw ? k_.text(c.heading, Type::Head, x + kHeadingPadding, top, w, kInk, c.align)
-                        : k_.height(c.heading, Type::Head, w, c.align);
+        double h = draw ? text(c.heading, Type::Head, x + kHeadingPadding, top, w, kInk, c.align)
+                        : height(c.heading, Type::Head, w, c.align);
         if (c.subheading.isEmpty()) return h;
-        return h + (draw ? k_.text(c.subheading, Type::HeadSmall, x + kHeadingPadding, top + h, w, kMuted, c.align)
-                         : k_.height(c.subheading, Type::HeadSmall, w, c.align));
+        return h + (draw ? text(c.subheading, Type::HeadSmall, x + kHeadingPadding, top + h, w, kMuted, c.align)
+                         : height(c.subheading, Type::HeadSmall, w, c.align));
     }
 
     double header_height(const std::vector<Column>& cols) {
@@ -455,7 +362,7 @@ private:
             heading(c, x, k_.y + kCellPadding, true);
             x += c.width;
         }
-        k_.rule(kLeft, k_.y + h, kRight, k_.y + h, kMuted, 0.3);
+        rule(kLeft, k_.y + h, kRight, k_.y + h, kMuted, 0.3);
         k_.y += h;
     }
 
@@ -466,7 +373,7 @@ private:
         if (k_.room() < titleRoom + header_height(cols) + 10) next_page();
         section_title(title, false);
         if (rows.empty()) {
-            k_.y += k_.text(empty, Type::Body, kLeft, k_.y, kTextWidth, kMuted) + 8;
+            k_.y += text(empty, Type::Body, kLeft, k_.y, kTextWidth, kMuted) + 8;
             return;
         }
         draw_header(cols);
@@ -486,7 +393,7 @@ private:
                 draw_cell(rows[r][c], x, k_.y + kCellPadding, cols[c]);
                 x += cols[c].width;
             }
-            k_.rule(kLeft, k_.y + h, kRight, k_.y + h);
+            rule(kLeft, k_.y + h, kRight, k_.y + h);
             k_.y += h;
         }
         k_.y += 8;
@@ -619,7 +526,7 @@ private:
         constexpr double kBlock = 58;
         if (k_.room() < kBlock) next_page();
         section_title(section_order_[4], false);
-        k_.y += k_.text(QStringLiteral("The tests above are those the site's logbook holds for the period. Checked by "
+        k_.y += text(QStringLiteral("The tests above are those the site's logbook holds for the period. Checked by "
                                        "the person responsible for the emergency lighting:"),
                         Type::Body, kLeft, k_.y, kTextWidth) + 4;
         const char* const labels[] = {"Tested by (name)", "Date", "Signature", "Next inspection due"};
@@ -627,12 +534,12 @@ private:
         for (int i = 0; i < 4; ++i) {
             const double x = kLeft + i * (w + 5);
             k_.frame(x, k_.y, w, h, kRule, 0.3);
-            k_.text(QString::fromLatin1(labels[i]), Type::Small, x + 2, k_.y + 1.5, w - 4, kMuted);
-            k_.rule(x + 3, k_.y + h - 5, x + w - 3, k_.y + h - 5, kMuted, 0.2);
+            text(QString::fromLatin1(labels[i]), Type::Small, x + 2, k_.y + 1.5, w - 4, kMuted);
+            rule(x + 3, k_.y + h - 5, x + w - 3, k_.y + h - 5, kMuted, 0.2);
         }
         k_.y += h + 4;
         if (!c_.nextDue.empty())
-            k_.y += k_.text(QStringLiteral("The next test falling due on the site: ") + q(c_.nextDue) +
+            k_.y += text(QStringLiteral("The next test falling due on the site: ") + q(c_.nextDue) +
                                 QStringLiteral(" (") + q(c_.nextDueWhat) + QLatin1Char(')'),
                             Type::Body, kLeft, k_.y, kTextWidth, kInk);
     }
@@ -642,85 +549,27 @@ private:
     int pages_;
     std::map<QString, int> sectionPages_;   // from the first pass
     std::map<QString, int> seen_;
+    std::map<Type, QFont> fonts_;
     const std::vector<QString> section_order_ = {QStringLiteral("Test record by luminaire"),
                                                   QStringLiteral("Defects and repairs"), QStringLiteral("Deviations"),
                                                   QStringLiteral("Remarks of the period"), QStringLiteral("Signature")};
 };
-
-// A Qt GUI application for the fonts, where the program has none (the
-// command line): on the offscreen platform, so no display is needed.
-// Qt's own notes (a missing runtime folder, say) are nothing to tell the
-// user of the command line: they are left out while it exists.
-class GuiForFonts {
-public:
-    GuiForFonts() {
-        if (QCoreApplication::instance() != nullptr) return;
-        previous_ = qInstallMessageHandler(quiet);
-        app_.emplace(argc_, argv_);
-    }
-    ~GuiForFonts() {
-        if (!app_) return;
-        app_.reset();
-        qInstallMessageHandler(previous_);
-    }
-    GuiForFonts(const GuiForFonts&) = delete;
-    GuiForFonts& operator=(const GuiForFonts&) = delete;
-
-private:
-    static void quiet(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (type == QtCriticalMsg || type == QtFatalMsg) qt_message_output(type, context, text);
-    }
-    QtMessageHandler previous_ = nullptr;
-    int argc_ = 3;
-    char arg0_[7] = "orvypc";
-    char arg1_[10] = "-platform";
-    char arg2_[10] = "offscreen";
-    char* argv_[4] = {arg0_, arg1_, arg2_, nullptr};
-    std::optional<QGuiApplication> app_;
-};
-
-void set_up(QPdfWriter& writer, const ReportContent& c) {
-    writer.setResolution(kResolution);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
-    writer.setTitle(QStringLiteral("Emergency lighting test record, ") + q(c.site) + QStringLiteral(", ") + q(c.from) +
-                    QStringLiteral(" to ") + q(c.to));
-    writer.setCreator(QStringLiteral("OrvyPc ") + QStringLiteral(ORVYPC_VERSION));
-}
 
 }  // namespace
 
 bool report_pdf_available() { return true; }
 
 std::string write_report_pdf(const ReportContent& content, const std::string& path) {
-    const GuiForFonts gui;
-    QFont::insertSubstitution(QString::fromLatin1(kFamily), QString::fromLatin1(kCjkFamily));
-
-    // First pass: count the pages and find the sections.
-    QByteArray scratch;
-    QBuffer measureTo(&scratch);
-    measureTo.open(QIODevice::WriteOnly);
-    QPdfWriter measure(&measureTo);
-    set_up(measure, content);
-    TextCache texts(measure);
-    Canvas counting(measure, nullptr, texts);
-    ReportLayout first(content, counting, 0, {});
-    first.lay_out();
-
-    QSaveFile file(q(path));
-    if (!file.open(QIODevice::WriteOnly)) return "The report could not be saved as \"" + path + "\": " + file.errorString().toStdString() + ".";
-    {
-        QPdfWriter writer(&file);
-        set_up(writer, content);
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            return "The report could not be drawn.";
-        }
-        Canvas canvas(writer, &painter, texts);
-        ReportLayout drawn(content, canvas, first.pages(), first.section_pages());
-        drawn.lay_out();
-        painter.end();
-    }
-    if (!file.commit()) return "The report could not be saved as \"" + path + "\": " + file.errorString().toStdString() + ".";
-    return {};
+    PdfDocument document;
+    document.title = QStringLiteral("Emergency lighting test record, ") + q(content.site) + QStringLiteral(", ") +
+                     q(content.from) + QStringLiteral(" to ") + q(content.to);
+    document.creator = QStringLiteral("OrvyPc ") + QStringLiteral(ORVYPC_VERSION);
+    document.body = {kBodyTop, kBodyBottom};
+    std::map<QString, int> sections;   // where each begins, from the first pass
+    return write_pdf(path, document, [&](Canvas& canvas, int pages) {
+        QFont::insertSubstitution(QString::fromLatin1(kFamily), QString::fromLatin1(kCjkFamily));
+        ReportLayout layout(content, canvas, pages, sections);
+        layout.lay_out();
+        if (pages == 0) sections = layout.section_pages();
+    });
 }

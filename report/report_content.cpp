@@ -337,6 +337,9 @@ void add_deviations(const UnitInput& u, const UnitFacts& facts, const ReportLumi
     for (const std::string& gap : duration_gaps(facts, p)) add(DeviationKind::NoDurationTest, gap);
     for (const LogEntry* e : u.undated)
         add(DeviationKind::ImpossibleDate, "a test whose time \"" + e->testTime + "\" is no date; it is left out");
+    if (!facts.snapshot())
+        add(DeviationKind::StatusNeverRead, "its status was never read into the logbook: its faults and rated "
+                                            "duration are not known");
 }
 
 std::string count_words(int n, const char* what) {
@@ -406,6 +409,7 @@ ReportContent compute_report(const ReportInput& in) {
     out.madeAt = in.madeAt;
     out.incomplete = in.incomplete;
     out.seal = in.seal;
+    out.endsToday = in.madeAt.substr(0, 10) <= in.to;
     const std::optional<year_month_day> from = day_of(in.from), to = day_of(in.to);
     if (!from || !to || sys_days{*to} < sys_days{*from}) {
         out.summary = "The period " + in.from + " to " + in.to + " is no period.";

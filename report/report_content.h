@@ -21,6 +21,8 @@
 //    survey's verdict over the snapshot's failure bits, the latest test and
 //    those overdue tests; a luminaire without any test is never tested
 //    unless its gear reports a fault.
+//  - The cover's sentence speaks of the tests only: a luminaire whose
+//    status the logbook never read is a deviation, but not one of testing.
 #pragma once
 
 #include "logbook.h"

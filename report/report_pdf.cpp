@@ -492,7 +492,10 @@ private:
             }
             if (repairs.pieces.empty()) repairs = cell(QStringLiteral("none recorded"), Type::Cell, kMuted);
             row.push_back(repairs);
-            if (!d.retestWhen) row.push_back(cell(QStringLiteral("not re-tested yet"), Type::CellBold, kRed));
+            if (!d.retestWhen)
+                row.push_back(cell(c_.endsToday ? QStringLiteral("not re-tested yet")
+                                                : QStringLiteral("not re-tested by ") + q(c_.to),
+                                   Type::CellBold, kRed));
             else if (d.retestPassed)
                 row.push_back(cell(QStringLiteral("re-tested OK ") + q(d.retestWhen->substr(0, 10)), Type::Cell, kGreen));
             else

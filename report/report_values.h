@@ -79,6 +79,7 @@ enum class DeviationKind : std::uint8_t {
     MonthsNotTested,    // whole months without a test with a result
     NoDurationTest,     // no duration test within twelve months somewhere in the period
     ImpossibleDate,     // an entry whose test time is no date
+    StatusNeverRead,    // tested, but no status of it in the logbook: faults and rated duration unknown
 };
 
 struct DeviationValue {
@@ -104,6 +105,7 @@ struct ReportContent {
     std::string from, to;                // "YYYY-MM-DD", both days included
     std::string madeBy, machine, madeAt; // the user, this machine, local "YYYY-MM-DD HH:MM"
     std::vector<YearMonth> months;       // the months the period touches, in order
+    bool endsToday = true;               // the period ends on the day the report is made (or later)
     int lineA = 0, lineB = 0;            // luminaires on each line
     StandingCounts counts;
     // Whether every luminaire had a test in every month and a duration test

@@ -193,6 +193,8 @@ TEST(ReportDeviations, MissingMonthsLateHistoriesNeverTestedAndNoDates) {
                                        "months before"});
     EXPECT_EQ(deviation_texts(r, DeviationKind::NeverTested),
               std::vector<std::string>{"never tested: no test of it in the logbook"});
+    // The status of A5 and B6 was never read: said, but no failure of testing.
+    EXPECT_EQ(deviation_texts(r, DeviationKind::StatusNeverRead).size(), 2u);
     EXPECT_EQ(r.counts.neverTested, 1);
     EXPECT_EQ(r.lineA, 1);
     EXPECT_EQ(r.lineB, 2);

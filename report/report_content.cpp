@@ -1,5 +1,6 @@
 #include "report_content.h"
 
+#include "status_record.h"
 #include "test_result_record.h"
 #include "verdict.h"
 
@@ -17,10 +18,9 @@ using std::chrono::sys_days;
 using std::chrono::year_month;
 using std::chrono::year_month_day;
 
-// The status snapshot holds the reply's offsets 17..56.
-constexpr std::size_t kSnapshotFirstOffset = 17;
-constexpr std::size_t kStatusOffsetRatedDuration = 47;   // minutes
-constexpr std::size_t kStatusOffsetFailureBits = 49;
+// The status reply's rated duration (minutes); the snapshot holds the
+// reply's data bytes from kStatusDataFirst on.
+constexpr std::size_t kStatusOffsetRatedDuration = 47;
 // Without the gear's own intervals the tests fall due by the calendar.
 constexpr int kFunctionTestMonths = 1;
 constexpr int kDurationTestMonths = 12;
@@ -68,7 +68,7 @@ year_month_day add_months(const year_month_day& d, int n) {
 bool has_result(const LogEntry& e) { return e.result == kResultPassed || e.result == kResultFailed; }
 bool is_duration(const LogEntry& e) { return e.testType == kTypeDuration; }
 
-std::uint8_t snapshot_byte(const StatusSnapshot& s, std::size_t offset) { return s.status[offset - kSnapshotFirstOffset]; }
+std::uint8_t snapshot_byte(const StatusSnapshot& s, std::size_t offset) { return s.status[offset - kStatusDataFirst]; }
 
 // One luminaire's share of the input.
 struct UnitInput {
@@ -300,7 +300,7 @@ ReportLuminaire luminaire_of(const UnitInput& u, const UnitFacts& facts, const P
         l.ratedMinutes = snapshot_byte(*s, kStatusOffsetRatedDuration);
         intervals = {snapshot_byte(*s, kStatusOffsetFunctionTestInterval),
                      snapshot_byte(*s, kStatusOffsetDurationTestInterval)};
-        failureBits = snapshot_byte(*s, kStatusOffsetFailureBits);
+        failureBits = snapshot_byte(*s, kStatusOffsetFailureStatus);
     }
     const LogEntry* lastFunction = facts.last_of(false);
     const LogEntry* lastDuration = facts.last_of(true);

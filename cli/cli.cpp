@@ -72,6 +72,13 @@ Commands:
                    file), also while the program is running
   logbook sync     push what this machine recorded while the team logbook
                    was away
+  report           survey the gateway into the logbook, then write the
+                   site's test record for a period from the logbook as a
+                   PDF (-o FILE): month by month, defects, deviations,
+                   remarks and a signature block; without a gateway that
+                   answers, --gateway names the one to report from the
+                   logbook alone
+                     orvypc report --from 2026-01-01 -o "Test record.pdf"
 
 Every listing that results, details and history run is recorded in the
 logbook ($XDG_DATA_HOME/OrvyPc/logbook.sqlite, on Windows
@@ -98,12 +105,16 @@ Options:
   --demo            use the built-in demonstration gateway on this machine
                       orvypc results --demo
   -o FILE           status, results, details, survey: write the workbook
-                    to FILE instead of printing; prints nothing on success
+                    to FILE instead of printing; report: the PDF; prints
+                    nothing on success
                       orvypc results -o "Test Results.xlsx"
   --logbook WHERE   the logbook: a SQLite file, or a team server
                     postgresql://[user@]host/dbname (not on Windows)
   --no-logbook      do not record this run
   --since DATE      history, logbook export: from DATE (YYYY-MM-DD) on
+  --from DATE       report: the period's first day (default: the first
+                    day of the month eleven months back)
+  --to DATE         report: the period's last day (default: today)
   --json            print the same data as JSON, with plain keys, numbers
                     as numbers, and "complete" and "reason" at the top
                     (the layout: docs/json.md)
@@ -113,11 +124,12 @@ Options:
 
 Exit status: 0 success; 1 usage error; 2 no gateway found or the link
 failed; 3 the gateway refused (unit does not exist, DALI busy, a reply
-to another request); 4 the workbook could not be written; 5 a listing
-stayed incomplete after its retries; 6 survey: some luminaires,
-histories or gateways were not read (the output still has all that was
-read, each luminaire not read listed with the reason); 7 the logbook
-could not be opened or written (history, logbook).
+to another request); 4 the workbook or the report could not be written;
+5 a listing stayed incomplete after its retries; 6 survey, report: some
+luminaires, histories or gateways were not read (the output still has
+all that was read, each luminaire not read listed with the reason; the
+report says so on its cover); 7 the logbook could not be opened, written
+or read whole (history, logbook, report; no report is written).
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -241,6 +253,7 @@ constexpr CliCommand kCommands[] = {
     {"survey", check_survey, run_survey},
     {"history", check_history, run_history},
     {"logbook", check_logbook, run_logbook},
+    {"report", check_report, run_report},
 };
 
 }  // namespace

@@ -23,6 +23,14 @@ std::string check_survey(const CliOptions& options);
 int run_survey(Session& session);
 // The scan: every gateway that answers within the discovery window.
 int run_scan_gateways(Session& session);
+// The survey of the gateway the session is connected to, with a progress
+// line on standard error when a person watches it.
+struct SiteSurvey;
+SiteSurvey survey_connected_gateway(const CliOptions& options);
+// The site's report: the gateway surveyed into the logbook, then the
+// logbook's record of the period as a PDF.
+std::string check_report(const CliOptions& options);
+int run_report(Session& session);
 
 // The command of that name, or null.
 const CliCommand* find_command(const std::string& name);

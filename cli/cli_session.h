@@ -27,6 +27,7 @@ struct CliOptions {
     int retries = kDefaultRetries;       // --retries N
     bool allGateways = false;            // --all-gateways
     std::string since;                   // --since DATE
+    std::string from, to;                // --from DATE, --to DATE (report)
     std::string logbook;                 // --logbook FILE or URL
     bool noLogbook = false;              // --no-logbook
     bool json = false;

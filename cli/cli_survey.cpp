@@ -200,6 +200,11 @@ std::vector<SiteSurvey> survey_gateways(Session& session) {
 
 }  // namespace
 
+SiteSurvey survey_connected_gateway(const CliOptions& o) {
+    ProgressLine progress;
+    return survey_connected(o, progress);
+}
+
 std::string check_survey(const CliOptions& o) {
     if (o.allGateways && !o.link.gatewayAddress.empty()) return "--all-gateways and --gateway exclude each other";
     return check_no_arguments(o);

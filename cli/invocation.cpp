@@ -23,7 +23,7 @@ bool is_one_of(const std::string& name, std::initializer_list<const char*> names
 // Options that take a value, as "--name VALUE" or "--name=VALUE".
 bool takes_value(const std::string& name) {
     return name == "--gateway" || name == "--broadcast" || name == "--port" || name == "--timeout" ||
-           name == "--retries" || name == "--since" || name == "--logbook";
+           name == "--retries" || name == "--since" || name == "--logbook" || name == "--from" || name == "--to";
 }
 
 bool link_option(const std::string& name) {
@@ -44,6 +44,11 @@ std::string apply_front_end_option(const std::string& name, const std::string& v
     if (name == "--since") {
         if (value.empty()) return "option '--since' needs a date";
         o.since = value;
+        return {};
+    }
+    if (name == "--from" || name == "--to") {
+        if (value.empty()) return "option '" + name + "' needs a date";
+        (name == "--from" ? o.from : o.to) = value;
         return {};
     }
     if (name == "--logbook") {

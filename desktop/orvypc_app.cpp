@@ -24,6 +24,8 @@
 #include "survey_logbook.h"
 #include "survey_page.h"
 #include "survey_read_hook.h"
+#include "survey_report.h"
+#include "report_pdf.h"
 #include "test_results_page.h"
 #include "trace.h"
 
@@ -134,7 +136,17 @@ int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** arg
         dlg.SetTestResultPageFactory([&](COrvyPcDlg* owner) -> QWidget* {
             return new TestResultTab(owner, listSavePrompt);
         });
-        dlg.SetSurveyPageFactory([&](COrvyPcDlg* owner) -> QWidget* { return new SurveyPage(owner, listSavePrompt); });
+        // The Site survey page's report is made from the logbook: none without one.
+        QtSavePrompt reportSavePrompt(&dlg, kReportSaveFilter);
+        dlg.SetSurveyPageFactory([&](COrvyPcDlg* owner) -> QWidget* {
+            auto* page = new SurveyPage(owner, listSavePrompt);
+            if (!invocation.options.noLogbook) {
+                page->SetReportAction([&](const SiteSurvey& survey, const std::string& logbookNote) {
+                    report_surveyed_site(logbook, survey, logbookNote, reportSavePrompt);
+                });
+            }
+            return page;
+        });
         bool endedBySignal = false;
         WatchEndSignals(&dlg, [&endedBySignal] {
             endedBySignal = true;

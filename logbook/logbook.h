@@ -87,6 +87,27 @@ struct RecordCounts {
     std::size_t duplicates = 0;  // entries it held already
 };
 
+// What a period's report needs of one gateway, read luminaire by luminaire
+// through the indexes, so its cost grows with the period and not with the
+// logbook. `complete` is false when the store broke the read off (error()
+// says why): such a read is never to be reported as the whole period.
+struct PeriodRead {
+    // Each luminaire the logbook knows before the period's end: one with an
+    // entry or a status snapshot from before then.
+    struct Luminaire {
+        std::uint8_t unit = 0;
+        std::string firstTest;                    // test time of its first entry; empty: none
+        // Its newest function and duration test with a result (passed or
+        // failed) from before the period.
+        std::optional<LogEntry> functionBefore, durationBefore;
+        std::optional<StatusSnapshot> snapshot;   // its newest, taken before the period's end
+    };
+    std::vector<Luminaire> luminaires;   // by unit
+    std::vector<LogEntry> entries;       // of the period, by unit, oldest first
+    std::vector<Remark> remarks;         // of the period, by unit, oldest first
+    bool complete = true;
+};
+
 class Logbook {
 public:
     virtual ~Logbook() = default;
@@ -104,6 +125,10 @@ public:
     // Status snapshots of one luminaire, newest first (for the survey).
     virtual std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) = 0;
     virtual std::size_t entry_count() = 0;
+    // One gateway's entries and remarks from `from` up to but not including
+    // `until` (dates "YYYY-MM-DD"), and what its luminaires had before; one
+    // read transaction.
+    virtual PeriodRead period(const std::string& gateway, const std::string& from, const std::string& until) = 0;
 
     // Runs and remarks stored after the marks (local row ids, see the sync),
     // each run with all that it read; a consistent snapshot.

@@ -5,6 +5,7 @@
 // writing the same entry at once meet on its unique key and keep one.
 #include "logbook_schema.h"
 #include "logbook_stores.h"
+#include "period_read.h"
 
 #include <libpq-fe.h>
 
@@ -61,6 +62,7 @@ public:
     HistoryRead site_history(const std::string& since) override;
     std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
     std::size_t entry_count() override;
+    PeriodRead period(const std::string& gateway, const std::string& from, const std::string& until) override;
     std::optional<Changes> changes_after(std::int64_t runMark, std::int64_t remarkMark) override;
     std::pair<std::int64_t, std::int64_t> sync_marks(const std::string& target) override;
     bool set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) override;
@@ -304,6 +306,27 @@ std::vector<StatusSnapshot> PostgresLogbook::snapshots(const std::string& gatewa
 std::size_t PostgresLogbook::entry_count() {
     const Result r = query("SELECT count(*) FROM entries");
     return r && PQntuples(r.get()) == 1 ? static_cast<std::size_t>(integer(r.get(), 0, 0)) : 0;
+}
+
+PeriodRead PostgresLogbook::period(const std::string& gateway, const std::string& from, const std::string& until) {
+    PeriodRead out;
+    out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    const Result first = query(period_first_tests_query(), {gateway, until});
+    const Result before = query(period_tests_before_query(), {gateway, from});
+    const Result snaps = query(period_snapshots_query(), {gateway, until});
+    const Result entries = query(period_entries_query(), {gateway, from, until});
+    const Result remarks = query(period_remarks_query(), {gateway, from, until});
+    out.complete = out.complete && first && before && snaps && entries && remarks && ok("COMMIT");
+    if (!out.complete) ok("ROLLBACK");
+    PeriodLuminaires known;
+    for (int row = 0; first && row < PQntuples(first.get()); ++row)
+        known.first_test(integer(first.get(), row, 0), text(first.get(), row, 1));
+    for (int row = 0; before && row < PQntuples(before.get()); ++row) known.test_before(entry_from(before.get(), row));
+    for (int row = 0; snaps && row < PQntuples(snaps.get()); ++row) known.snapshot(snapshot_from(snaps.get(), row));
+    for (int row = 0; entries && row < PQntuples(entries.get()); ++row) out.entries.push_back(entry_from(entries.get(), row));
+    out.remarks = remarks_of(remarks.get());
+    out.luminaires = known.take();
+    return out;
 }
 
 void PostgresLogbook::run_contents(const std::string& runId, RunRecord& run) {

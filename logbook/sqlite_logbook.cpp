@@ -4,6 +4,7 @@
 // file that is damaged, foreign or newer refused and left untouched.
 #include "logbook_schema.h"
 #include "logbook_stores.h"
+#include "period_read.h"
 
 #include <sqlite3.h>
 
@@ -116,6 +117,7 @@ public:
     HistoryRead site_history(const std::string& since) override;
     std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
     std::size_t entry_count() override;
+    PeriodRead period(const std::string& gateway, const std::string& from, const std::string& until) override;
     std::optional<Changes> changes_after(std::int64_t runMark, std::int64_t remarkMark) override;
     std::pair<std::int64_t, std::int64_t> sync_marks(const std::string& target) override;
     bool set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) override;
@@ -333,6 +335,32 @@ std::size_t SqliteLogbook::entry_count() {
     const Settle settled = settle();
     Statement& q = cached("SELECT count(*) FROM entries");
     return q.step() == SQLITE_ROW ? static_cast<std::size_t>(q.integer(0)) : 0;
+}
+
+PeriodRead SqliteLogbook::period(const std::string& gateway, const std::string& from, const std::string& until) {
+    const Settle settled = settle();
+    PeriodRead out;
+    out.complete = exec("BEGIN");
+    // Each row of a query, and whether its read ran to its end.
+    auto rows = [&](Statement& q, auto&& take) {
+        int step = 0;
+        while ((step = q.step()) == SQLITE_ROW) take(q);
+        out.complete = read_to_end(q, step) && out.complete;
+    };
+    PeriodLuminaires known;
+    rows(cached(period_first_tests_query()).bind(1, gateway).bind(2, until),
+         [&](const Statement& q) { known.first_test(q.integer(0), q.text(1)); });
+    rows(cached(period_tests_before_query()).bind(1, gateway).bind(2, from),
+         [&](const Statement& q) { known.test_before(entry_from(q)); });
+    rows(cached(period_snapshots_query()).bind(1, gateway).bind(2, until),
+         [&](const Statement& q) { known.snapshot(snapshot_from(q)); });
+    rows(cached(period_entries_query()).bind(1, gateway).bind(2, from).bind(3, until),
+         [&](const Statement& q) { out.entries.push_back(entry_from(q)); });
+    rows(cached(period_remarks_query()).bind(1, gateway).bind(2, from).bind(3, until),
+         [&](const Statement& q) { out.remarks.push_back(remark_from(q)); });
+    out.complete = exec("COMMIT") && out.complete;
+    out.luminaires = known.take();
+    return out;
 }
 
 bool SqliteLogbook::run_contents(std::int64_t runId, RunRecord& run) {

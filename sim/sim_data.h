@@ -4,14 +4,23 @@
 
 #include "sim_types.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-// About twenty luminaires on lines A and B, function and duration tests,
-// passed, failed and without result, several stored entries each.
+// About twenty luminaires on lines A and B, each with the tests of the two
+// years before `today` (none of them on `today` itself): a function test
+// every 28 days, the yearly duration test with every thirteenth,
+// passed, failed and without result; a few months not tested on part of
+// line B, failures passed on a re-test, one duration test overdue. A test
+// keeps its date from one day to the next; only what the latest tests show
+// moves with the date.
+std::vector<SimLuminaire> demo_luminaires(std::chrono::sys_days today);
+// The same for today on this machine's clock.
 std::vector<SimLuminaire> demo_luminaires();
+std::chrono::sys_days demo_today();
 // The demonstration set on 127.0.0.1, a free port, no faults.
 SimConfig demo_config();
 // The demonstration gateway as the program's --demo serves it: the same

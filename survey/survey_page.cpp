@@ -22,9 +22,10 @@ namespace {
 constexpr QRect kTableRect{10, 55, 866, 377};
 constexpr QRect kProgressRect{200, 462, 500, 16};
 constexpr QRect kNoteRect{10, 438, 866, 20};
-constexpr QPoint kCancelPos{364, 486};
-constexpr QPoint kHomePos{478, 486};
-constexpr QPoint kSavePos{596, 486};
+constexpr QPoint kCancelPos{235, 486};
+constexpr QPoint kHomePos{349, 486};
+constexpr QPoint kSavePos{463, 486};
+constexpr QPoint kReportPos{577, 486};
 constexpr QPoint kClosePos{829, 3};
 constexpr QSize kItemsBoxSize{560, 520};
 constexpr int kVerdictColumn = 3;
@@ -122,11 +123,19 @@ SurveyPage::SurveyPage(QWidget* owner, SavePrompt& savePrompt, SurveyOptions opt
     m_btnCancel = skinned(this, IDC_SURVEY_CANCEL, kCancelPos, IDB_SURVEY_BUTTON);
     m_btnHome = skinned(this, IDC_SURVEY_HOME, kHomePos, IDB_SURVEY_BUTTON);
     m_btnSave = skinned(this, IDC_SURVEY_SAVE, kSavePos, IDB_SURVEY_BUTTON);
+    m_btnReport = skinned(this, IDC_SURVEY_REPORT, kReportPos, IDB_SURVEY_BUTTON);
     m_btnClose = skinned(this, IDC_SURVEY_CLOSE, kClosePos, IDB_SURVEY_CLOSE);
     connect(m_btnCancel, &QAbstractButton::clicked, this, &SurveyPage::OnCancel);
     connect(m_btnHome, &QAbstractButton::clicked, this, &SurveyPage::OnHome);
     connect(m_btnClose, &QAbstractButton::clicked, this, &SurveyPage::OnHome);
     connect(m_btnSave, &QAbstractButton::clicked, this, &SurveyPage::OnSave);
+    connect(m_btnReport, &QAbstractButton::clicked, this, &SurveyPage::OnReport);
+    UpdateButtons();
+}
+
+void SurveyPage::SetReportAction(ReportAction action)
+{
+    m_reportAction = std::move(action);
     UpdateButtons();
 }
 
@@ -189,6 +198,7 @@ void SurveyPage::OnFinished(std::shared_ptr<SiteSurvey> survey, const std::strin
 {
     JoinWorker();
     m_survey = std::move(survey);
+    m_logbookNote = logbookNote;
     m_progress->setRange(0, 1);
     m_progress->setValue(1);
     const SiteSurvey& s = *m_survey;
@@ -233,6 +243,7 @@ void SurveyPage::UpdateButtons()
     m_btnHome->setEnabled(!Running());
     m_btnClose->setEnabled(!Running());
     m_btnSave->setEnabled(!Running() && m_survey != nullptr);
+    m_btnReport->setEnabled(!Running() && m_survey != nullptr && m_reportAction != nullptr);
 }
 
 void SurveyPage::OnCancel()
@@ -252,6 +263,13 @@ void SurveyPage::OnSave()
     if (Running() || m_survey == nullptr) return;
     BusyCursor busy;
     run_export([&] { ExportSiteSurvey(*m_survey, m_savePrompt); });
+}
+
+void SurveyPage::OnReport()
+{
+    if (Running() || m_survey == nullptr || !m_reportAction) return;
+    BusyCursor busy;
+    m_reportAction(*m_survey, m_logbookNote);
 }
 
 void SurveyPage::OnShowItems(int row)

@@ -1,7 +1,9 @@
 // The Site survey page: runs the survey of the connected gateway on a worker
 // with a progress bar and Cancel, then shows one row per luminaire with its
 // verdict in colour, sortable by any column. SAVE writes the survey workbook
-// through the save dialog of the other pages; a double-click on a row shows
+// through the save dialog of the other pages; REPORT hands the survey to the
+// program's report of the site (which the program sets; without it the
+// button stays disabled); a double-click on a row shows
 // that luminaire's 74 status items, read-only. The verdict's reasons show
 // as the verdict cell's tool tip. A finished survey goes through the survey
 // read hook (the logbook) before it is shown.
@@ -18,7 +20,9 @@
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 
 class CxSkinButton;
@@ -36,6 +40,7 @@ inline constexpr int IDC_SURVEY_TABLE = 1105;
 inline constexpr int IDC_SURVEY_PROGRESS = 1106;
 inline constexpr int IDC_SURVEY_NOTE = 1107;
 inline constexpr int IDC_SURVEY_ITEMS = 1108;   // the table of the status items box
+inline constexpr int IDC_SURVEY_REPORT = 1109;
 
 inline constexpr unsigned IDB_SURVEY_BACKGROUND = 175;
 inline constexpr unsigned IDB_SURVEY_BUTTON = 172;   // the round buttons of the list pages
@@ -47,6 +52,11 @@ public:
     SurveyPage(QWidget* owner, SavePrompt& savePrompt, SurveyOptions options = {});
     ~SurveyPage() override;   // cancels a running survey and joins its worker
 
+    // What REPORT does with the survey shown and with what the logbook's
+    // recording said of it ("" when it went into the logbook).
+    using ReportAction = std::function<void(const SiteSurvey& survey, const std::string& logbookNote)>;
+    void SetReportAction(ReportAction action);
+
     bool Running() const { return m_worker != nullptr; }
     const SiteSurvey* Survey() const { return m_survey.get(); }
     QTableWidget* Table() const { return m_table; }
@@ -57,6 +67,7 @@ public Q_SLOTS:
     void OnCancel();
     void OnHome();
     void OnSave();
+    void OnReport();
     // The read-only status items of the luminaire in `row` as the table
     // shows it now (after sorting).
     void OnShowItems(int row);
@@ -83,8 +94,11 @@ private:
     CxSkinButton* m_btnCancel;
     CxSkinButton* m_btnHome;
     CxSkinButton* m_btnSave;
+    CxSkinButton* m_btnReport;
     CxSkinButton* m_btnClose;
+    ReportAction m_reportAction;
     std::shared_ptr<SiteSurvey> m_survey;
+    std::string m_logbookNote;
     std::atomic<bool> m_cancel{false};
     std::unique_ptr<std::thread> m_worker;
 };

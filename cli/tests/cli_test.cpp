@@ -5,6 +5,7 @@
 #include "run_orvypc.h"
 #include "sim_data.h"
 #include "test_result_record.h"
+#include "utf8_text.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -26,22 +27,6 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
     return s;
 }
 
-std::string utf8(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s) {   // the demonstration texts are in the BMP
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::string address(std::uint8_t unit) {
     return (unit < 64 ? "A" : "B") + std::to_string(unit < 64 ? unit : unit - 64);

@@ -126,6 +126,7 @@ private Q_SLOTS:
         Window w;
         SimFaults slow;
         slow.replyDelayMs = 5;   // long enough to press Escape while it runs
+        slow.onlyCommands = {0x21};   // the status requests: one a luminaire, however many tests it stores
         w.sim.set_faults(slow);
         w.dlg.SetSurveyPageFactory([&w](COrvyPcDlg* owner) -> QWidget* { return new SurveyPage(owner, w.save); });
         w.click(&w.dlg, IDC_SURVEY);

@@ -46,7 +46,11 @@ int main(int argc, char** argv)
         QtPrompts prompts(&dlg);
         set_prompts(&prompts);
         FixedPathPrompt noSave(std::nullopt);
-        dlg.SetSurveyPageFactory([&](COrvyPcDlg* owner) -> QWidget* { return new SurveyPage(owner, noSave); });
+        dlg.SetSurveyPageFactory([&](COrvyPcDlg* owner) -> QWidget* {
+            auto* page = new SurveyPage(owner, noSave);
+            page->SetReportAction([](const SiteSurvey&, const std::string&) {});   // REPORT as with a logbook
+            return page;
+        });
         dlg.OnInitDialog();
         dlg.show();
         dlg.OnSurvey();

@@ -136,6 +136,67 @@ TEST_P(LogbookTest, StatusSnapshotsKeepTheirBytes) {
     EXPECT_EQ(got[0].taken, s.taken);
 }
 
+// A period's read: the entries and remarks inside it, each luminaire's first
+// entry, its newest tests with a result from before it and its newest
+// snapshot, and nothing of another gateway.
+TEST_P(LogbookTest, APeriodReadTakesThePeriodAndWhatCameBefore) {
+    auto book = fx.open(fx.new_store(GetParam()));
+    ASSERT_TRUE(book);
+    auto dt = [](LogEntry e) {
+        e.testType = 1;
+        return e;
+    };
+    RunRecord run = run_of({
+        entry("2024-05-01 01:00:00"),                      // A5's first entry
+        dt(entry("2024-06-02 02:00:00", 5, "Hall", 0xFF)),   // its newest duration test before the period
+        entry("2025-12-01 01:00:00"),                      // its newest function test with a result before
+        entry("2025-12-20 01:00:00", 5, "Hall", 0),         // without a result: not taken
+        entry("2026-01-01 00:00:00"),                      // the period's first moment
+        entry("2026-06-30 23:59:59", 5, "Hall", 0xFF),
+        entry("2026-07-01 00:00:00"),                      // the day after the period
+        entry("2026-03-01 01:00:00", 6),                   // A6: history begins in the period
+        entry("2027-01-01 01:00:00", 7),                   // A7: known only after it
+        entry("2026-03-01 01:00:00", 5, "Hall", 1, 0, "10.0.0.8"),   // another gateway
+    });
+    auto snapshot = [](std::uint8_t unit, const char* taken, std::uint8_t mark) {
+        StatusSnapshot s;
+        s.gateway = "10.0.0.7";
+        s.unit = unit;
+        s.taken = taken;
+        s.status[0] = mark;
+        return s;
+    };
+    run.snapshots = {snapshot(5, "2026-06-30T22:00:00Z", 1), snapshot(5, "2026-07-01T00:00:01Z", 2),
+                     snapshot(9, "2025-01-01T00:00:00Z", 3)};
+    ASSERT_TRUE(book->record(run)) << book->error();
+    ASSERT_TRUE(book->add_remark({new_run_uid(), "10.0.0.7", 5, "2026-02-03 11:00:00", "tech", "lamp replaced"}));
+    ASSERT_TRUE(book->add_remark({new_run_uid(), "10.0.0.7", 5, "2025-02-03 11:00:00", "tech", "before"}));
+
+    const PeriodRead p = book->period("10.0.0.7", "2026-01-01", "2026-07-01");
+    ASSERT_TRUE(p.complete) << book->error();
+    std::vector<std::string> times;
+    for (const LogEntry& e : p.entries) times.push_back(std::to_string(e.unit) + " " + e.testTime);
+    EXPECT_EQ(times, (std::vector<std::string>{"5 2026-01-01 00:00:00", "5 2026-06-30 23:59:59", "6 2026-03-01 01:00:00"}));
+    ASSERT_EQ(p.remarks.size(), 1u);
+    EXPECT_EQ(p.remarks[0].text, "lamp replaced");
+    ASSERT_EQ(p.luminaires.size(), 3u);   // 5, 6, and 9 by its snapshot
+    const PeriodRead::Luminaire& a5 = p.luminaires[0];
+    EXPECT_EQ(a5.unit, 5);
+    EXPECT_EQ(a5.firstTest, "2024-05-01 01:00:00");
+    ASSERT_TRUE(a5.functionBefore && a5.durationBefore);
+    EXPECT_EQ(a5.functionBefore->testTime, "2025-12-01 01:00:00");
+    EXPECT_EQ(a5.durationBefore->testTime, "2024-06-02 02:00:00");
+    EXPECT_EQ(a5.durationBefore->result, 0xFF);
+    ASSERT_TRUE(a5.snapshot);
+    EXPECT_EQ(a5.snapshot->status[0], 1);
+    EXPECT_EQ(p.luminaires[1].unit, 6);
+    EXPECT_EQ(p.luminaires[1].firstTest, "2026-03-01 01:00:00");
+    EXPECT_FALSE(p.luminaires[1].functionBefore || p.luminaires[1].snapshot);
+    EXPECT_EQ(p.luminaires[2].unit, 9);
+    EXPECT_TRUE(p.luminaires[2].firstTest.empty());
+    EXPECT_EQ(p.luminaires[2].snapshot->status[0], 3);
+}
+
 // SQL on a store from outside the program, as another program would run it.
 bool store_exec(StoreKind kind, const std::string& where, const std::string& sql) {
 #if ORVYPC_TEST_POSTGRES_STORE
@@ -170,6 +231,7 @@ TEST_P(LogbookTest, AHistoryTheStoreBrokeOffIsMarkedIncomplete) {
     EXPECT_FALSE(one.complete);
     EXPECT_NE(book->error().find("remarks"), std::string::npos) << book->error();
     EXPECT_FALSE(book->site_history("").complete);
+    EXPECT_FALSE(book->period("10.0.0.7", "2026-01-01", "2027-01-01").complete);
 }
 
 // Each writer records runs of its own entries and of entries that both read.

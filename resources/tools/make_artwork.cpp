@@ -195,7 +195,7 @@ void card(QPainter& p, const QRect& box)
 }
 
 // Icons, drawn in a 40 x 40 box centred on c, in white.
-enum class Icon { Pulse, Checklist, Home, Printer, Magnifier, Back, Survey, Cross };
+enum class Icon { Pulse, Checklist, Home, Printer, Magnifier, Back, Survey, Cross, Document };
 
 void icon(QPainter& p, Icon kind, QPointF c, double size = 40)
 {
@@ -246,6 +246,14 @@ void icon(QPainter& p, Icon kind, QPointF c, double size = 40)
         p.drawEllipse(QPointF(-10, -7), 2.5, 2.5);
         p.drawEllipse(QPointF(7, -7), 2.5, 2.5);
         p.drawPolyline(QPolygonF{{-12, 8}, {-9, 11}, {-4, 5}});
+        break;
+    case Icon::Document:
+        // A page with a folded corner and a signature line.
+        p.drawPolygon(QPolygonF{{-12, -17}, {5, -17}, {12, -10}, {12, 17}, {-12, 17}});
+        p.drawPolyline(QPolygonF{{5, -17}, {5, -10}, {12, -10}});
+        p.drawLine(QPointF(-6, -5), QPointF(6, -5));
+        p.drawLine(QPointF(-6, 1), QPointF(6, 1));
+        p.drawPolyline(QPolygonF{{-6, 10}, {-3, 7}, {0, 11}, {3, 8}, {6, 10}});
         break;
     case Icon::Cross:
         p.drawLine(QPointF(-11, -11), QPointF(11, 11));
@@ -498,9 +506,10 @@ int main(int argc, char** argv)
         {QRect(478, 486, 88, 89), kSlate, kSlateDark, Icon::Home, QStringLiteral("HOME")},
         {QRect(596, 486, 88, 89), kGreen, kGreenDark, Icon::Printer, QStringLiteral("Print")}};
     const std::vector<std::tuple<QRect, QColor, QColor, Icon, QString>> surveyButtons{
-        {QRect(364, 486, 88, 89), kRed, kRedDark, Icon::Cross, QStringLiteral("Cancel")},
-        {QRect(478, 486, 88, 89), kSlate, kSlateDark, Icon::Home, QStringLiteral("HOME")},
-        {QRect(596, 486, 88, 89), kGreen, kGreenDark, Icon::Printer, QStringLiteral("SAVE")}};
+        {QRect(235, 486, 88, 89), kRed, kRedDark, Icon::Cross, QStringLiteral("Cancel")},
+        {QRect(349, 486, 88, 89), kSlate, kSlateDark, Icon::Home, QStringLiteral("HOME")},
+        {QRect(463, 486, 88, 89), kGreen, kGreenDark, Icon::Printer, QStringLiteral("SAVE")},
+        {QRect(577, 486, 88, 89), kBlue, kBlueDark, Icon::Document, QStringLiteral("REPORT")}};
     const std::vector<std::tuple<QRect, QColor, QColor, Icon, QString>> detailsButtons{
         {QRect(364, 486, 88, 89), kGreen, kGreenDark, Icon::Printer, QStringLiteral("PRINT")},
         {QRect(596, 486, 88, 89), kSlate, kSlateDark, Icon::Back, QStringLiteral("Back")}};

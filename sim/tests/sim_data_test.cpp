@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <set>
 #include <map>
 #include <stdexcept>
 
@@ -185,10 +187,74 @@ TEST(DemoSet, StatusBytesAreThoseOfWorkingEmergencyGear) {
         EXPECT_EQ(l.status[18 - 17], 254);                  // maximum level
         EXPECT_LE(l.status[39 - 17], 100);                  // battery percent
         EXPECT_TRUE(l.status[38 - 17] & 0x02);              // normal mode active
-        const bool failed = std::any_of(l.entries.begin(), l.entries.end(), [](const SimTestEntry& e) {
-            return e.result == 0xFF;
-        });
-        EXPECT_EQ(failed, (l.status[49 - 17] & 0xC0) != 0);  // a failed test shows in the failure status
+        // The latest test of each type that failed shows in the failure status.
+        for (const std::uint8_t type : {0, 1}) {
+            const SimTestEntry* latest = nullptr;
+            for (const SimTestEntry& e : l.entries)
+                if (e.type == type) latest = &e;
+            const std::uint8_t bit = type == 1 ? 0x80 : 0x40;
+            EXPECT_EQ(latest != nullptr && latest->result == 0xFF, (l.status[49 - 17] & bit) != 0) << int(type);
+        }
+    }
+}
+
+using std::chrono::days;
+using std::chrono::sys_days;
+
+// The entries a gateway stores of one luminaire (the logbook benchmark's figure too).
+constexpr std::size_t kGatewayKeeps = 255;
+
+sys_days day_of(const SimTestEntry& e) {
+    return sys_days{std::chrono::year{e.year} / e.month / e.day};
+}
+
+// Whatever the date, the demonstration site looks tested: two years that end
+// before today, a test with a result in every month but the few line B
+// missed, a duration test within the year but on the one overdue, and a
+// failure passed on a re-test within the year.
+TEST(DemoSet, AgesWellOnAnyDate) {
+    using namespace std::chrono;
+    const sys_days dates[] = {demo_today(), sys_days{2026y / 11 / 20}, sys_days{2027y / 3 / 1},
+                              sys_days{2028y / 2 / 29}, sys_days{2031y / 1 / 1}, sys_days{2035y / 7 / 31}};
+    for (const sys_days today : dates) {
+        SCOPED_TRACE(std::to_string(today.time_since_epoch().count()));
+        const year_month thisMonth = year_month_day{today}.year() / year_month_day{today}.month();
+        int missedMonths = 0;
+        bool retested = false;
+        for (const SimLuminaire& l : demo_luminaires(today)) {
+            SCOPED_TRACE(int(l.unit));
+            if (l.entries.empty()) continue;
+            EXPECT_LE(l.entries.size(), kGatewayKeeps);
+            std::set<year_month> tested, withoutResult;
+            sys_days lastDuration{};
+            for (std::size_t i = 0; i < l.entries.size(); ++i) {
+                const SimTestEntry& e = l.entries[i];
+                const sys_days day = day_of(e);
+                EXPECT_LT(day, today);
+                EXPECT_GE(day, today - days{2 * 366});
+                if (i > 0) {
+                    EXPECT_LE(day_of(l.entries[i - 1]), day);   // oldest first
+                }
+                const year_month month = year_month_day{day}.year() / year_month_day{day}.month();
+                (e.result == 1 || e.result == 0xFF ? tested : withoutResult).insert(month);
+                if (e.type == 1 && e.result != 0) lastDuration = day;
+                if (e.result == 0xFF && i + 1 < l.entries.size() && l.entries[i + 1].result == 1 &&
+                    day_of(l.entries[i + 1]) - day == days{2} && today - day < days{365})
+                    retested = true;
+            }
+            for (int back = 1; back <= 11; ++back) {
+                if (tested.count(thisMonth - months{back})) continue;
+                // A8 and B7: their latest test, which may be its month's only one, gave no result.
+                if ((l.unit == 8 || l.unit == 71) && withoutResult.count(thisMonth - months{back})) continue;
+                ++missedMonths;
+                EXPECT_TRUE(l.unit >= 64 && l.unit < 69) << "no test in the month " << back << " months back";
+            }
+            const bool overdue = today - lastDuration > days{364};
+            // B40 missed its duration test; B7's latest gave no result.
+            EXPECT_EQ(overdue, l.unit == 104 || l.unit == 71) << "last duration test " << (today - lastDuration).count() << " days ago";
+        }
+        EXPECT_GT(missedMonths, 0);
+        EXPECT_TRUE(retested);
     }
 }
 

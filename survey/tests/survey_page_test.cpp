@@ -111,6 +111,16 @@ private Q_SLOTS:
         page.findChild<CxSkinButton*>(QString::number(IDC_SURVEY_SAVE))->click();
         QVERIFY(std::filesystem::is_regular_file(dir / "site.xlsx"));
         std::filesystem::remove_all(dir);
+
+        // REPORT is the program's: off until it gives one, then handed the
+        // survey shown.
+        auto* report = page.findChild<CxSkinButton*>(QString::number(IDC_SURVEY_REPORT));
+        QVERIFY(!report->isEnabled());
+        const SiteSurvey* reported = nullptr;
+        page.SetReportAction([&](const SiteSurvey& survey, const std::string&) { reported = &survey; });
+        QVERIFY(report->isEnabled());
+        report->click();
+        QCOMPARE(reported, page.Survey());
     }
 
     void cancelEndsTheSurveyBetweenExchanges()

@@ -13,6 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +28,35 @@ std::string expected_verdict(const SimLuminaire& l) {
     if ((bits & 0xCF) != 0 || latestFailed) return "fault";
     if ((bits & 0x30) != 0) return "overdue";
     return "ok";
+}
+
+std::string date_text(int year, unsigned month, unsigned day) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", year, month, day);
+    return text;
+}
+
+// The demonstration site as the survey's history rule sees it, on any date:
+// its gear tests on its own intervals, so only the luminaire whose duration
+// test was not run (B40) is overdue by the history.
+TEST(DemoSite, OverdueByItsHistoryOnlyWhereTheGearMissedATest) {
+    using namespace std::chrono;
+    for (const sys_days today : {demo_today(), sys_days{2027y / 1 / 1}, sys_days{2028y / 2 / 29}, sys_days{2030y / 6 / 17}}) {
+        const year_month_day ymd{today};
+        const std::string day = date_text(static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
+                                          static_cast<unsigned>(ymd.day()));
+        for (const SimLuminaire& l : demo_luminaires(today)) {
+            LastTests last;
+            for (const SimTestEntry& e : l.entries) {
+                (e.type == 1 ? last.durationTest : last.functionTest) = date_text(e.year, e.month, e.day);
+            }
+            const TestIntervals intervals{l.status[kStatusOffsetFunctionTestInterval - 17],
+                                          l.status[kStatusOffsetDurationTestInterval - 17]};
+            const HistoryOverdue overdue = overdue_by_history(intervals, last, day);
+            EXPECT_FALSE(overdue.function) << day << " unit " << int(l.unit);
+            EXPECT_EQ(overdue.duration, l.unit == 104) << day << " unit " << int(l.unit);
+        }
+    }
 }
 
 class Survey : public SimLinkTest {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 
 namespace {
@@ -47,7 +48,7 @@ int test_process_id() { return static_cast<int>(GetCurrentProcessId()); }
 void set_local_data_folder(const std::string& folder) { _wputenv_s(L"LOCALAPPDATA", wide(folder).c_str()); }
 
 Outcome run_orvypc(const std::vector<std::string>& args) {
-    static int counter = 0;
+    static std::atomic<int> counter{0};   // runs may start from several threads at once
     const std::string base = (std::filesystem::temp_directory_path() /
                               ("orvypc-run-" + std::to_string(test_process_id()) + "-" + std::to_string(++counter)))
                                  .string();

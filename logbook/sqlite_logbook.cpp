@@ -11,10 +11,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <thread>
@@ -237,6 +235,7 @@ private:
     std::string error_;
     std::string damage_;   // why the file is damaged, once found
     bool seals_ = true;    // false only in the benchmark's comparison
+    int lastFailure_ = SQLITE_OK;   // the code of the last failure SQLite reported
     std::map<std::string, std::unique_ptr<Statement>> statements_;
 };
 
@@ -265,6 +264,7 @@ std::string SqliteLogbook::integrity_words(const std::string& otherwise) {
 }
 
 bool SqliteLogbook::failed_with(int code, const std::string& what) {
+    lastFailure_ = code;
     if (!damage_code(code)) return fail(what);
     damage_ = path_ + ": the file is damaged (" + integrity_words(what) + "); it is left as it is";
     error_ = damage_;
@@ -274,10 +274,10 @@ bool SqliteLogbook::failed_with(int code, const std::string& what) {
 bool SqliteLogbook::write_transaction(const std::function<bool()>& body) {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
     for (int attempt = 0;; ++attempt) {
+        lastFailure_ = SQLITE_OK;
         const bool began = exec("BEGIN IMMEDIATE");
         if (began && body() && exec("COMMIT")) return true;
-        // Judged before the rollback, which resets the error.
-        const bool busy = (sqlite3_extended_errcode(db_) & 0xFF) == SQLITE_BUSY;
+        const bool busy = (lastFailure_ & 0xFF) == SQLITE_BUSY;
         if (began) rollback();
         if (!busy || !damage_.empty() || std::chrono::steady_clock::now() >= giveUp) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(50, 1 + attempt * 5)));
@@ -719,38 +719,6 @@ bool SqliteLogbook::seal_unsealed() {
 
 // ---- opening ----
 
-// The database header (its first 100 bytes) against the file's size: a
-// file that is no database, or one cut short, is known without reading the
-// rest. Empty when nothing is wrong there.
-std::string header_problem(const std::filesystem::path& path) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec || size == 0) return {};   // a new file, or SQLite's own message follows
-    std::array<unsigned char, 100> h{};
-    std::ifstream in(path, std::ios::binary);
-    const bool whole = static_cast<bool>(in.read(reinterpret_cast<char*>(h.data()), h.size()));
-    static const char kMagic[] = "SQLite format 3";   // and its terminating zero
-    if (!whole || !std::equal(kMagic, kMagic + sizeof kMagic, h.begin()))
-        return "the file is damaged or no SQLite database (it has no SQLite header)";
-    auto be32 = [&](std::size_t at) {
-        return std::uint32_t{h[at]} << 24 | std::uint32_t{h[at + 1]} << 16 | std::uint32_t{h[at + 2]} << 8 | h[at + 3];
-    };
-    const std::uint32_t pageSize = h[16] << 8 | h[17];
-    const std::uint64_t bytesPerPage = pageSize == 1 ? 65536 : pageSize;
-    const std::uint32_t pages = be32(28);
-    // The page count is good when the change counter and the "version valid
-    // for" number agree; a WAL with content holds pages the file has not yet.
-    const bool countValid = pages != 0 && be32(24) == be32(92);
-    std::filesystem::path wal = path;
-    wal += "-wal";
-    const bool walHolds = std::filesystem::file_size(wal, ec) > 0 && !ec;
-    if (countValid && !walHolds && pages * bytesPerPage > size) {
-        return "the file is damaged (cut short: its header counts " + std::to_string(pages) + " pages of " +
-               std::to_string(bytesPerPage) + " bytes, the file holds " + std::to_string(size) + " bytes)";
-    }
-    return {};
-}
-
 std::string newer_version(int version) {
     return "the logbook was written by a newer version of the program (schema " + std::to_string(version) +
            ", this one knows " + std::to_string(kLogbookSchemaVersion) + ")";
@@ -777,7 +745,10 @@ bool SqliteLogbook::read_version(int* version, std::string* why) {
     Statement& v = cached("SELECT value FROM logbook_meta WHERE key = 'schema'");
     step = v.step();
     if (step == SQLITE_ROW) *version = std::atoi(v.text(0).c_str());
-    else if (step != SQLITE_DONE) {
+    // Ended at once: a statement left on its row would hold this read open,
+    // and a write after it could then not wait its turn.
+    v.reset();
+    if (step != SQLITE_ROW && step != SQLITE_DONE) {
         *why = (damage_code(step) ? "the file is damaged (" : "(") + v.error() + ")";
         return false;
     }
@@ -786,13 +757,16 @@ bool SqliteLogbook::read_version(int* version, std::string* why) {
 
 // The root and the last page of every table: damage there, where every
 // read and write starts, is found at once, in time that does not grow with
-// the logbook. Damage further in is found by the reads that meet it (and by
-// `orvypc logbook check`).
+// the logbook. SQLite itself has compared the header's page count with the
+// file's size by then, under its lock (a file cut short is "malformed").
+// Damage further in is found by the reads that meet it (and by `orvypc
+// logbook check`).
 std::string SqliteLogbook::probe_tables() {
     std::vector<std::string> names;
     Statement& t = cached("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'");
     int step = 0;
     while ((step = t.step()) == SQLITE_ROW) names.push_back(t.text(0));
+    t.reset();
     for (const std::string& name : names) {
         std::string quoted = "\"";
         for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -815,21 +789,15 @@ std::string SqliteLogbook::open_checks() {
     // Created or brought up to date under the write lock, with the version
     // read again there: another program may have done it meanwhile.
     sqlite3_busy_timeout(db_, kMigrationWaitMs);
-    const bool began = exec("BEGIN IMMEDIATE");
-    bool done = began && read_version(&version, &why);
-    if (done && version > kLogbookSchemaVersion) {
-        why = newer_version(version);
-        done = false;
-    }
-    if (done && version < kLogbookSchemaVersion && !migrate_schema(*this, version)) {
-        why = error_.substr(std::min(error_.size(), path_.size() + 2));
-        done = false;
-    }
-    done = done && exec("COMMIT");
-    if (!done && why.empty()) why = error_.substr(std::min(error_.size(), path_.size() + 2));
-    if (began && !done) rollback();
+    const bool done = write_transaction([&] {
+        why.clear();
+        if (!read_version(&version, &why)) return false;
+        if (version > kLogbookSchemaVersion) why = newer_version(version);
+        return why.empty() && (version == kLogbookSchemaVersion || migrate_schema(*this, version));
+    });
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    return done ? "ok" : why;
+    if (done) return "ok";
+    return why.empty() ? error_.substr(std::min(error_.size(), path_.size() + 2)) : why;
 }
 
 std::unique_ptr<Logbook> open_sqlite_store(const std::string& path, std::string* why, bool seals) {
@@ -839,11 +807,6 @@ std::unique_ptr<Logbook> open_sqlite_store(const std::string& path, std::string*
     if (!exists) {
         const std::filesystem::path parent = file.parent_path();
         if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-    } else if (std::filesystem::is_regular_file(file, ec)) {
-        if (const std::string problem = header_problem(file); !problem.empty()) {
-            *why = path + ": " + problem;
-            return nullptr;
-        }
     }
     // An existing file is never created anew: a path that vanished or a
     // folder in its place fails here instead.

@@ -455,6 +455,7 @@ TEST_F(CliLogbook, TextThatIsNoUtf8IsRefusedOrConvertedInAndMendedOut) {
 #ifndef _WIN32
     // A terminal whose locale names its encoding: a locale of the test's own.
     const std::string locales = fx_.file("locales");
+    std::filesystem::create_directories(locales);
     const int made = std::system(("localedef -i de_DE -f ISO-8859-1 " + locales + "/de_DE.ISO-8859-1 2>/dev/null").c_str());
     ASSERT_TRUE(std::filesystem::exists(locales + "/de_DE.ISO-8859-1"))
         << "localedef (Debian's locales) makes the test's Latin-1 locale: " << made;

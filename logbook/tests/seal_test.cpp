@@ -85,7 +85,9 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
                                 : named == "inserted" ? "hand"
                                                       : "";
         EXPECT_EQ(f.uid, uid) << f.text;
-        if (!uid.empty()) EXPECT_NE(f.text.find(uid), std::string::npos) << f.text;
+        if (!uid.empty()) {
+            EXPECT_NE(f.text.find(uid), std::string::npos) << f.text;
+        }
     }
 }
 

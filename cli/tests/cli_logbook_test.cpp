@@ -448,11 +448,13 @@ TEST_F(CliLogbook, ProgramsStartedAtOnceStoreEveryRunAndRemark) {
 // program stored comes out as text with U+FFFD, in every output.
 TEST_F(CliLogbook, TextThatIsNoUtf8IsRefusedOrConvertedInAndMendedOut) {
     ASSERT_EQ(run_orvypc(args({"details", "A0"})).status, 0);
+#ifndef _WIN32
+    // (Windows hands a program its command line as UTF-16: there is no
+    // such argument to give there.)
     const std::string latin1 = "Pr\xfc" "fung";
     const Outcome refused = run_orvypc(args({"logbook", "note", "A0", latin1}));
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("not UTF-8 text (byte 3 (0xFC)"), std::string::npos) << refused.err;
-#ifndef _WIN32
     // A terminal whose locale names its encoding: a locale of the test's own.
     const std::string locales = fx_.file("locales");
     std::filesystem::create_directories(locales);
@@ -465,6 +467,8 @@ TEST_F(CliLogbook, TextThatIsNoUtf8IsRefusedOrConvertedInAndMendedOut) {
     unsetenv("LOCPATH");
     unsetenv("LC_ALL");
     EXPECT_EQ(converted.status, 0) << converted.err;
+    EXPECT_NE(run_orvypc(args({"history", "A0"})).out.find("Pr\xC3\xBC" "fung"), std::string::npos)
+        << "the remark converted from Latin-1";
 #endif
     // As an older program stored them: a remark and an entry's name.
     ASSERT_TRUE(store_exec(StoreKind::Sqlite, book_,
@@ -488,10 +492,6 @@ TEST_F(CliLogbook, TextThatIsNoUtf8IsRefusedOrConvertedInAndMendedOut) {
             EXPECT_NO_THROW(nlohmann::json::parse(r.out));
         }
     }
-#ifndef _WIN32
-    EXPECT_NE(run_orvypc(args({"history", "A0"})).out.find("Pr\xC3\xBC" "fung"), std::string::npos)
-        << "the remark converted from Latin-1";
-#endif
     const std::string xlsx = fx_.file("mended.xlsx");
     const Outcome e = run_orvypc(args({"logbook", "export", "-o", xlsx}));
     EXPECT_EQ(e.status, 0) << e.err;

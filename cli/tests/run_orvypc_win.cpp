@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
@@ -57,6 +58,11 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
     for (const std::string& a : args) commandLine += L" " + quoted(wide(a));
 
     Outcome r;
+    // A program started meanwhile from another thread would inherit these
+    // handles too, and hold the files open past this run: one start at a
+    // time, from making the handles to closing them here.
+    static std::mutex starting;
+    std::unique_lock<std::mutex> one(starting);
     HANDLE out = output_file(outPath);
     HANDLE err = output_file(errPath);
     STARTUPINFOW startup{};
@@ -71,6 +77,7 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
                                         nullptr, nullptr, &startup, &process);
     CloseHandle(out);
     CloseHandle(err);
+    one.unlock();
     if (!started) {
         ADD_FAILURE() << "cannot start " << ORVYPC_EXE;
         return r;

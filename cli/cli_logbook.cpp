@@ -136,9 +136,12 @@ std::optional<std::string> remark_text(const std::string& typed, std::string* wh
     if (problem.empty()) return typed;
     if (std::optional<std::string> converted = locale_text_as_utf8(typed); converted && utf8_problem(*converted).empty())
         return converted;
-    *why = "the remark is not UTF-8 text (" + problem + ") nor text in the locale's encoding (" + locale_encoding() +
-           "); nothing was stored: write it as UTF-8, or set LC_ALL to the terminal's encoding (such as "
-           "de_DE.ISO-8859-1)";
+    const std::string encoding = locale_encoding();
+    *why = "the remark is not UTF-8 text (" + problem + ")" +
+           (encoding.empty() ? std::string(" and the locale names no other encoding")
+                             : " nor text in the locale's encoding, " + encoding) +
+           "; nothing was stored: write it as UTF-8, or name the terminal's encoding in the locale (such as "
+           "LC_ALL=de_DE.ISO-8859-1)";
     return std::nullopt;
 }
 

@@ -1,6 +1,8 @@
 // The logbook: every test entry this program has read from a gateway, every
 // status snapshot a survey took and every remark a technician wrote, kept
-// for years. Append-only: nothing here deletes or changes what was written.
+// for years. Append-only: nothing here deletes or changes what was written,
+// and every run and remark is sealed as it is stored (seal.h), so that a
+// change made by anyone else shows.
 //
 // One interface, two stores: a SQLite file on this machine (the default) and
 // a PostgreSQL server that a maintenance team shares. Both hold the same
@@ -129,7 +131,8 @@ public:
     // no counts). Text that is no UTF-8 is stored with U+FFFD in its place.
     virtual bool record(const RunRecord& run, RecordCounts* counts = nullptr) = 0;
     // The same for a remark; `added` false when its uid was stored before.
-    // Its text is the user's: check it with utf8_problem() first.
+    // Its text is the user's: check it with utf8_problem() (logbook_text.h)
+    // first; what is no UTF-8 all the same is stored with U+FFFD.
     virtual bool add_remark(const Remark& remark, bool* added = nullptr) = 0;
 
     // Entries and remarks of one luminaire, newest first; `since` is a date

@@ -1,25 +1,35 @@
-// The user's locale read with newlocale() (the program's own stays "C"),
-// the conversion by iconv.
+// The encoding as the locale's name gives it (LC_ALL, LC_CTYPE, LANG, as
+// setlocale() would look, without setting the program's own locale), the
+// conversion by iconv.
 #include "locale_text.h"
 
 #include <iconv.h>
-#include <langinfo.h>
-#include <locale.h>
 
-#include <cerrno>
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <vector>
 
 std::string locale_encoding() {
-    const locale_t user = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-    if (user == static_cast<locale_t>(nullptr)) return "ANSI_X3.4-1968";   // a locale not installed: the C one
-    const std::string codeset = nl_langinfo_l(CODESET, user);
-    freelocale(user);
-    return codeset;
+    std::string name;
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            name = value;
+            break;
+        }
+    }
+    // language_TERRITORY.ENCODING@modifier
+    const std::size_t dot = name.find('.');
+    if (dot == std::string::npos) return {};
+    return name.substr(dot + 1, name.find('@', dot) - dot - 1);
 }
 
 std::optional<std::string> locale_text_as_utf8(const std::string& bytes) {
-    const std::string codeset = locale_encoding();
-    if (codeset == "UTF-8" || codeset == "ANSI_X3.4-1968" || codeset.empty()) return std::nullopt;
+    std::string codeset = locale_encoding();
+    std::string upper = codeset;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (codeset.empty() || upper == "UTF-8" || upper == "UTF8") return std::nullopt;
     const iconv_t cd = iconv_open("UTF-8", codeset.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     std::string in = bytes;

@@ -72,14 +72,16 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                         CreateProcessW(wide(ORVYPC_EXE).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
+    const bool files = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE;
+    const bool started = files && CreateProcessW(wide(ORVYPC_EXE).c_str(), commandLine.data(), nullptr, nullptr,
+                                                 TRUE, 0, nullptr, nullptr, &startup, &process);
+    const DWORD why = GetLastError();
     CloseHandle(out);
     CloseHandle(err);
     one.unlock();
     if (!started) {
-        ADD_FAILURE() << "cannot start " << ORVYPC_EXE;
+        ADD_FAILURE() << "cannot start " << ORVYPC_EXE << (files ? "" : " (its output files: " + base + ")")
+                      << ": error " << why;
         return r;
     }
     if (WaitForSingleObject(process.hProcess, kRunLimitMs) != WAIT_OBJECT_0) {

@@ -108,7 +108,10 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
     CloseHandle(process.hProcess);
     r.out = slurp(outPath);
     r.err = slurp(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
+    // Wine may close an ended program's files a moment after its end is
+    // signalled: a file still held then stays in the temporary folder.
+    std::error_code ec;
+    std::filesystem::remove(outPath, ec);
+    std::filesystem::remove(errPath, ec);
     return r;
 }

@@ -71,7 +71,11 @@ Commands:
                    write a consistent copy of the logbook to FILE (a new
                    file), also while the program is running
   logbook sync     push what this machine recorded while the team logbook
-                   was away
+                   was away; says how many runs and remarks were new there
+  logbook verify   walk the logbook's seal chain and name every record
+                   changed, removed or put in after it was sealed
+  logbook check    the full check: every page of the file (SQLite's
+                   integrity check, which reads all of it), then verify
   report           survey the gateway into the logbook, then write the
                    site's test record for a period from the logbook as a
                    PDF (-o FILE): month by month, defects, deviations,
@@ -83,7 +87,12 @@ Commands:
 Every listing that results, details and history run is recorded in the
 logbook ($XDG_DATA_HOME/OrvyPc/logbook.sqlite, on Windows
 %LOCALAPPDATA%\OrvyPc\logbook.sqlite; the demonstration gateway has a
-logbook of its own), each entry once.
+logbook of its own), each entry once, and each run and remark is sealed
+(a SHA-256 chain). A run that cannot be recorded is said on standard
+error; the command prints what it read and ends with exit status 7.
+logbook export prints the seal of the last record it covers, and puts it
+in the workbook's footer. A remark must be UTF-8 text, or text in the
+encoding the locale names (LC_ALL, LANG).
 
 A listing (results, details) during which a reply was lost or the link broke
 is incomplete. It is run again on a fresh connection (see --retries); if it
@@ -129,7 +138,11 @@ to another request); 4 the workbook or the report could not be written;
 luminaires, histories or gateways were not read (the output still has
 all that was read, each luminaire not read listed with the reason; the
 report says so on its cover); 7 the logbook could not be opened, written
-or read whole (history, logbook, report; no report is written).
+or read whole (history, logbook, report; no report is written), or the
+run was not recorded (results, details, survey: what was read is
+printed), or the file is damaged (logbook check); 8 logbook verify,
+logbook check: a record was changed, removed or put in after it was
+sealed.
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -165,7 +178,7 @@ int run_status(Session& s) {
             Json out = json_header("status", false, why);
             add_json_address(out, unit);
             out["items"] = Json::array();
-            std::cout << out.dump(2) << '\n';
+            std::cout << json_text(out) << '\n';
         }
         return s.failed(refused ? kExitRefused : kExitNoLink, why);
     }
@@ -180,7 +193,7 @@ int run_status(Session& s) {
         Json out = json_header("status", true, {});
         add_json_address(out, unit);
         out["items"] = json_status_items(g_link.ucRxBuf);
-        std::cout << out.dump(2) << '\n';
+        std::cout << json_text(out) << '\n';
     } else {
         for (const StatusItem& item : status_items(g_link.ucRxBuf)) print_line({item.section, item.label, item.value});
     }
@@ -196,7 +209,7 @@ void print_listing(const Session& s, const MemoryResultList& list, const std::op
         if (unit) add_json_address(out, *unit);
         out["entries"] = Json::array();
         for (const TestResultRecord& record : list.records()) out["entries"].push_back(json_entry(record));
-        std::cout << out.dump(2) << '\n';
+        std::cout << json_text(out) << '\n';
         return;
     }
     print_line(std::vector<std::string>(kResultColumns.begin(), kResultColumns.end()));
@@ -225,8 +238,9 @@ int run_results(Session& s) {
     MemoryResultList list;
     ListedRecords recorded(list);
     run_listing_with_retries([&] { QueryTestResults(recorded); }, s.options().retries);
-    record_listing(s, "results", recorded, std::nullopt);
-    return finish_listing(s, list, std::nullopt, [&](SavePrompt& prompt) { ExportTestResults(list, prompt); });
+    const bool logged = record_listing(s, "results", recorded, std::nullopt);
+    const int status = finish_listing(s, list, std::nullopt, [&](SavePrompt& prompt) { ExportTestResults(list, prompt); });
+    return status == kExitOk && !logged ? kExitLogbook : status;
 }
 
 int run_details(Session& s) {
@@ -235,8 +249,9 @@ int run_details(Session& s) {
     MemoryResultList list;
     ListedRecords recorded(list);
     run_listing_with_retries([&] { QueryDetails(recorded, unit); }, s.options().retries);
-    record_listing(s, "details", recorded, unit);
-    return finish_listing(s, list, unit, [&](SavePrompt& prompt) { ExportDetails(list, unit, prompt); });
+    const bool logged = record_listing(s, "details", recorded, unit);
+    const int status = finish_listing(s, list, unit, [&](SavePrompt& prompt) { ExportDetails(list, unit, prompt); });
+    return status == kExitOk && !logged ? kExitLogbook : status;
 }
 
 

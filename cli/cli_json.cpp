@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+std::string json_text(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace); }
+
 Json json_header(const std::string& command, bool complete, const std::string& reason) {
     Json out;
     out["format"] = kJsonFormat;

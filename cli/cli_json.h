@@ -17,6 +17,9 @@ inline constexpr int kJsonFormat = 1;
 
 using Json = nlohmann::ordered_json;
 
+// The JSON as printed: indented by two, and never failing on text that is
+// no UTF-8 (an older logbook may hold such): it shows as U+FFFD.
+std::string json_text(const Json& json);
 // {"format", "command", "complete", "reason"}: reason null when complete.
 Json json_header(const std::string& command, bool complete, const std::string& reason);
 // "address", "line", "short_address" of a unit.

@@ -5,8 +5,10 @@
 #include "gateway_link.h"
 #include "history_rows.h"
 #include "listings.h"
+#include "locale_text.h"
 #include "logbook.h"
 #include "logbook_recording.h"
+#include "logbook_text.h"
 #include "logbook_workbook.h"
 #include "survey_logbook.h"
 
@@ -55,7 +57,7 @@ void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<His
         out["address"] = unit_address(unit);
         out["entries"] = nlohmann::ordered_json::array();
         for (const HistoryItem& h : items) out["entries"].push_back(json_of(h));
-        std::cout << out.dump(2) << '\n';
+        std::cout << json_text(out) << '\n';
         return;
     }
     std::vector<std::string> heading(kLogbookColumns.begin(), kLogbookColumns.end());
@@ -69,23 +71,33 @@ void print_history(const CliOptions& o, std::uint8_t unit, const std::vector<His
     }
 }
 
-int write_rows(Session& s, const std::vector<HistoryItem>& items, const std::string& title) {
+int write_rows(Session& s, const std::vector<HistoryItem>& items, const std::string& title,
+               const std::string& footnote = {}) {
     std::vector<LogbookRow> rows;
     for (const HistoryItem& h : items) rows.push_back(history_row(h));
-    const std::string why = write_logbook_workbook(rows, title, s.options().output);
+    const std::string why = write_logbook_workbook(rows, title, s.options().output, footnote);
     if (!why.empty()) return s.failed_always(kExitExport, why);
     return kExitOk;
 }
 
+// The seal of the chain's last link, as a printed workbook or report shows
+// it, so that it can be matched with the logbook it came from.
+std::string seal_words(const SealMark& seal) {
+    if (seal.position == 0) return "the logbook holds no sealed record yet";
+    return "seal of the last record: " + seal.seal + " (record " + std::to_string(seal.position) +
+           " of the logbook, sealed " + seal.sealed + ")";
+}
+
 // Reads what the gateway holds for the luminaire now, into the logbook, so
-// the history's marks are today's. False when no gateway answered.
-bool refresh_from_gateway(Session& s, std::uint8_t unit, std::string* gateway) {
+// the history's marks are today's. False when no gateway answered;
+// *recorded false when its run could not be recorded.
+bool refresh_from_gateway(Session& s, std::uint8_t unit, std::string* gateway, bool* recorded) {
     if (!s.connect()) return false;
     MemoryResultList shown;
     ListedRecords listed(shown);
     run_listing_with_retries([&] { QueryDetails(listed, unit); }, s.options().retries);
     *gateway = g_link.pucDestIpBuf;
-    record_listing(s, "details", listed, unit);
+    *recorded = record_listing(s, "details", listed, unit);
     if (!last_listing_complete())
         std::cerr << "orvypc: the gateway's list was incomplete (" << last_listing_reason()
                   << "); the marks are from the last complete one\n";
@@ -96,7 +108,8 @@ int history_command(Session& s) {
     const CliOptions& o = s.options();
     const std::uint8_t unit = address_argument(o);
     std::string gateway = o.allGateways ? "" : o.link.gatewayAddress;
-    if (!refresh_from_gateway(s, unit, &gateway)) {
+    bool recorded = true;
+    if (!refresh_from_gateway(s, unit, &gateway, &recorded)) {
         std::cerr << "orvypc: the gateway was not reached; the history is the logbook's, marked as of its "
                      "last complete list\n";
     }
@@ -110,9 +123,26 @@ int history_command(Session& s) {
         print_history(o, unit, read.items, why);
         return s.failed_always(kExitLogbook, why + "; the lines above are only part of it");
     }
-    if (!o.output.empty()) return write_rows(s, read.items, "Logbook of " + unit_address(unit));
-    print_history(o, unit, read.items, "");
-    return kExitOk;
+    const int status = !o.output.empty() ? write_rows(s, read.items, "Logbook of " + unit_address(unit))
+                                         : (print_history(o, unit, read.items, ""), kExitOk);
+    return status == kExitOk && !recorded ? kExitLogbook : status;
+}
+
+// The remark as UTF-8: as typed when it is UTF-8, else converted from the
+// encoding the user's locale names. No value, and why, when it is neither:
+// nothing that is no text goes into the logbook.
+std::optional<std::string> remark_text(const std::string& typed, std::string* why) {
+    const std::string problem = utf8_problem(typed);
+    if (problem.empty()) return typed;
+    if (std::optional<std::string> converted = locale_text_as_utf8(typed); converted && utf8_problem(*converted).empty())
+        return converted;
+    const std::string encoding = locale_encoding();
+    *why = "the remark is not UTF-8 text (" + problem + ")" +
+           (encoding.empty() ? std::string(" and the locale names no other encoding")
+                             : " nor text in the locale's encoding, " + encoding) +
+           "; nothing was stored: write it as UTF-8, or name the terminal's encoding in the locale (such as "
+           "LC_ALL=de_DE.ISO-8859-1)";
+    return std::nullopt;
 }
 
 // The gateway a remark belongs to: the one given, else the one whose
@@ -134,7 +164,10 @@ int note_command(Session& s) {
     if (gateway.empty())
         return s.failed_always(kExitUsage, "the logbook has no entry of " + o.arguments[1] +
                                                " yet: name its gateway with --gateway HOST");
-    if (!book->add_remark(dated_remark(gateway, unit, o.arguments[2]))) return s.failed_always(kExitLogbook, "logbook: " + book->error());
+    std::string why;
+    const std::optional<std::string> text = remark_text(o.arguments[2], &why);
+    if (!text) return s.failed_always(kExitUsage, why);   // checked before; the locale is read again
+    if (!book->add_remark(dated_remark(gateway, unit, *text))) return s.failed_always(kExitLogbook, "logbook: " + book->error());
     return kExitOk;
 }
 
@@ -145,7 +178,9 @@ int export_command(Session& s) {
     if (!read.complete)
         return s.failed_always(kExitLogbook, "the logbook could not be read whole: " + book->error() +
                                                  "; no workbook written");
-    return write_rows(s, read.items, "Logbook");
+    const int status = write_rows(s, read.items, "Logbook", seal_words(read.seal));
+    if (status == kExitOk) std::cout << seal_words(read.seal) << '\n';
+    return status;
 }
 
 int backup_command(Session& s) {
@@ -166,28 +201,71 @@ int sync_command(Session& s) {
     if (!local) return s.failed_always(kExitLogbook, "logbook: " + why);
     std::unique_ptr<Logbook> team = open_logbook(target, &why);
     if (!team) return s.failed_always(kExitLogbook, "logbook: " + why + "; nothing was pushed");
-    std::size_t runs = 0;
-    if (!sync_logbook(*local, *team, team->where(), &why, &runs))
-        return s.failed_always(kExitLogbook, "sync: " + why + "; run it again to push the rest");
-    std::cerr << "orvypc: " << runs << " run(s) pushed to " << team->where() << '\n';
+    SyncCounts counts;
+    const bool whole = sync_logbook(*local, *team, team->where(), &why, &counts);
+    std::cerr << "orvypc: " << counts.runsNew << " run(s) and " << counts.remarksNew << " remark(s) new on "
+              << team->where() << "; " << counts.runsThere << " run(s) and " << counts.remarksThere
+              << " remark(s) it had already\n";
+    if (!whole) return s.failed_always(kExitLogbook, "sync: " + why + "; run it again to push the rest");
     return kExitOk;
+}
+
+// The logbook for a check: the configured one itself, never a stand-in.
+std::unique_ptr<Logbook> open_to_check(Session& s) {
+    std::string why;
+    std::unique_ptr<Logbook> book = open_logbook(logbook_location(choice_of(s.options())), &why);
+    if (!book) s.failed_always(kExitLogbook, "logbook: " + why);
+    return book;
+}
+
+// Walks the seal chain: what it covers on standard output, each finding a
+// line; 0 when the chain holds, 8 when a record was changed, removed or
+// put in, 7 when it could not be read.
+int walk_chain(Session& s, Logbook& book) {
+    const ChainCheck chain = book.verify_seals();
+    for (const SealFinding& f : chain.findings) std::cout << f.text << '\n';
+    if (chain.findingsLeftOut > 0) std::cout << "and " << chain.findingsLeftOut << " finding(s) more\n";
+    if (!chain.whole) return s.failed_always(kExitLogbook, "the seal chain could not be read whole: " + book.error());
+    std::cout << chain.runs << " run(s) and " << chain.remarks << " remark(s) sealed; " << seal_words(chain.last) << '\n';
+    if (chain.holds()) return kExitOk;
+    const std::size_t n = chain.findings.size() + chain.findingsLeftOut;
+    return s.failed_always(kExitSealBroken, "the logbook was changed after it was sealed (" + std::to_string(n) +
+                                                " finding(s)); the first: " + chain.findings.front().text);
+}
+
+int verify_command(Session& s) {
+    const std::unique_ptr<Logbook> book = open_to_check(s);
+    return book ? walk_chain(s, *book) : kExitLogbook;
+}
+
+int check_command(Session& s) {
+    const std::unique_ptr<Logbook> book = open_to_check(s);
+    if (!book) return kExitLogbook;
+    const std::string problem = book->integrity_problem();
+    if (!problem.empty()) return s.failed_always(kExitLogbook, book->where() + ": the file is damaged (" + problem + ")");
+    std::cout << "integrity check: ok\n";
+    return walk_chain(s, *book);
 }
 
 }  // namespace
 
-void record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit) {
+bool record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit) {
     const CliOptions& o = s.options();
-    if (o.noLogbook) return;
+    if (o.noLogbook) return true;
     const RunRecord run = listing_run(kind, g_link.pucDestIpBuf, listed.records(), last_listing_complete(),
                                       last_listing_reason(), unit);
-    if (const std::string note = record_run(choice_of(o), run); !note.empty()) std::cerr << "orvypc: " << note << '\n';
+    const RecordedRun recorded = record_run_into(choice_of(o), run);
+    if (!recorded.note.empty()) std::cerr << "orvypc: " << recorded.note << '\n';
+    return recorded.book != nullptr;
 }
 
-void record_survey(Session& s, SiteSurvey& survey) {
+bool record_survey(Session& s, SiteSurvey& survey) {
     const CliOptions& o = s.options();
-    if (o.noLogbook) return;
-    if (const std::string note = record_survey_in_logbook(o.logbook, survey); !note.empty())
+    if (o.noLogbook) return true;
+    bool recorded = false;
+    if (const std::string note = record_survey_in_logbook(o.logbook, survey, &recorded); !note.empty())
         std::cerr << "orvypc: " << note << '\n';
+    return recorded;
 }
 
 std::string check_history(const CliOptions& o) {
@@ -212,11 +290,13 @@ std::string check_logbook(const CliOptions& o) {
         if (n != 3) return "logbook note needs a luminaire address and the remark: logbook note A5 \"battery replaced\"";
         if (!parse_luminaire_address(o.arguments[1])) return "'" + o.arguments[1] + "' is not a luminaire address such as A5";
         if (o.arguments[2].empty()) return "the remark is empty";
+        std::string why;
+        if (!remark_text(o.arguments[2], &why)) return why;
         return {};
     }
     if (what == "backup") return n == 2 ? "" : "logbook backup needs the file to write: logbook backup FILE";
-    if (what == "sync") return n == 1 ? "" : "logbook sync takes no argument";
-    return "logbook needs export, note, backup or sync";
+    if (what == "sync" || what == "verify" || what == "check") return n == 1 ? "" : "logbook " + what + " takes no argument";
+    return "logbook needs export, note, backup, sync, verify or check";
 }
 
 int run_logbook(Session& s) {
@@ -224,5 +304,7 @@ int run_logbook(Session& s) {
     if (what == "export") return export_command(s);
     if (what == "note") return note_command(s);
     if (what == "backup") return backup_command(s);
+    if (what == "verify") return verify_command(s);
+    if (what == "check") return check_command(s);
     return sync_command(s);
 }

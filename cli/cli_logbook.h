@@ -1,6 +1,6 @@
 // The logbook on the command line: `history`, `logbook export|note|backup|
-// sync`, and the recording of every listing that `results` and `details`
-// run and of every survey.
+// sync|verify|check`, and the recording of every listing that `results`
+// and `details` run and of every survey.
 #pragma once
 
 #include "cli_commands.h"
@@ -10,8 +10,12 @@
 #include <cstdint>
 #include <optional>
 
-// The logbook could not be opened or written (history, logbook).
+// The logbook could not be opened or written (history, logbook), or a run
+// could not be recorded (results, details, survey).
 inline constexpr int kExitLogbook = 7;
+// logbook verify, logbook check: a record was changed, removed or put in
+// after it was sealed.
+inline constexpr int kExitSealBroken = 8;
 
 std::string check_history(const CliOptions& o);
 int run_history(Session& s);
@@ -20,11 +24,12 @@ int run_logbook(Session& s);
 
 // Records what the listing just run read, marked complete or not as the
 // listing ended, unless --no-logbook. A logbook that cannot be used is said
-// on standard error; the command's own result stands. `unit`: the
+// on standard error and the result is false: the command prints what it
+// read and ends with kExitLogbook when nothing else went wrong. `unit`: the
 // luminaire of a details listing.
-void record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit);
+bool record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit);
 
 // Records the survey (unless --no-logbook) and gives it each luminaire's
 // history from the logbook; a logbook that cannot be used is said on
-// standard error and the survey stays as read.
-void record_survey(Session& s, SiteSurvey& survey);
+// standard error, the survey stays as read, and the result is false.
+bool record_survey(Session& s, SiteSurvey& survey);

@@ -214,7 +214,8 @@ int run_survey(Session& session) {
     const CliOptions& o = session.options();
     std::vector<SiteSurvey> surveys = survey_gateways(session);
     if (surveys.empty()) return session.failed_always(kExitNoLink, "no gateway to survey");
-    for (SiteSurvey& s : surveys) record_survey(session, s);
+    bool recorded = true;
+    for (SiteSurvey& s : surveys) recorded = record_survey(session, s) && recorded;
     int status = kExitOk;
     if (!o.output.empty()) {
         for (const SiteSurvey& s : surveys) {
@@ -224,7 +225,7 @@ int run_survey(Session& session) {
     } else if (o.json) {
         Json out = Json::array();
         for (const SiteSurvey& s : surveys) out.push_back(survey_json(s));
-        std::cout << (o.allGateways ? out : out[0]).dump(2) << '\n';
+        std::cout << json_text(o.allGateways ? out : out[0]) << '\n';
     } else {
         for (const SiteSurvey& s : surveys) print_survey(s, o.allGateways);
     }
@@ -233,7 +234,7 @@ int run_survey(Session& session) {
         std::cerr << "orvypc: survey of " << s.gateway << " incomplete: " << s.incomplete_reason() << '\n';
         if (status == kExitOk) status = kExitSurveyIncomplete;
     }
-    return status;
+    return status == kExitOk && !recorded ? kExitLogbook : status;
 }
 
 int run_scan_gateways(Session& session) {
@@ -249,7 +250,7 @@ int run_scan_gateways(Session& session) {
         gateways = ScanAllGateways();
     }
     if (gateways.empty()) return session.failed_always(kExitNoLink, "no gateway found");
-    if (o.json) std::cout << Json(gateways).dump(2) << '\n';
+    if (o.json) std::cout << json_text(Json(gateways)) << '\n';
     else for (const std::string& g : gateways) std::cout << g << '\n';
     return kExitOk;
 }

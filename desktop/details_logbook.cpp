@@ -49,7 +49,6 @@ LogbookOutcome DetailsLogbook::history(std::uint8_t unit, std::vector<HistoryRow
     if (!book) return {false, why};
     const HistoryRead read = book->history(g_link.pucDestIpBuf, unit, "");
     if (!read.complete) {
-        forget_kept_logbook();   // opened anew next time
         return {false, "the logbook's history could not be read whole: " + book->error()};
     }
     for (const HistoryItem& h : read.items) rows->push_back(page_row(h));
@@ -64,9 +63,6 @@ LogbookOutcome DetailsLogbook::add_remark(std::uint8_t unit, const std::string& 
     std::string why, note;
     const std::shared_ptr<Logbook> book = Open(&why, &note);
     if (!book) return {false, why};
-    if (!book->add_remark(dated_remark(gateway, unit, text))) {
-        forget_kept_logbook();   // opened anew next time
-        return {false, book->error()};
-    }
+    if (!book->add_remark(dated_remark(gateway, unit, text))) return {false, book->error()};
     return {true, note};
 }

@@ -19,8 +19,8 @@ public:
     LogbookOutcome add_remark(std::uint8_t unit, const std::string& text) override;
 
 private:
-    // The logbook for one call; the desktop keeps a local file open
-    // between calls (keep_local_logbook_open).
+    // The logbook for one call, opened anew each time (its opening costs
+    // the same for a logbook of years).
     std::shared_ptr<Logbook> Open(std::string* why, std::string* note);
 
     std::string m_where;

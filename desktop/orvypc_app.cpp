@@ -109,7 +109,6 @@ int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** arg
     const std::string& logbook = invocation.options.logbook;
     std::unique_ptr<DetailsLogbook> detailsLogbook;   // the Details page's history and remarks
     if (!invocation.options.noLogbook) {
-        keep_local_logbook_open(true);
         RecordListingsInLogbook(logbook);
         record_surveys_in_logbook(logbook);
         detailsLogbook = std::make_unique<DetailsLogbook>(logbook);
@@ -162,7 +161,6 @@ int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** arg
         set_listing_read_hook({});
         set_survey_read_hook({});
         set_luminaire_logbook(nullptr);
-        keep_local_logbook_open(false);
         // Still in an exchange, the heartbeat ends with the process, now;
         // so does a program told to end, as the close button ends it.
         if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || endedBySignal) {

@@ -17,7 +17,7 @@ constexpr int kAsManyPagesTallAsNeeded = 0;
 }  // namespace
 
 std::string write_logbook_workbook(const std::vector<LogbookRow>& rows, const std::string& title,
-                                   const std::string& path) {
+                                   const std::string& path, const std::string& footnote) {
     const std::string temp = path + ".part-" + std::to_string(getpid());
     lxw_workbook* book = workbook_new(temp.c_str());
     if (book == nullptr) return "cannot create " + temp;
@@ -30,7 +30,10 @@ std::string write_logbook_workbook(const std::vector<LogbookRow>& rows, const st
     worksheet_fit_to_pages(sheet, kFitOnePageWide, kAsManyPagesTallAsNeeded);
     worksheet_repeat_rows(sheet, 0, 0);
     worksheet_set_header(sheet, ("&C" + title).c_str());
-    worksheet_set_footer(sheet, "&CPage &P of &N");
+    // "&" starts a code in a header or footer: a text's own is doubled.
+    std::string left;
+    for (const char c : footnote) left += c == '&' ? std::string("&&") : std::string(1, c);
+    worksheet_set_footer(sheet, ((left.empty() ? "" : "&L" + left) + "&CPage &P of &N").c_str());
     for (lxw_col_t c = 0; c < kLogbookColumns.size(); ++c) {
         worksheet_set_column(sheet, c, c, kColumnWidths[c], nullptr);
         worksheet_write_string(sheet, 0, c, kLogbookColumns[c], heading);

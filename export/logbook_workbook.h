@@ -18,6 +18,7 @@ inline constexpr const char* kLogbookSheetName = "Logbook";
 
 // Writes the rows to `path` (beside it under a temporary name first, then
 // renamed, so a failed write harms nothing there). Empty on success, else
-// why not.
+// why not. `footnote`: a line for the left of every page's footer (the
+// logbook's seal), none when empty.
 std::string write_logbook_workbook(const std::vector<LogbookRow>& rows, const std::string& title,
-                                   const std::string& path);
+                                   const std::string& path, const std::string& footnote = {});

@@ -1,6 +1,8 @@
 // The logbook: every test entry this program has read from a gateway, every
 // status snapshot a survey took and every remark a technician wrote, kept
-// for years. Append-only: nothing here deletes or changes what was written.
+// for years. Append-only: nothing here deletes or changes what was written,
+// and every run and remark is sealed as it is stored (seal.h), so that a
+// change made by anyone else shows.
 //
 // One interface, two stores: a SQLite file on this machine (the default) and
 // a PostgreSQL server that a maintenance team shares. Both hold the same
@@ -74,17 +76,30 @@ struct HistoryItem {
     std::string when() const { return isRemark ? remark.written : entry.testTime; }
 };
 
+// One link of the seal chain (seal.h): the record it seals and its seal.
+struct SealMark {
+    std::int64_t position = 0;   // 1 for the first record sealed; 0: none yet
+    std::string kind;            // "run" or "remark"
+    std::string uid;             // the record's
+    std::string sealed;          // UTC "YYYY-MM-DDTHH:MM:SSZ", when it was sealed
+    std::string digest;          // of its content, 64 hex digits
+    std::string seal;            // 64 hex digits
+};
+
 // A history as read. `complete` is false when the store broke the read off
 // (error() says why): what came before stays in `items`, and is never to be
-// shown as the whole history.
+// shown as the whole history. `seal`: the chain's last link in the same
+// read, so what is shown can be matched with the logbook it came from.
 struct HistoryRead {
     std::vector<HistoryItem> items;
     bool complete = true;
+    SealMark seal;
 };
 
 struct RecordCounts {
     std::size_t added = 0;       // entries new to the logbook
     std::size_t duplicates = 0;  // entries it held already
+    bool runAdded = false;       // false: the run (its uid) was stored before
 };
 
 // What a period's report needs of one gateway, read luminaire by luminaire
@@ -108,14 +123,38 @@ struct PeriodRead {
     bool complete = true;
 };
 
+// What a walk of the seal chain found wrong: a record changed, removed, or
+// put in (without a seal, or between two sealed ones), in words that name it.
+struct SealFinding {
+    enum class What { Changed, Removed, Inserted };
+    What what = What::Changed;
+    std::int64_t position = 0;   // in the chain; 0: a record no seal covers
+    std::string uid;             // the record's (empty for an entry or a snapshot)
+    std::string text;
+};
+
+struct ChainCheck {
+    bool whole = true;                  // false: the store broke the walk off (error())
+    std::size_t runs = 0, remarks = 0;  // links walked
+    SealMark last;                      // the chain's last link
+    std::vector<SealFinding> findings;  // in chain order, then what no seal covers
+    std::size_t findingsLeftOut = 0;    // beyond kMaxFindings
+    bool holds() const { return whole && findings.empty(); }
+};
+inline constexpr std::size_t kMaxFindings = 1000;
+
 class Logbook {
 public:
     virtual ~Logbook() = default;
 
-    // Writes the whole run in one transaction, or nothing (false, error()).
-    // A run whose uid is stored already is skipped (true, no counts).
+    // Writes the whole run in one transaction with its seal, or nothing
+    // (false, error()). A run whose uid is stored already is skipped (true,
+    // no counts). Text that is no UTF-8 is stored with U+FFFD in its place.
     virtual bool record(const RunRecord& run, RecordCounts* counts = nullptr) = 0;
-    virtual bool add_remark(const Remark& remark) = 0;
+    // The same for a remark; `added` false when its uid was stored before.
+    // Its text is the user's: check it with utf8_problem() (logbook_text.h)
+    // first; what is no UTF-8 all the same is stored with U+FFFD.
+    virtual bool add_remark(const Remark& remark, bool* added = nullptr) = 0;
 
     // Entries and remarks of one luminaire, newest first; `since` is a date
     // "YYYY-MM-DD" (empty: all). An empty gateway means every gateway.
@@ -146,6 +185,19 @@ public:
     // path exists), while others may write.
     virtual bool backup(const std::string& path) = 0;
 
+    // Walks the whole seal chain in one consistent read: every sealed record
+    // against its seal, every seal against the one before, and what no seal
+    // covers.
+    virtual ChainCheck verify_seals() = 0;
+    // The store's own check of everything it holds (SQLite: the integrity
+    // check of the whole file, which reads all of it); empty when sound,
+    // else what is wrong (error() when it could not be run).
+    virtual std::string integrity_problem() = 0;
+    // The last link sealed at or before `until` (UTC "YYYY-MM-DDTHH:MM:SSZ";
+    // empty: the last of all); position 0 when there is none, no value when
+    // the read failed (error()).
+    virtual std::optional<SealMark> last_seal(const std::string& until) = 0;
+
     // Why the last call failed, in words for the user.
     virtual std::string error() const = 0;
     // Where it lives: the file path, or the server URL without its password.
@@ -168,9 +220,14 @@ inline constexpr const char* kNoTeamLogbook =
 
 // Pushes everything `from` holds that `to` has not had from it yet; never
 // doubles an entry however often it runs or wherever it stopped. False and
-// the reason in `why` when it could not finish (what was pushed stays).
+// the reason in `why` when it could not finish (what was pushed stays, and
+// is counted).
+struct SyncCounts {
+    std::size_t runsNew = 0, runsThere = 0;        // new to `to`; stored there already
+    std::size_t remarksNew = 0, remarksThere = 0;
+};
 bool sync_logbook(Logbook& from, Logbook& to, const std::string& targetName, std::string* why,
-                  std::size_t* runsPushed = nullptr);
+                  SyncCounts* counts = nullptr);
 
 // A fresh random identifier (32 hex digits).
 std::string new_run_uid();

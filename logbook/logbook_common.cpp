@@ -1,5 +1,7 @@
 #include "logbook_stores.h"
 
+#include "logbook_text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -52,6 +54,59 @@ bool valid_since_date(const std::string& text) {
     return d <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
 }
 
+namespace {
+
+bool entry_text_valid(const LogEntry& e) {
+    for (const std::string* t : {&e.gateway, &e.testTime, &e.name, &e.location, &e.firstRead}) {
+        if (!utf8_problem(*t).empty()) return false;
+    }
+    return true;
+}
+
+void make_valid(LogEntry& e) {
+    for (std::string* t : {&e.gateway, &e.testTime, &e.name, &e.location, &e.firstRead}) make_valid_utf8(*t);
+}
+
+void make_valid(Remark& r) {
+    for (std::string* t : {&r.uid, &r.gateway, &r.written, &r.author, &r.text}) make_valid_utf8(*t);
+}
+
+}  // namespace
+
+void make_valid_text(HistoryItem& item) {
+    if (item.isRemark) make_valid(item.remark);
+    else make_valid(item.entry);
+}
+
+const RunRecord& with_valid_text(const RunRecord& run, RunRecord& scratch) {
+    bool valid = true;
+    for (const std::string* t : {&run.uid, &run.gateway, &run.kind, &run.started, &run.reason, &run.host, &run.user})
+        valid = valid && utf8_problem(*t).empty();
+    for (const LogEntry& e : run.entries) valid = valid && entry_text_valid(e);
+    for (const StatusSnapshot& s : run.snapshots) valid = valid && utf8_problem(s.gateway).empty() && utf8_problem(s.taken).empty();
+    if (valid) return run;
+    scratch = run;
+    for (std::string* t : {&scratch.uid, &scratch.gateway, &scratch.kind, &scratch.started, &scratch.reason,
+                           &scratch.host, &scratch.user})
+        make_valid_utf8(*t);
+    for (LogEntry& e : scratch.entries) make_valid(e);
+    for (StatusSnapshot& s : scratch.snapshots) {
+        make_valid_utf8(s.gateway);
+        make_valid_utf8(s.taken);
+    }
+    return scratch;
+}
+
+LogEntry with_valid_text(LogEntry entry) {
+    make_valid(entry);
+    return entry;
+}
+
+Remark with_valid_text(Remark remark) {
+    make_valid(remark);
+    return remark;
+}
+
 std::vector<HistoryItem> merge_history(std::vector<HistoryItem> entries, const std::vector<Remark>& remarks,
                                        bool bySite) {
     for (const Remark& r : remarks) {
@@ -60,6 +115,7 @@ std::vector<HistoryItem> merge_history(std::vector<HistoryItem> entries, const s
         item.remark = r;
         entries.push_back(item);
     }
+    for (HistoryItem& item : entries) make_valid_text(item);
     auto key = [](const HistoryItem& h) {
         return h.isRemark ? std::tie(h.remark.gateway, h.remark.unit) : std::tie(h.entry.gateway, h.entry.unit);
     };
@@ -108,7 +164,10 @@ bool copy_into_new_file(Logbook& from, const std::string& path, std::string* why
 }
 
 bool sync_logbook(Logbook& from, Logbook& to, const std::string& targetName, std::string* why,
-                  std::size_t* runsPushed) {
+                  SyncCounts* counts) {
+    SyncCounts tally;
+    if (counts == nullptr) counts = &tally;
+    *counts = {};
     const auto [runMark, remarkMark] = from.sync_marks(targetName);
     const auto changes = from.changes_after(runMark, remarkMark);
     if (!changes) {
@@ -116,23 +175,29 @@ bool sync_logbook(Logbook& from, Logbook& to, const std::string& targetName, std
         return false;
     }
     // Each run is one transaction on the target and is stored there once
-    // (by its uid): a sync cut short is simply run again.
+    // (by its uid), sealed in the target's chain as it goes in: a sync cut
+    // short is simply run again, and what the target had is counted so.
     for (const RunRecord& run : changes->runs) {
-        if (!to.record(run)) {
+        RecordCounts stored;
+        if (!to.record(run, &stored)) {
             *why = to.error();
             return false;
         }
+        (stored.runAdded ? counts->runsNew : counts->runsThere) += 1;
     }
     for (const Remark& remark : changes->remarks) {
-        if (!to.add_remark(remark)) {
+        bool added = false;
+        // An older program stored what it was given: the target holds only
+        // UTF-8, so such a remark goes with U+FFFD in place of the rest.
+        if (!to.add_remark(with_valid_text(remark), &added)) {
             *why = to.error();
             return false;
         }
+        (added ? counts->remarksNew : counts->remarksThere) += 1;
     }
     if (!from.set_sync_marks(targetName, changes->lastRun, changes->lastRemark)) {
         *why = from.error();
         return false;
     }
-    if (runsPushed != nullptr) *runsPushed = changes->runs.size();
     return true;
 }

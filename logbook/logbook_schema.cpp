@@ -1,6 +1,7 @@
 #include "logbook_schema.h"
 
 #include <cctype>
+#include <iterator>
 
 namespace {
 
@@ -38,6 +39,14 @@ const char* const kStep2[] = {
     "CREATE TABLE sync_marks (target TEXT PRIMARY KEY, run_mark BIGINT NOT NULL, remark_mark BIGINT NOT NULL)",
 };
 
+// The seal chain (seal.h): one link per sealed record, in the order the
+// records were stored. `n` is given by the program, under the write lock,
+// one more than the last: a gap means a link was removed.
+const char* const kStep3[] = {
+    "CREATE TABLE seals (n {ref} PRIMARY KEY, kind TEXT NOT NULL, uid TEXT NOT NULL, sealed TEXT NOT NULL,"
+    " digest TEXT NOT NULL, seal TEXT NOT NULL, UNIQUE (kind, uid))",
+};
+
 std::string replace_all(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -65,13 +74,43 @@ const char* const kLastFullOfOne =
     "(SELECT max(f.run_id) FROM full_listings f JOIN runs r ON r.id = f.run_id"
     " WHERE f.unit = ?1 AND r.gateway = ?3) AS lf";
 
+template <std::size_t N>
+std::vector<std::string> spelled_all(const char* const (&statements)[N], SqlDialect dialect) {
+    std::vector<std::string> out;
+    for (const char* s : statements) out.push_back(spelled(s, dialect));
+    return out;
+}
+
+bool run_all(SchemaStore& store, const std::vector<std::string>& statements) {
+    for (const std::string& sql : statements) {
+        if (!store.exec(sql)) return false;
+    }
+    return true;
+}
+
+bool step1(SchemaStore& store) { return run_all(store, spelled_all(kStep1, store.dialect())); }
+bool step2(SchemaStore& store) { return run_all(store, spelled_all(kStep2, store.dialect())); }
+// What was stored before the seals is sealed as it is now.
+bool step3(SchemaStore& store) { return run_all(store, spelled_all(kStep3, store.dialect())) && store.seal_unsealed(); }
+
+// kSteps[v] takes a store from version v to v + 1.
+bool (*const kSteps[])(SchemaStore&) = {step1, step2, step3};
+static_assert(std::size(kSteps) == kLogbookSchemaVersion, "one step per version");
+
 }  // namespace
 
+bool migrate_schema(SchemaStore& store, int version) {
+    for (int v = version; v < kLogbookSchemaVersion; ++v) {
+        if (!kSteps[v](store) || !store.exec(schema_version_statement(v + 1))) return false;
+    }
+    return true;
+}
+
 std::vector<std::string> migration_statements(int step, SqlDialect dialect) {
-    std::vector<std::string> out;
-    if (step == 1) for (const char* s : kStep1) out.push_back(spelled(s, dialect));
-    if (step == 2) for (const char* s : kStep2) out.push_back(spelled(s, dialect));
-    return out;
+    if (step == 1) return spelled_all(kStep1, dialect);
+    if (step == 2) return spelled_all(kStep2, dialect);
+    if (step == 3) return spelled_all(kStep3, dialect);
+    return {};
 }
 
 std::string schema_version_statement(int version) {
@@ -108,4 +147,25 @@ std::string site_history_query() {
 std::string site_remarks_query() {
     return "SELECT uid, gateway, unit, written, author, body FROM remarks WHERE written >= ?1"
            " ORDER BY gateway, unit, written DESC, id DESC";
+}
+
+std::string unsealed_runs_query() {
+    return "SELECT r.id, r.uid, r.gateway, r.kind, r.started, r.complete, r.reason, r.host, r.user_name FROM runs r"
+           " WHERE NOT EXISTS (SELECT 1 FROM seals s WHERE s.kind = 'run' AND s.uid = r.uid) ORDER BY r.id";
+}
+
+std::string unsealed_remarks_query() {
+    return "SELECT m.uid, m.gateway, m.unit, m.written, m.author, m.body FROM remarks m"
+           " WHERE NOT EXISTS (SELECT 1 FROM seals s WHERE s.kind = 'remark' AND s.uid = m.uid) ORDER BY m.id";
+}
+
+std::string unread_entries_query() {
+    return "SELECT e.id, e.gateway, e.unit, e.test_time, e.test_type, e.result, e.minutes, e.name, e.location,"
+           " e.first_read FROM entries e"
+           " WHERE NOT EXISTS (SELECT 1 FROM sightings s WHERE s.run_id = e.first_run AND s.entry_id = e.id) ORDER BY e.id";
+}
+
+std::string loose_snapshots_query() {
+    return "SELECT s.gateway, s.unit, s.taken, s.status FROM snapshots s"
+           " WHERE NOT EXISTS (SELECT 1 FROM runs r WHERE r.id = s.run_id) ORDER BY s.id";
 }

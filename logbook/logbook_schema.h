@@ -1,18 +1,42 @@
-// The logbook's schema, the same for both stores, as numbered migrations.
-// A store at version v runs the steps v+1 .. kLogbookSchemaVersion, all in
-// one transaction; a store above kLogbookSchemaVersion was written by a newer
-// program and is refused, never changed.
+// The logbook's schema, the same for both stores, as numbered steps. A
+// store at version v runs the steps v+1 .. kLogbookSchemaVersion, one
+// function each, all in the one write transaction in which its version was
+// read (so two programs opening it at once never both migrate it); a store
+// above kLogbookSchemaVersion was written by a newer program and is
+// refused, never changed.
+//
+// A new step: its statements (kStepN in logbook_schema.cpp), a function
+// that runs them and whatever else it needs of the store, its place in the
+// steps' table, and kLogbookSchemaVersion one up.
 #pragma once
 
 #include <string>
 #include <vector>
 
-inline constexpr int kLogbookSchemaVersion = 2;
+inline constexpr int kLogbookSchemaVersion = 3;
 
 enum class SqlDialect { Sqlite, Postgres };
 
-// The statements that take a store from version `step - 1` to `step`
-// (1 .. kLogbookSchemaVersion), in the dialect's spelling.
+// What a step asks of the store it runs in, inside the write transaction.
+class SchemaStore {
+public:
+    virtual ~SchemaStore() = default;
+    virtual SqlDialect dialect() const = 0;
+    // One statement; false, with the reason in error(), when it failed.
+    virtual bool exec(const std::string& sql) = 0;
+    // Seals every run, then every remark, that no seal covers yet, in the
+    // order they were stored (version 3 brings the seals).
+    virtual bool seal_unsealed() = 0;
+    virtual std::string error() const = 0;
+};
+
+// Takes `store` from `version` up to kLogbookSchemaVersion, a step at a
+// time, noting each version reached. False (error()) when a step failed:
+// the caller then rolls the whole transaction back.
+bool migrate_schema(SchemaStore& store, int version);
+
+// The statements of step `step` (1 .. kLogbookSchemaVersion) alone, in the
+// dialect's spelling: an older store, as a test makes one.
 std::vector<std::string> migration_statements(int step, SqlDialect dialect);
 
 // The statement that records the version a store is at.
@@ -34,3 +58,15 @@ std::string remarks_query(bool oneGateway);
 // unit and newest first.
 std::string site_history_query();
 std::string site_remarks_query();
+
+// What no seal covers, for the walk of the chain and for sealing a store
+// that had no seals: runs (with the columns of a run's row: id, uid,
+// gateway, kind, started, complete, reason, host, user_name) and remarks
+// (uid, gateway, unit, written, author, body) without a link, by row id;
+// entries that the run which stored them did not read (the columns of
+// history_query() up to first_read); snapshots of no run (gateway, unit,
+// taken, status).
+std::string unsealed_runs_query();
+std::string unsealed_remarks_query();
+std::string unread_entries_query();
+std::string loose_snapshots_query();

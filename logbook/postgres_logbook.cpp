@@ -2,13 +2,17 @@
 // the SQLite file, every run in one transaction. The entries of a run go in
 // by COPY into a temporary table and two set statements, so a survey's
 // 33,000 entries take a handful of round trips, not 100,000; two laptops
-// writing the same entry at once meet on its unique key and keep one.
+// writing the same entry at once meet on its unique key and keep one. The
+// seal chain is kept in the server's order: each writer appends its link
+// under one lock, held to its commit.
 #include "logbook_schema.h"
 #include "logbook_stores.h"
 #include "period_read.h"
+#include "seal.h"
 
 #include <libpq-fe.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -19,6 +23,9 @@ constexpr const char* kConnectTimeoutSeconds = "5";
 // Held for the moment a store is created or migrated, so two programs that
 // open a fresh server at once do not both create the tables.
 constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(4216016)";
+// Held from reading the chain's last link to the commit of the new one, so
+// the links go on in one line whoever writes.
+constexpr const char* kChainLock = "SELECT pg_advisory_xact_lock(4216017)";
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
@@ -51,13 +58,13 @@ std::uint8_t hex_digit(char c) {
     return static_cast<std::uint8_t>(c >= 'A' && c <= 'F' ? c - 'A' + 10 : 0);
 }
 
-class PostgresLogbook final : public Logbook {
+class PostgresLogbook final : public Logbook, public SchemaStore, private SealSource {
 public:
     PostgresLogbook(PGconn* conn, std::string url) : conn_(conn), where_(url_without_password(url)) {}
     ~PostgresLogbook() override { PQfinish(conn_); }
 
     bool record(const RunRecord& run, RecordCounts* counts) override;
-    bool add_remark(const Remark& remark) override;
+    bool add_remark(const Remark& remark, bool* added) override;
     HistoryRead history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
     HistoryRead site_history(const std::string& since) override;
     std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
@@ -72,8 +79,18 @@ public:
         error_ = why;
         return false;
     }
+    ChainCheck verify_seals() override;
+    // The server checks its own pages; the logbook has nothing to add.
+    std::string integrity_problem() override { return {}; }
+    std::optional<SealMark> last_seal(const std::string& until) override;
     std::string error() const override { return error_; }
     std::string where() const override { return where_; }
+
+    // SchemaStore: the steps of the schema, inside check_and_migrate()'s
+    // transaction.
+    SqlDialect dialect() const override { return SqlDialect::Postgres; }
+    bool exec(const std::string& sql) override { return ok(sql); }
+    bool seal_unsealed() override;
 
     // Runs `sql` (with ?N placeholders) with text parameters; null result
     // and error() set when the server refused it.
@@ -100,7 +117,17 @@ private:
     bool write_snapshot(const std::string& runId, const StatusSnapshot& s);
     std::vector<HistoryItem> entries_of(const PGresult* r);
     static std::vector<Remark> remarks_of(const PGresult* r);
-    void run_contents(const std::string& runId, RunRecord& run);
+    bool run_contents(const std::string& runId, RunRecord& run);
+    // The chain's last link sealed at or before `until` (empty: the last).
+    bool read_last_link(const std::string& until, SealMark* link);
+    // Appends a record's link; the caller holds kChainLock. `last` (when
+    // given) is the chain's last link, kept up to date for many at once.
+    bool append_seal(const char* kind, const std::string& uid, const std::string& content, SealMark* last = nullptr);
+    // SealSource: the walk of the chain, inside verify_seals()'s read.
+    bool each_link(const std::function<bool(const SealMark&)>& visit) override;
+    Found sealed_run(const std::string& uid, RunRecord* run) override;
+    Found sealed_remark(const std::string& uid, Remark* remark) override;
+    bool unsealed(std::vector<SealFinding>* findings) override;
 
     PGconn* conn_;
     std::string where_;
@@ -137,10 +164,15 @@ StatusSnapshot snapshot_from(const PGresult* r, int row) {
     return s;
 }
 
-bool PostgresLogbook::record(const RunRecord& run, RecordCounts* counts) {
+bool PostgresLogbook::record(const RunRecord& given, RecordCounts* counts) {
+    RunRecord scratch;
+    const RunRecord& run = with_valid_text(given, scratch);
+    RecordCounts tried;
     if (!ok("BEGIN")) return false;
-    if (!write_run(run, counts)) return rollback();
-    return ok("COMMIT") || rollback();
+    if (!write_run(run, &tried)) return rollback();
+    if (!ok("COMMIT")) return rollback();
+    if (counts != nullptr) *counts = tried;
+    return true;
 }
 
 bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
@@ -151,6 +183,7 @@ bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
         {run.uid, run.gateway, run.kind, started, run.complete ? "1" : "0", run.reason, run.host, run.user});
     if (!ins) return false;
     if (PQntuples(ins.get()) == 0) return true;   // stored before (a repeated sync)
+    counts->runAdded = true;
     const std::string runId = text(ins.get(), 0, 0);
     if (!run.entries.empty()) {
         if (!copy_entries(run, started)) return false;
@@ -164,10 +197,8 @@ bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
             {runId});
         if (!added) return false;
         const std::size_t n = std::stoul(PQcmdTuples(added.get()));
-        if (counts) {
-            counts->added += n;
-            counts->duplicates += run.entries.size() - n;
-        }
+        counts->added += n;
+        counts->duplicates += run.entries.size() - n;
         // One index look-up per row: a join would hash the whole table.
         if (!ok("INSERT INTO sightings (run_id, entry_id) SELECT ?1::bigint, (SELECT e.id FROM entries e"
                 " WHERE e.gateway = s.gateway AND e.unit = s.unit AND e.test_time = s.test_time"
@@ -188,7 +219,11 @@ bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
     for (const StatusSnapshot& s : run.snapshots) {
         if (!write_snapshot(runId, s)) return false;
     }
-    return true;
+    // Sealed as the server now holds it: an entry another laptop stored
+    // first keeps that laptop's name and first reading.
+    RunRecord stored;
+    if (!ok(kChainLock) || sealed_run(run.uid, &stored) != Found::Yes) return false;
+    return append_seal(kSealedRun, run.uid, sealed_content(stored));
 }
 
 bool PostgresLogbook::copy_entries(const RunRecord& run, const std::string& firstRead) {
@@ -237,10 +272,48 @@ bool PostgresLogbook::write_snapshot(const std::string& runId, const StatusSnaps
     return false;
 }
 
-bool PostgresLogbook::add_remark(const Remark& r) {
-    return ok("INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
-              " ON CONFLICT (uid) DO NOTHING",
-              {r.uid, r.gateway, std::to_string(r.unit), r.written, r.author, r.text});
+bool PostgresLogbook::add_remark(const Remark& given, bool* added) {
+    const Remark r = with_valid_text(given);
+    if (!ok("BEGIN")) return false;
+    const Result ins = query(
+        "INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
+        " ON CONFLICT (uid) DO NOTHING RETURNING id",
+        {r.uid, r.gateway, std::to_string(r.unit), r.written, r.author, r.text});
+    if (!ins) return rollback();
+    const bool inserted = PQntuples(ins.get()) == 1;   // else stored before (a repeated sync)
+    if (inserted && (!ok(kChainLock) || !append_seal(kSealedRemark, r.uid, sealed_content(r)))) return rollback();
+    if (!ok("COMMIT")) return rollback();
+    if (added != nullptr) *added = inserted;
+    return true;
+}
+
+bool PostgresLogbook::read_last_link(const std::string& until, SealMark* link) {
+    const Result r = query(
+        "SELECT n, kind, uid, sealed, digest, seal FROM seals WHERE ?1 = '' OR sealed <= ?1 ORDER BY n DESC LIMIT 1",
+        {until});
+    if (!r) return false;
+    *link = {};
+    if (PQntuples(r.get()) == 1) {
+        *link = {integer(r.get(), 0, 0), text(r.get(), 0, 1), text(r.get(), 0, 2),
+                 text(r.get(), 0, 3), text(r.get(), 0, 4), text(r.get(), 0, 5)};
+    }
+    return true;
+}
+
+bool PostgresLogbook::append_seal(const char* kind, const std::string& uid, const std::string& content, SealMark* last) {
+    SealMark previous;
+    if (last != nullptr) previous = *last;
+    else if (!read_last_link("", &previous)) return false;
+    const std::optional<SealMark> link = next_seal(previous, kind, uid, content, utc_now_text());
+    if (!link) {
+        error_ = where_ + ": the seal could not be made (SHA-256 failed)";
+        return false;
+    }
+    if (!ok("INSERT INTO seals (n, kind, uid, sealed, digest, seal) VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
+            {std::to_string(link->position), link->kind, link->uid, link->sealed, link->digest, link->seal}))
+        return false;
+    if (last != nullptr) *last = *link;
+    return true;
 }
 
 std::vector<HistoryItem> PostgresLogbook::entries_of(const PGresult* r) {
@@ -277,7 +350,7 @@ HistoryRead PostgresLogbook::history(const std::string& gateway, std::uint8_t un
     out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     const Result e = query(history_query(one) , params);
     const Result m = query(remarks_query(one), params);
-    out.complete = out.complete && e && m && ok("COMMIT");
+    out.complete = out.complete && e && m && read_last_link("", &out.seal) && ok("COMMIT");
     if (!out.complete) ok("ROLLBACK");
     out.items = merge_history(entries_of(e.get()), remarks_of(m.get()), false);
     return out;
@@ -288,7 +361,7 @@ HistoryRead PostgresLogbook::site_history(const std::string& since) {
     out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     const Result e = query(site_history_query(), {since});
     const Result m = query(site_remarks_query(), {since});
-    out.complete = out.complete && e && m && ok("COMMIT");
+    out.complete = out.complete && e && m && read_last_link("", &out.seal) && ok("COMMIT");
     if (!out.complete) ok("ROLLBACK");
     out.items = merge_history(entries_of(e.get()), remarks_of(m.get()), true);
     return out;
@@ -329,10 +402,13 @@ PeriodRead PostgresLogbook::period(const std::string& gateway, const std::string
     return out;
 }
 
-void PostgresLogbook::run_contents(const std::string& runId, RunRecord& run) {
+bool PostgresLogbook::run_contents(const std::string& runId, RunRecord& run) {
+    // The run's entries looked up by id: a join would hash the whole table,
+    // which a logbook of years makes cost half a second a run.
     const Result e = this->query(
         "SELECT e.id, e.gateway, e.unit, e.test_time, e.test_type, e.result, e.minutes, e.name, e.location,"
-        " e.first_read FROM sightings s JOIN entries e ON e.id = s.entry_id WHERE s.run_id = ?1 ORDER BY e.id",
+        " e.first_read FROM entries e WHERE e.id = ANY(ARRAY(SELECT s.entry_id FROM sightings s WHERE s.run_id = ?1))"
+        " ORDER BY e.id",
         {runId});
     for (int row = 0; e && row < PQntuples(e.get()); ++row) run.entries.push_back(entry_from(e.get(), row));
     const Result f = this->query("SELECT unit FROM full_listings WHERE run_id = ?1 ORDER BY unit", {runId});
@@ -340,6 +416,20 @@ void PostgresLogbook::run_contents(const std::string& runId, RunRecord& run) {
         run.fullListings.push_back(static_cast<std::uint8_t>(integer(f.get(), row, 0)));
     const Result s = this->query("SELECT gateway, unit, taken, status FROM snapshots WHERE run_id = ?1 ORDER BY id", {runId});
     for (int row = 0; s && row < PQntuples(s.get()); ++row) run.snapshots.push_back(snapshot_from(s.get(), row));
+    return e && f && s;
+}
+
+RunRecord run_header(const PGresult* r, int row) {
+    RunRecord out;
+    out.uid = text(r, row, 1);
+    out.gateway = text(r, row, 2);
+    out.kind = text(r, row, 3);
+    out.started = text(r, row, 4);
+    out.complete = integer(r, row, 5) != 0;
+    out.reason = text(r, row, 6);
+    out.host = text(r, row, 7);
+    out.user = text(r, row, 8);
+    return out;
 }
 
 std::optional<Logbook::Changes> PostgresLogbook::changes_after(std::int64_t runMark, std::int64_t remarkMark) {
@@ -355,16 +445,8 @@ std::optional<Logbook::Changes> PostgresLogbook::changes_after(std::int64_t runM
             {std::to_string(remarkMark)});
     if (!runs || !remarks) return rollback(), std::nullopt;
     for (int row = 0; row < PQntuples(runs.get()); ++row) {
-        RunRecord r;
-        r.uid = text(runs.get(), row, 1);
-        r.gateway = text(runs.get(), row, 2);
-        r.kind = text(runs.get(), row, 3);
-        r.started = text(runs.get(), row, 4);
-        r.complete = integer(runs.get(), row, 5) != 0;
-        r.reason = text(runs.get(), row, 6);
-        r.host = text(runs.get(), row, 7);
-        r.user = text(runs.get(), row, 8);
-        run_contents(text(runs.get(), row, 0), r);
+        RunRecord r = run_header(runs.get(), row);
+        if (!run_contents(text(runs.get(), row, 0), r)) return rollback(), std::nullopt;
         out.lastRun = integer(runs.get(), row, 0);
         out.runs.push_back(std::move(r));
     }
@@ -386,6 +468,81 @@ bool PostgresLogbook::set_sync_marks(const std::string& target, std::int64_t run
               {target, std::to_string(runMark), std::to_string(remarkMark)});
 }
 
+// ---- the seal chain ----
+
+ChainCheck PostgresLogbook::verify_seals() {
+    ChainCheck out;
+    if (!ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) {
+        out.whole = false;
+        return out;
+    }
+    out = walk_seal_chain(*this);
+    ok("COMMIT");
+    return out;
+}
+
+std::optional<SealMark> PostgresLogbook::last_seal(const std::string& until) {
+    SealMark link;
+    if (!read_last_link(until, &link)) return std::nullopt;
+    return link;
+}
+
+bool PostgresLogbook::each_link(const std::function<bool(const SealMark&)>& visit) {
+    const Result r = query("SELECT n, kind, uid, sealed, digest, seal FROM seals ORDER BY n");
+    for (int row = 0; r && row < PQntuples(r.get()); ++row) {
+        const PGresult* p = r.get();
+        if (!visit({integer(p, row, 0), text(p, row, 1), text(p, row, 2), text(p, row, 3), text(p, row, 4), text(p, row, 5)}))
+            return false;
+    }
+    return r != nullptr;
+}
+
+SealSource::Found PostgresLogbook::sealed_run(const std::string& uid, RunRecord* run) {
+    const Result r =
+        query("SELECT id, uid, gateway, kind, started, complete, reason, host, user_name FROM runs WHERE uid = ?1", {uid});
+    if (!r) return Found::Failed;
+    if (PQntuples(r.get()) != 1) return Found::No;
+    *run = run_header(r.get(), 0);
+    return run_contents(text(r.get(), 0, 0), *run) ? Found::Yes : Found::Failed;
+}
+
+SealSource::Found PostgresLogbook::sealed_remark(const std::string& uid, Remark* remark) {
+    const Result r = query("SELECT uid, gateway, unit, written, author, body FROM remarks WHERE uid = ?1", {uid});
+    if (!r) return Found::Failed;
+    if (PQntuples(r.get()) != 1) return Found::No;
+    *remark = remarks_of(r.get()).at(0);
+    return Found::Yes;
+}
+
+bool PostgresLogbook::unsealed(std::vector<SealFinding>* findings) {
+    const Result runs = query(unsealed_runs_query());
+    const Result remarks = query(unsealed_remarks_query());
+    const Result entries = query(unread_entries_query());
+    const Result snaps = query(loose_snapshots_query());
+    if (!runs || !remarks || !entries || !snaps) return false;
+    for (int row = 0; row < PQntuples(runs.get()); ++row) findings->push_back(unsealed_finding(run_header(runs.get(), row)));
+    for (const Remark& r : remarks_of(remarks.get())) findings->push_back(unsealed_finding(r));
+    for (int row = 0; row < PQntuples(entries.get()); ++row) findings->push_back(unread_finding(entry_from(entries.get(), row)));
+    for (int row = 0; row < PQntuples(snaps.get()); ++row) findings->push_back(loose_finding(snapshot_from(snaps.get(), row)));
+    return true;
+}
+
+bool PostgresLogbook::seal_unsealed() {
+    SealMark last;
+    const Result runs = query(unsealed_runs_query());
+    const Result remarks = query(unsealed_remarks_query());
+    if (!runs || !remarks || !ok(kChainLock) || !read_last_link("", &last)) return false;
+    for (int row = 0; row < PQntuples(runs.get()); ++row) {
+        const std::string uid = text(runs.get(), row, 1);
+        RunRecord run;
+        if (sealed_run(uid, &run) != Found::Yes || !append_seal(kSealedRun, uid, sealed_content(run), &last)) return false;
+    }
+    for (const Remark& remark : remarks_of(remarks.get())) {
+        if (!append_seal(kSealedRemark, remark.uid, sealed_content(remark), &last)) return false;
+    }
+    return true;
+}
+
 // "ok", or why this server's logbook cannot be used; creates or migrates it.
 std::string check_and_migrate(PostgresLogbook& book) {
     if (!book.ok("BEGIN") || !book.ok(kMigrationLock)) return book.error();
@@ -401,12 +558,8 @@ std::string check_and_migrate(PostgresLogbook& book) {
     if (version > kLogbookSchemaVersion) {
         why = "the logbook was written by a newer version of the program (schema " + std::to_string(version) +
               ", this one knows " + std::to_string(kLogbookSchemaVersion) + ")";
-    }
-    for (int step = version + 1; why.empty() && step <= kLogbookSchemaVersion; ++step) {
-        for (const std::string& sql : migration_statements(step, SqlDialect::Postgres)) {
-            if (why.empty() && !book.ok(sql)) why = book.error();
-        }
-        if (why.empty() && !book.ok(schema_version_statement(step))) why = book.error();
+    } else if (!migrate_schema(book, version)) {
+        why = book.error();
     }
     if (!why.empty()) {
         book.ok("ROLLBACK");

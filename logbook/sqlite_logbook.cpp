@@ -1,24 +1,33 @@
 // The logbook in one SQLite file: WAL journal (a reader never waits for the
-// writer), a busy time-out (two programs may write at once), every run in
-// one IMMEDIATE transaction, the schema checked and migrated on open, and a
-// file that is damaged, foreign or newer refused and left untouched.
+// writer), a busy time-out (two programs may write at once), every run and
+// remark in one IMMEDIATE transaction with its seal, the schema created and
+// migrated under the write lock, a cheap check on opening that costs the
+// same for a day's logbook as for ten years', and a file that is damaged,
+// foreign or newer refused and left untouched.
 #include "logbook_schema.h"
 #include "logbook_stores.h"
 #include "period_read.h"
+#include "seal.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <thread>
+#include <functional>
 #include <map>
+#include <thread>
 
 namespace {
 
 // Another program writing holds the file at most this long before a write
 // here gives up (a whole survey's run takes well under a second).
 constexpr int kBusyTimeoutMs = 15000;
+// Opening waits this long for another program that creates or migrates the
+// logbook: sealing what an older version stored reads the whole file once.
+constexpr int kMigrationWaitMs = 120000;
+// The lines of the integrity check's verdict that a message quotes.
+constexpr int kIntegrityLinesQuoted = 5;
 
 // A prepared statement. One that could not be prepared (a table gone from
 // under the program, say) steps to SQLITE_ERROR and keeps the reason.
@@ -103,16 +112,43 @@ StatusSnapshot snapshot_from(const Statement& q) {
     return s;
 }
 
-class SqliteLogbook final : public Logbook {
+std::string single_text(sqlite3* db, const char* sql, int* rc) {
+    sqlite3_stmt* q = nullptr;
+    *rc = sqlite3_prepare_v2(db, sql, -1, &q, nullptr);
+    std::string out;
+    if (*rc == SQLITE_OK) {
+        *rc = sqlite3_step(q);
+        if (*rc == SQLITE_ROW) {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+            out = t ? t : "";
+            *rc = SQLITE_OK;
+        } else if (*rc == SQLITE_DONE) {
+            *rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(q);
+    return out;
+}
+
+bool damage_code(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+class SqliteLogbook final : public Logbook, private SchemaStore, private SealSource {
 public:
-    SqliteLogbook(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+    SqliteLogbook(sqlite3* db, std::string path, bool seals) : db_(db), path_(std::move(path)), seals_(seals) {}
     ~SqliteLogbook() override {
         statements_.clear();
         sqlite3_close(db_);
     }
 
+    // "ok", or why the file is no sound logbook of this version; creates
+    // or migrates it.
+    std::string open_checks();
+
     bool record(const RunRecord& run, RecordCounts* counts) override;
-    bool add_remark(const Remark& remark) override;
+    bool add_remark(const Remark& remark, bool* added) override;
     HistoryRead history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
     HistoryRead site_history(const std::string& since) override;
     std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
@@ -122,6 +158,9 @@ public:
     std::pair<std::int64_t, std::int64_t> sync_marks(const std::string& target) override;
     bool set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) override;
     bool backup(const std::string& path) override;
+    ChainCheck verify_seals() override;
+    std::string integrity_problem() override;
+    std::optional<SealMark> last_seal(const std::string& until) override;
     std::string error() const override { return error_; }
     std::string where() const override { return path_; }
 
@@ -143,127 +182,247 @@ private:
         slot->reset();
         return *slot;
     }
-    bool exec(const char* sql) {
-        char* message = nullptr;
-        if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
-        return fail(message ? message : sqlite3_errmsg(db_), message);
-    }
     bool fail(const std::string& what, char* toFree = nullptr) {
         error_ = path_ + ": " + what;
         sqlite3_free(toFree);
         return false;
     }
-    bool failed_step() { return fail(sqlite3_errmsg(db_)); }
+    // A failure SQLite reported with `code`. Damage is judged by the check
+    // of the whole file, and from then on nothing more is read or written.
+    bool failed_with(int code, const std::string& what);
+    bool failed_step() { return failed_with(sqlite3_errcode(db_), sqlite3_errmsg(db_)); }
+    bool is_damaged() {
+        if (!damage_.empty()) error_ = damage_;
+        return !damage_.empty();
+    }
     bool rollback() {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
     }
+    // `body` in one IMMEDIATE transaction: the write lock is taken at the
+    // start, so two writers queue on the busy time-out instead of failing on
+    // a lock upgrade. SQLite can still answer "busy" without waiting (a WAL
+    // file being set up by the other writer): the whole body is then tried
+    // again, within the busy time-out, and nothing of a failed try stays.
+    bool write_transaction(const std::function<bool()>& body);
     bool write_run(const RunRecord& run, RecordCounts* counts);
-    bool write_entry(std::int64_t runId, const LogEntry& e, const std::string& firstRead, RecordCounts* counts);
+    bool write_entry(std::int64_t runId, const LogEntry& e, const std::string& firstRead, RecordCounts* counts,
+                     std::vector<LogEntry>* sighted);
+    // Appends the link of a record to the chain; `last` (when given) is the
+    // chain's last link, kept up to date by the caller for many at once.
+    bool append_seal(const char* kind, const std::string& uid, const std::string& content, SealMark* last = nullptr);
+    bool read_last_link(const std::string& until, SealMark* link);
     // Every row of the query; *whole false when the read broke off.
     std::vector<HistoryItem> entries_of(Statement& q, bool* whole);
     std::vector<Remark> remarks_of(Statement& q, bool* whole);
-    bool read_to_end(const Statement& q, int lastStep);
+    bool read_to_end(int lastStep);
     bool run_contents(std::int64_t runId, RunRecord& run);
+    std::string integrity_words(const std::string& otherwise);
+    // Opening: the schema's version, and the cheap look at every table.
+    bool read_version(int* version, std::string* why);
+    std::string probe_tables();
+
+    // SchemaStore: the steps of the schema, inside open_checks()'s transaction.
+    SqlDialect dialect() const override { return SqlDialect::Sqlite; }
+    bool exec(const std::string& sql) override;
+    bool seal_unsealed() override;
+    // SealSource: the walk of the chain, inside verify_seals()'s read.
+    bool each_link(const std::function<bool(const SealMark&)>& visit) override;
+    Found sealed_run(const std::string& uid, RunRecord* run) override;
+    Found sealed_remark(const std::string& uid, Remark* remark) override;
+    bool unsealed(std::vector<SealFinding>* findings) override;
 
     sqlite3* db_;
     std::string path_;
     std::string error_;
+    std::string damage_;   // why the file is damaged, once found
+    bool seals_ = true;    // false only in the benchmark's comparison
+    int lastFailure_ = SQLITE_OK;   // the code of the last failure SQLite reported
     std::map<std::string, std::unique_ptr<Statement>> statements_;
 };
 
-bool SqliteLogbook::record(const RunRecord& run, RecordCounts* counts) {
-    const Settle settled = settle();
-    // IMMEDIATE: take the write lock at the start, so two writers queue on
-    // the busy time-out instead of failing on a lock upgrade. SQLite can
-    // still answer "busy" without waiting (a WAL file being set up by the
-    // other writer): the whole run is then tried again, within the busy
-    // time-out, and nothing of a failed try stays.
+bool SqliteLogbook::exec(const std::string& sql) {
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+    if (rc == SQLITE_OK) return true;
+    const std::string what = message ? message : sqlite3_errmsg(db_);
+    sqlite3_free(message);
+    return failed_with(rc, what);
+}
+
+std::string SqliteLogbook::integrity_words(const std::string& otherwise) {
+    sqlite3_stmt* q = nullptr;
+    const std::string sql = "PRAGMA integrity_check(" + std::to_string(kIntegrityLinesQuoted) + ")";
+    std::string verdict;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &q, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(q) == SQLITE_ROW) {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+            verdict += (verdict.empty() ? "" : "; ") + std::string(t ? t : "");
+        }
+    }
+    sqlite3_finalize(q);
+    if (verdict.empty() || verdict == "ok") return otherwise;
+    return "integrity check: " + verdict;
+}
+
+bool SqliteLogbook::failed_with(int code, const std::string& what) {
+    lastFailure_ = code;
+    if (!damage_code(code)) return fail(what);
+    damage_ = path_ + ": the file is damaged (" + integrity_words(what) + "); it is left as it is";
+    error_ = damage_;
+    return false;
+}
+
+bool SqliteLogbook::write_transaction(const std::function<bool()>& body) {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
     for (int attempt = 0;; ++attempt) {
-        RecordCounts tried;
+        lastFailure_ = SQLITE_OK;
         const bool began = exec("BEGIN IMMEDIATE");
-        const bool done = began && write_run(run, &tried) && exec("COMMIT");
-        if (done) {
-            if (counts != nullptr) *counts = tried;
-            return true;
-        }
-        // Judged before the rollback, which resets the error.
-        const bool busy = (sqlite3_extended_errcode(db_) & 0xFF) == SQLITE_BUSY;
+        if (began && body() && exec("COMMIT")) return true;
+        const bool busy = (lastFailure_ & 0xFF) == SQLITE_BUSY;
         if (began) rollback();
-        if (!busy || std::chrono::steady_clock::now() >= giveUp) return false;
+        if (!busy || !damage_.empty() || std::chrono::steady_clock::now() >= giveUp) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(50, 1 + attempt * 5)));
     }
 }
 
+bool SqliteLogbook::record(const RunRecord& given, RecordCounts* counts) {
+    const Settle settled = settle();
+    if (is_damaged()) return false;
+    RunRecord scratch;
+    const RunRecord& run = with_valid_text(given, scratch);
+    RecordCounts tried;
+    const bool done = write_transaction([&] {
+        tried = {};
+        return write_run(run, &tried);
+    });
+    if (done && counts != nullptr) *counts = tried;
+    return done;
+}
+
 bool SqliteLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
+    // The run as the store now holds it, which its seal covers: an entry
+    // read before keeps the name and the first reading it was stored with.
+    RunRecord stored;
+    stored.uid = run.uid;
+    stored.gateway = run.gateway;
+    stored.kind = run.kind;
+    stored.started = run.started.empty() ? utc_now_text() : run.started;
+    stored.complete = run.complete;
+    stored.reason = run.reason;
+    stored.host = run.host;
+    stored.user = run.user;
     Statement& ins = cached(
         "INSERT INTO runs (uid, gateway, kind, started, complete, reason, host, user_name)"
         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (uid) DO NOTHING");
-    ins.bind(1, run.uid).bind(2, run.gateway).bind(3, run.kind).bind(4, run.started.empty() ? utc_now_text() : run.started);
+    ins.bind(1, run.uid).bind(2, run.gateway).bind(3, run.kind).bind(4, stored.started);
     ins.bind(5, std::int64_t{run.complete}).bind(6, run.reason).bind(7, run.host).bind(8, run.user);
     if (ins.step() != SQLITE_DONE) return failed_step();
     if (sqlite3_changes(db_) == 0) return true;   // stored before (a repeated sync)
+    counts->runAdded = true;
     const std::int64_t runId = sqlite3_last_insert_rowid(db_);
-    const std::string firstRead = run.started.empty() ? utc_now_text() : run.started;
+    stored.entries.reserve(run.entries.size());
     for (const LogEntry& e : run.entries) {
-        if (!write_entry(runId, e, firstRead, counts)) return false;
+        if (!write_entry(runId, e, stored.started, counts, &stored.entries)) return false;
     }
     for (const std::uint8_t unit : run.fullListings) {
         Statement& q = cached("INSERT OR IGNORE INTO full_listings (run_id, unit) VALUES (?1, ?2)");
         if (q.bind(1, runId).bind(2, std::int64_t{unit}).step() != SQLITE_DONE) return failed_step();
+        if (sqlite3_changes(db_) == 1) stored.fullListings.push_back(unit);
     }
     for (const StatusSnapshot& s : run.snapshots) {
         Statement& q = cached("INSERT INTO snapshots (run_id, gateway, unit, taken, status) VALUES (?1, ?2, ?3, ?4, ?5)");
         q.bind(1, runId).bind(2, s.gateway).bind(3, std::int64_t{s.unit}).bind(4, s.taken);
         if (q.bind_blob(5, s.status.data(), static_cast<int>(s.status.size())).step() != SQLITE_DONE)
             return failed_step();
+        stored.snapshots.push_back(s);
     }
-    return true;
+    return !seals_ || append_seal(kSealedRun, run.uid, sealed_content(stored));
 }
 
 bool SqliteLogbook::write_entry(std::int64_t runId, const LogEntry& e, const std::string& firstRead,
-                                RecordCounts* counts) {
+                                RecordCounts* counts, std::vector<LogEntry>* sighted) {
+    LogEntry held = e;
+    if (held.firstRead.empty()) held.firstRead = firstRead;
     Statement& ins = cached(
         "INSERT INTO entries (gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
         " first_run) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10) ON CONFLICT DO NOTHING");
     ins.bind(1, e.gateway).bind(2, std::int64_t{e.unit}).bind(3, e.testTime).bind(4, std::int64_t{e.testType});
     ins.bind(5, std::int64_t{e.result}).bind(6, std::int64_t{e.minutes}).bind(7, e.name).bind(8, e.location);
-    ins.bind(9, e.firstRead.empty() ? firstRead : e.firstRead).bind(10, runId);
+    ins.bind(9, held.firstRead).bind(10, runId);
     if (ins.step() != SQLITE_DONE) return failed_step();
     std::int64_t entryId = 0;
     if (sqlite3_changes(db_) == 1) {
         entryId = sqlite3_last_insert_rowid(db_);
-        if (counts) ++counts->added;
+        ++counts->added;
     } else {
         Statement& find = cached(
-            "SELECT id FROM entries WHERE gateway = ?1 AND unit = ?2 AND test_time = ?3 AND test_type = ?4"
-            " AND result = ?5 AND minutes = ?6");
+            "SELECT id, name, location, first_read FROM entries WHERE gateway = ?1 AND unit = ?2 AND test_time = ?3"
+            " AND test_type = ?4 AND result = ?5 AND minutes = ?6");
         find.bind(1, e.gateway).bind(2, std::int64_t{e.unit}).bind(3, e.testTime).bind(4, std::int64_t{e.testType});
         find.bind(5, std::int64_t{e.result}).bind(6, std::int64_t{e.minutes});
         if (find.step() != SQLITE_ROW) return failed_step();
         entryId = find.integer(0);
-        if (counts) ++counts->duplicates;
+        held.name = find.text(1);
+        held.location = find.text(2);
+        held.firstRead = find.text(3);
+        ++counts->duplicates;
     }
     Statement& seen = cached("INSERT OR IGNORE INTO sightings (run_id, entry_id) VALUES (?1, ?2)");
     if (seen.bind(1, runId).bind(2, entryId).step() != SQLITE_DONE) return failed_step();
+    if (sqlite3_changes(db_) == 1) sighted->push_back(std::move(held));   // an entry twice in one run is one sighting
     return true;
 }
 
-bool SqliteLogbook::add_remark(const Remark& r) {
-    const Settle settled = settle();
+bool SqliteLogbook::read_last_link(const std::string& until, SealMark* link) {
     Statement& q = cached(
-        "INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
-        " ON CONFLICT (uid) DO NOTHING");
-    q.bind(1, r.uid).bind(2, r.gateway).bind(3, std::int64_t{r.unit}).bind(4, r.written).bind(5, r.author);
-    if (q.bind(6, r.text).step() != SQLITE_DONE) return failed_step();
+        "SELECT n, kind, uid, sealed, digest, seal FROM seals WHERE ?1 = '' OR sealed <= ?1 ORDER BY n DESC LIMIT 1");
+    const int step = q.bind(1, until).step();
+    *link = {};
+    if (step == SQLITE_ROW) {
+        *link = {q.integer(0), q.text(1), q.text(2), q.text(3), q.text(4), q.text(5)};
+        return true;
+    }
+    return read_to_end(step);
+}
+
+bool SqliteLogbook::append_seal(const char* kind, const std::string& uid, const std::string& content, SealMark* last) {
+    SealMark previous;
+    if (last != nullptr) previous = *last;
+    else if (!read_last_link("", &previous)) return false;
+    const std::optional<SealMark> link = next_seal(previous, kind, uid, content, utc_now_text());
+    if (!link) return fail("the seal could not be made (SHA-256 failed)");
+    Statement& q = cached("INSERT INTO seals (n, kind, uid, sealed, digest, seal) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    q.bind(1, link->position).bind(2, link->kind).bind(3, link->uid).bind(4, link->sealed).bind(5, link->digest);
+    if (q.bind(6, link->seal).step() != SQLITE_DONE) return failed_step();
+    if (last != nullptr) *last = *link;
     return true;
+}
+
+bool SqliteLogbook::add_remark(const Remark& given, bool* added) {
+    const Settle settled = settle();
+    if (is_damaged()) return false;
+    const Remark r = with_valid_text(given);
+    bool inserted = false;
+    const bool done = write_transaction([&] {
+        inserted = false;
+        Statement& q = cached(
+            "INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
+            " ON CONFLICT (uid) DO NOTHING");
+        q.bind(1, r.uid).bind(2, r.gateway).bind(3, std::int64_t{r.unit}).bind(4, r.written).bind(5, r.author);
+        if (q.bind(6, r.text).step() != SQLITE_DONE) return failed_step();
+        if (sqlite3_changes(db_) == 0) return true;   // stored before (a repeated sync)
+        inserted = true;
+        return append_seal(kSealedRemark, r.uid, sealed_content(r));
+    });
+    if (done && added != nullptr) *added = inserted;
+    return done;
 }
 
 // A read's last step: the end of its rows, or the failure it broke off on.
-bool SqliteLogbook::read_to_end(const Statement& q, int lastStep) {
+bool SqliteLogbook::read_to_end(int lastStep) {
     if (lastStep == SQLITE_DONE) return true;
-    return fail(q.error());
+    return failed_with(lastStep, sqlite3_errmsg(db_));
 }
 
 std::vector<HistoryItem> SqliteLogbook::entries_of(Statement& q, bool* whole) {
@@ -275,7 +434,8 @@ std::vector<HistoryItem> SqliteLogbook::entries_of(Statement& q, bool* whole) {
         if (!q.is_null(10)) item.onGateway = q.integer(10) != 0;
         out.push_back(std::move(item));
     }
-    *whole = read_to_end(q, step) && *whole;
+    if (!q.ok()) *whole = fail(q.error());
+    else *whole = read_to_end(step) && *whole;
     return out;
 }
 
@@ -283,14 +443,19 @@ std::vector<Remark> SqliteLogbook::remarks_of(Statement& q, bool* whole) {
     std::vector<Remark> out;
     int step = 0;
     while ((step = q.step()) == SQLITE_ROW) out.push_back(remark_from(q));
-    *whole = read_to_end(q, step) && *whole;
+    if (!q.ok()) *whole = fail(q.error());
+    else *whole = read_to_end(step) && *whole;
     return out;
 }
 
 HistoryRead SqliteLogbook::history(const std::string& gateway, std::uint8_t unit, const std::string& since) {
     const Settle settled = settle();
-    // One read transaction: entries and remarks from the same moment.
     HistoryRead out;
+    if (is_damaged()) {
+        out.complete = false;
+        return out;
+    }
+    // One read transaction: entries, remarks and the seal from the same moment.
     const bool began = exec("BEGIN");
     out.complete = began;
     const bool one = !gateway.empty();
@@ -302,6 +467,7 @@ HistoryRead SqliteLogbook::history(const std::string& gateway, std::uint8_t unit
     r.bind(1, std::int64_t{unit}).bind(2, since);
     if (one) r.bind(3, gateway);
     const std::vector<Remark> remarks = remarks_of(r, &out.complete);
+    out.complete = read_last_link("", &out.seal) && out.complete;
     if (began) out.complete = exec("COMMIT") && out.complete;
     out.items = merge_history(std::move(entries), remarks, false);
     return out;
@@ -310,12 +476,17 @@ HistoryRead SqliteLogbook::history(const std::string& gateway, std::uint8_t unit
 HistoryRead SqliteLogbook::site_history(const std::string& since) {
     const Settle settled = settle();
     HistoryRead out;
+    if (is_damaged()) {
+        out.complete = false;
+        return out;
+    }
     const bool began = exec("BEGIN");
     out.complete = began;
     Statement& q = cached(site_history_query());
     std::vector<HistoryItem> entries = entries_of(q.bind(1, since), &out.complete);
     Statement& r = cached(site_remarks_query());
     const std::vector<Remark> remarks = remarks_of(r.bind(1, since), &out.complete);
+    out.complete = read_last_link("", &out.seal) && out.complete;
     if (began) out.complete = exec("COMMIT") && out.complete;
     out.items = merge_history(std::move(entries), remarks, true);
     return out;
@@ -323,41 +494,52 @@ HistoryRead SqliteLogbook::site_history(const std::string& since) {
 
 std::vector<StatusSnapshot> SqliteLogbook::snapshots(const std::string& gateway, std::uint8_t unit) {
     const Settle settled = settle();
+    if (is_damaged()) return {};
     Statement& q = cached(
         "SELECT gateway, unit, taken, status FROM snapshots WHERE gateway = ?1 AND unit = ?2 ORDER BY taken DESC, id DESC");
     q.bind(1, gateway).bind(2, std::int64_t{unit});
     std::vector<StatusSnapshot> out;
-    while (q.step() == SQLITE_ROW) out.push_back(snapshot_from(q));
+    int step = 0;
+    while ((step = q.step()) == SQLITE_ROW) out.push_back(snapshot_from(q));
+    read_to_end(step);
     return out;
 }
 
 std::size_t SqliteLogbook::entry_count() {
     const Settle settled = settle();
+    if (is_damaged()) return 0;
     Statement& q = cached("SELECT count(*) FROM entries");
-    return q.step() == SQLITE_ROW ? static_cast<std::size_t>(q.integer(0)) : 0;
+    const int step = q.step();
+    if (step == SQLITE_ROW) return static_cast<std::size_t>(q.integer(0));
+    read_to_end(step);
+    return 0;
 }
 
 PeriodRead SqliteLogbook::period(const std::string& gateway, const std::string& from, const std::string& until) {
     const Settle settled = settle();
     PeriodRead out;
+    if (is_damaged()) {
+        out.complete = false;
+        return out;
+    }
     out.complete = exec("BEGIN");
     // Each row of a query, and whether its read ran to its end.
     auto rows = [&](Statement& q, auto&& take) {
         int step = 0;
         while ((step = q.step()) == SQLITE_ROW) take(q);
-        out.complete = read_to_end(q, step) && out.complete;
+        out.complete = (q.ok() ? read_to_end(step) : fail(q.error())) && out.complete;
     };
     PeriodLuminaires known;
     rows(cached(period_first_tests_query()).bind(1, gateway).bind(2, until),
          [&](const Statement& q) { known.first_test(q.integer(0), q.text(1)); });
     rows(cached(period_tests_before_query()).bind(1, gateway).bind(2, from),
-         [&](const Statement& q) { known.test_before(entry_from(q)); });
+         [&](const Statement& q) { known.test_before(with_valid_text(entry_from(q))); });
     rows(cached(period_snapshots_query()).bind(1, gateway).bind(2, until),
          [&](const Statement& q) { known.snapshot(snapshot_from(q)); });
     rows(cached(period_entries_query()).bind(1, gateway).bind(2, from).bind(3, until),
-         [&](const Statement& q) { out.entries.push_back(entry_from(q)); });
+         [&](const Statement& q) { out.entries.push_back(with_valid_text(entry_from(q))); });
     rows(cached(period_remarks_query()).bind(1, gateway).bind(2, from).bind(3, until),
-         [&](const Statement& q) { out.remarks.push_back(remark_from(q)); });
+         [&](const Statement& q) { out.remarks.push_back(with_valid_text(remark_from(q))); });
     out.complete = exec("COMMIT") && out.complete;
     out.luminaires = known.take();
     return out;
@@ -368,52 +550,63 @@ bool SqliteLogbook::run_contents(std::int64_t runId, RunRecord& run) {
         "SELECT e.id, e.gateway, e.unit, e.test_time, e.test_type, e.result, e.minutes, e.name, e.location,"
         " e.first_read FROM sightings s JOIN entries e ON e.id = s.entry_id WHERE s.run_id = ?1 ORDER BY e.id");
     e.bind(1, runId);
-    while (e.step() == SQLITE_ROW) run.entries.push_back(entry_from(e));
+    int step = 0;
+    while ((step = e.step()) == SQLITE_ROW) run.entries.push_back(entry_from(e));
+    if (!read_to_end(step)) return false;
     Statement& f = cached("SELECT unit FROM full_listings WHERE run_id = ?1 ORDER BY unit");
     f.bind(1, runId);
-    while (f.step() == SQLITE_ROW) run.fullListings.push_back(static_cast<std::uint8_t>(f.integer(0)));
+    while ((step = f.step()) == SQLITE_ROW) run.fullListings.push_back(static_cast<std::uint8_t>(f.integer(0)));
+    if (!read_to_end(step)) return false;
     Statement& s = cached("SELECT gateway, unit, taken, status FROM snapshots WHERE run_id = ?1 ORDER BY id");
     s.bind(1, runId);
-    while (s.step() == SQLITE_ROW) run.snapshots.push_back(snapshot_from(s));
-    return true;
+    while ((step = s.step()) == SQLITE_ROW) run.snapshots.push_back(snapshot_from(s));
+    return read_to_end(step);
+}
+
+RunRecord run_header(const Statement& q) {
+    RunRecord r;
+    r.uid = q.text(1);
+    r.gateway = q.text(2);
+    r.kind = q.text(3);
+    r.started = q.text(4);
+    r.complete = q.integer(5) != 0;
+    r.reason = q.text(6);
+    r.host = q.text(7);
+    r.user = q.text(8);
+    return r;
 }
 
 std::optional<Logbook::Changes> SqliteLogbook::changes_after(std::int64_t runMark, std::int64_t remarkMark) {
     const Settle settled = settle();
-    if (!exec("BEGIN")) return std::nullopt;
+    if (is_damaged() || !exec("BEGIN")) return std::nullopt;
     Changes out;
     out.lastRun = runMark;
     out.lastRemark = remarkMark;
     std::vector<std::pair<std::int64_t, RunRecord>> runs;
+    bool whole = true;
     {
         Statement& q = cached(
             "SELECT id, uid, gateway, kind, started, complete, reason, host, user_name FROM runs WHERE id > ?1 ORDER BY id");
         q.bind(1, runMark);
-        while (q.step() == SQLITE_ROW) {
-            RunRecord r;
-            r.uid = q.text(1);
-            r.gateway = q.text(2);
-            r.kind = q.text(3);
-            r.started = q.text(4);
-            r.complete = q.integer(5) != 0;
-            r.reason = q.text(6);
-            r.host = q.text(7);
-            r.user = q.text(8);
-            runs.emplace_back(q.integer(0), std::move(r));
-        }
+        int step = 0;
+        while ((step = q.step()) == SQLITE_ROW) runs.emplace_back(q.integer(0), run_header(q));
+        whole = read_to_end(step);
     }
     for (auto& [id, run] : runs) {
-        run_contents(id, run);
+        if (!whole || !(whole = run_contents(id, run))) break;
         out.lastRun = id;
         out.runs.push_back(std::move(run));
     }
     Statement& r = cached("SELECT uid, gateway, unit, written, author, body, id FROM remarks WHERE id > ?1 ORDER BY id");
     r.bind(1, remarkMark);
-    while (r.step() == SQLITE_ROW) {
+    int step = 0;
+    while (whole && (step = r.step()) == SQLITE_ROW) {
         out.remarks.push_back(remark_from(r));
         out.lastRemark = r.integer(6);
     }
+    whole = whole && read_to_end(step);
     exec("COMMIT");
+    if (!whole) return std::nullopt;
     return out;
 }
 
@@ -426,6 +619,7 @@ std::pair<std::int64_t, std::int64_t> SqliteLogbook::sync_marks(const std::strin
 
 bool SqliteLogbook::set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) {
     const Settle settled = settle();
+    if (is_damaged()) return false;
     Statement& q = cached(
         "INSERT INTO sync_marks (target, run_mark, remark_mark) VALUES (?1, ?2, ?3)"
         " ON CONFLICT (target) DO UPDATE SET run_mark = excluded.run_mark, remark_mark = excluded.remark_mark");
@@ -434,6 +628,7 @@ bool SqliteLogbook::set_sync_marks(const std::string& target, std::int64_t run, 
 }
 
 bool SqliteLogbook::backup(const std::string& path) {
+    if (is_damaged()) return false;
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) return fail(path + ": " + kLeftAlone);
     const std::string temp = path + ".part-" + new_run_uid().substr(0, 8);
@@ -444,7 +639,7 @@ bool SqliteLogbook::backup(const std::string& path) {
         return fail(temp + ": " + why);
     }
     // One step copies every page under one read snapshot: writers go on,
-    // the copy is the logbook as it was at that moment.
+    // the copy is the logbook as it was at that moment, seals and all.
     sqlite3_backup* b = sqlite3_backup_init(copy, "main", db_, "main");
     int rc = b ? sqlite3_backup_step(b, -1) : SQLITE_ERROR;
     if (b) sqlite3_backup_finish(b);
@@ -452,72 +647,197 @@ bool SqliteLogbook::backup(const std::string& path) {
     sqlite3_close(copy);
     if (rc != SQLITE_DONE) {
         std::filesystem::remove(temp, ec);
-        return fail("backup: " + why);
+        return failed_with(rc, "backup: " + why);
     }
     std::string publishWhy;
     if (!publish_new_file(temp, path, &publishWhy)) return fail(publishWhy);
     return true;
 }
 
-// ---- opening ----
+// ---- the seal chain ----
 
-std::string single_text(sqlite3* db, const char* sql, int* rc) {
-    sqlite3_stmt* q = nullptr;
-    *rc = sqlite3_prepare_v2(db, sql, -1, &q, nullptr);
-    std::string out;
-    if (*rc == SQLITE_OK) {
-        *rc = sqlite3_step(q);
-        if (*rc == SQLITE_ROW) {
-            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
-            out = t ? t : "";
-            *rc = SQLITE_OK;
-        } else if (*rc == SQLITE_DONE) {
-            *rc = SQLITE_OK;
-        }
+ChainCheck SqliteLogbook::verify_seals() {
+    const Settle settled = settle();
+    ChainCheck out;
+    if (is_damaged() || !exec("BEGIN")) {
+        out.whole = false;
+        return out;
     }
-    sqlite3_finalize(q);
+    out = walk_seal_chain(*this);
+    exec("COMMIT");
     return out;
 }
 
-// "ok", or why the file is no sound logbook of this version; migrates an
-// older one inside one transaction.
-std::string check_and_migrate(sqlite3* db) {
-    int rc = SQLITE_OK;
-    const std::string integrity = single_text(db, "PRAGMA integrity_check", &rc);
-    if (rc != SQLITE_OK) return std::string("the file is damaged or no SQLite database (") + sqlite3_errmsg(db) + ")";
-    if (integrity != "ok") return "the file is damaged (integrity check: " + integrity + ")";
-    const std::string tables = single_text(db, "SELECT count(*) FROM sqlite_master", &rc);
-    const std::string hasMeta =
-        single_text(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'logbook_meta'", &rc);
-    if (rc != SQLITE_OK) return sqlite3_errmsg(db);
-    if (tables != "0" && hasMeta != "1") return "the file is a database of something else, not a logbook";
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return sqlite3_errmsg(db);
-    int version = 0;
-    if (hasMeta == "1") version = std::atoi(single_text(db, "SELECT value FROM logbook_meta WHERE key = 'schema'", &rc).c_str());
-    std::string why;
-    if (version > kLogbookSchemaVersion) {
-        why = "the logbook was written by a newer version of the program (schema " + std::to_string(version) +
-              ", this one knows " + std::to_string(kLogbookSchemaVersion) + ")";
-    }
-    for (int step = version + 1; why.empty() && step <= kLogbookSchemaVersion; ++step) {
-        for (const std::string& sql : migration_statements(step, SqlDialect::Sqlite)) {
-            if (why.empty() && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) why = sqlite3_errmsg(db);
-        }
-        if (why.empty() && sqlite3_exec(db, schema_version_statement(step).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            why = sqlite3_errmsg(db);
-    }
-    const char* end = why.empty() ? "COMMIT" : "ROLLBACK";
-    if (sqlite3_exec(db, end, nullptr, nullptr, nullptr) != SQLITE_OK && why.empty()) why = sqlite3_errmsg(db);
-    return why.empty() ? "ok" : why;
+std::string SqliteLogbook::integrity_problem() {
+    const Settle settled = settle();
+    const std::string words = integrity_words("");
+    if (!words.empty()) damage_ = path_ + ": the file is damaged (" + words + "); it is left as it is";
+    return words;
 }
 
-}  // namespace
+std::optional<SealMark> SqliteLogbook::last_seal(const std::string& until) {
+    const Settle settled = settle();
+    SealMark link;
+    if (is_damaged() || !read_last_link(until, &link)) return std::nullopt;
+    return link;
+}
 
-std::unique_ptr<Logbook> open_sqlite_logbook(const std::string& path, std::string* why) {
+bool SqliteLogbook::each_link(const std::function<bool(const SealMark&)>& visit) {
+    Statement& q = cached("SELECT n, kind, uid, sealed, digest, seal FROM seals ORDER BY n");
+    int step = 0;
+    while ((step = q.step()) == SQLITE_ROW) {
+        if (!visit({q.integer(0), q.text(1), q.text(2), q.text(3), q.text(4), q.text(5)})) return false;
+    }
+    if (!q.ok()) return fail(q.error());
+    return read_to_end(step);
+}
+
+SealSource::Found SqliteLogbook::sealed_run(const std::string& uid, RunRecord* run) {
+    Statement& q = cached(
+        "SELECT id, uid, gateway, kind, started, complete, reason, host, user_name FROM runs WHERE uid = ?1");
+    const int step = q.bind(1, uid).step();
+    if (step != SQLITE_ROW) return read_to_end(step) ? Found::No : Found::Failed;
+    *run = run_header(q);
+    return run_contents(q.integer(0), *run) ? Found::Yes : Found::Failed;
+}
+
+SealSource::Found SqliteLogbook::sealed_remark(const std::string& uid, Remark* remark) {
+    Statement& q = cached("SELECT uid, gateway, unit, written, author, body FROM remarks WHERE uid = ?1");
+    const int step = q.bind(1, uid).step();
+    if (step != SQLITE_ROW) return read_to_end(step) ? Found::No : Found::Failed;
+    *remark = remark_from(q);
+    return Found::Yes;
+}
+
+bool SqliteLogbook::unsealed(std::vector<SealFinding>* findings) {
+    int step = 0;
+    Statement& runs = cached(unsealed_runs_query());
+    while ((step = runs.step()) == SQLITE_ROW) findings->push_back(unsealed_finding(run_header(runs)));
+    if (!read_to_end(step)) return false;
+    Statement& remarks = cached(unsealed_remarks_query());
+    while ((step = remarks.step()) == SQLITE_ROW) findings->push_back(unsealed_finding(remark_from(remarks)));
+    if (!read_to_end(step)) return false;
+    Statement& entries = cached(unread_entries_query());
+    while ((step = entries.step()) == SQLITE_ROW) findings->push_back(unread_finding(entry_from(entries)));
+    if (!read_to_end(step)) return false;
+    Statement& snaps = cached(loose_snapshots_query());
+    while ((step = snaps.step()) == SQLITE_ROW) findings->push_back(loose_finding(snapshot_from(snaps)));
+    return read_to_end(step);
+}
+
+bool SqliteLogbook::seal_unsealed() {
+    SealMark last;
+    if (!read_last_link("", &last)) return false;
+    // The uids first: the seals go in while nothing reads them.
+    std::vector<std::string> runs, remarks;
+    int step = 0;
+    Statement& r = cached(unsealed_runs_query());
+    while ((step = r.step()) == SQLITE_ROW) runs.push_back(r.text(1));
+    if (!read_to_end(step)) return false;
+    Statement& m = cached(unsealed_remarks_query());
+    while ((step = m.step()) == SQLITE_ROW) remarks.push_back(m.text(0));
+    if (!read_to_end(step)) return false;
+    for (const std::string& uid : runs) {
+        RunRecord run;
+        if (sealed_run(uid, &run) != Found::Yes || !append_seal(kSealedRun, uid, sealed_content(run), &last)) return false;
+    }
+    for (const std::string& uid : remarks) {
+        Remark remark;
+        if (sealed_remark(uid, &remark) != Found::Yes || !append_seal(kSealedRemark, uid, sealed_content(remark), &last))
+            return false;
+    }
+    return true;
+}
+
+// ---- opening ----
+
+std::string newer_version(int version) {
+    return "the logbook was written by a newer version of the program (schema " + std::to_string(version) +
+           ", this one knows " + std::to_string(kLogbookSchemaVersion) + ")";
+}
+
+bool SqliteLogbook::read_version(int* version, std::string* why) {
+    *version = 0;
+    Statement& tables = cached("SELECT count(*), sum(type = 'table' AND name = 'logbook_meta') FROM sqlite_master");
+    int step = tables.step();
+    if (step != SQLITE_ROW) {
+        *why = damage_code(step) || !tables.ok()
+                   ? std::string("the file is damaged or no SQLite database (") + tables.error() + ")"
+                   : tables.error();
+        return false;
+    }
+    const bool empty = tables.integer(0) == 0;
+    const bool hasMeta = tables.integer(1) == 1;
+    tables.reset();
+    if (empty) return true;
+    if (!hasMeta) {
+        *why = "the file is a database of something else, not a logbook";
+        return false;
+    }
+    Statement& v = cached("SELECT value FROM logbook_meta WHERE key = 'schema'");
+    step = v.step();
+    if (step == SQLITE_ROW) *version = std::atoi(v.text(0).c_str());
+    // Ended at once: a statement left on its row would hold this read open,
+    // and a write after it could then not wait its turn.
+    v.reset();
+    if (step != SQLITE_ROW && step != SQLITE_DONE) {
+        *why = (damage_code(step) ? "the file is damaged (" : "(") + v.error() + ")";
+        return false;
+    }
+    return true;
+}
+
+// The root and the last page of every table: damage there, where every
+// read and write starts, is found at once, in time that does not grow with
+// the logbook. SQLite itself has compared the header's page count with the
+// file's size by then, under its lock (a file cut short is "malformed").
+// Damage further in is found by the reads that meet it (and by `orvypc
+// logbook check`).
+std::string SqliteLogbook::probe_tables() {
+    std::vector<std::string> names;
+    Statement& t = cached("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'");
+    int step = 0;
+    while ((step = t.step()) == SQLITE_ROW) names.push_back(t.text(0));
+    t.reset();
+    for (const std::string& name : names) {
+        std::string quoted = "\"";
+        for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        Statement probe(db_, "SELECT max(rowid) FROM " + quoted + "\"");
+        step = probe.step();
+        if (step != SQLITE_ROW) {
+            return damage_code(step) ? "the file is damaged (" + integrity_words(probe.error()) + ")" : probe.error();
+        }
+    }
+    return "ok";
+}
+
+std::string SqliteLogbook::open_checks() {
+    const Settle settled = settle();
+    int version = 0;
+    std::string why;
+    if (!read_version(&version, &why)) return why;
+    if (version > kLogbookSchemaVersion) return newer_version(version);
+    if (version == kLogbookSchemaVersion) return probe_tables();
+    // Created or brought up to date under the write lock, with the version
+    // read again there: another program may have done it meanwhile.
+    sqlite3_busy_timeout(db_, kMigrationWaitMs);
+    const bool done = write_transaction([&] {
+        why.clear();
+        if (!read_version(&version, &why)) return false;
+        if (version > kLogbookSchemaVersion) why = newer_version(version);
+        return why.empty() && (version == kLogbookSchemaVersion || migrate_schema(*this, version));
+    });
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    if (done) return "ok";
+    return why.empty() ? error_.substr(std::min(error_.size(), path_.size() + 2)) : why;
+}
+
+std::unique_ptr<Logbook> open_sqlite_store(const std::string& path, std::string* why, bool seals) {
     std::error_code ec;
-    const bool exists = std::filesystem::exists(path, ec);
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    const bool exists = std::filesystem::exists(file, ec);
     if (!exists) {
-        const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+        const std::filesystem::path parent = file.parent_path();
         if (!parent.empty()) std::filesystem::create_directories(parent, ec);
     }
     // An existing file is never created anew: a path that vanished or a
@@ -530,15 +850,29 @@ std::unique_ptr<Logbook> open_sqlite_logbook(const std::string& path, std::strin
         return nullptr;
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    const std::string verdict = check_and_migrate(db);
-    int rc = SQLITE_OK;
+    auto book = std::make_unique<SqliteLogbook>(db, path, seals);
+    const std::string verdict = book->open_checks();
+    if (verdict != "ok") {
+        *why = path + ": " + verdict;
+        return nullptr;
+    }
     // WAL only once the file is known to be ours: setting it writes.
-    const std::string journal = verdict == "ok" ? single_text(db, "PRAGMA journal_mode=WAL", &rc) : "";
-    if (verdict != "ok" || journal != "wal") {
-        *why = path + ": " + (verdict != "ok" ? verdict : "the WAL journal cannot be used (" + journal + ")");
-        sqlite3_close(db);
+    int rc = SQLITE_OK;
+    const std::string journal = single_text(db, "PRAGMA journal_mode=WAL", &rc);
+    if (journal != "wal") {
+        *why = path + ": the WAL journal cannot be used (" + (rc != SQLITE_OK ? sqlite3_errmsg(db) : journal) + ")";
         return nullptr;
     }
     sqlite3_exec(db, "PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    return std::make_unique<SqliteLogbook>(db, path);
+    return book;
+}
+
+}  // namespace
+
+std::unique_ptr<Logbook> open_sqlite_logbook(const std::string& path, std::string* why) {
+    return open_sqlite_store(path, why, true);
+}
+
+std::unique_ptr<Logbook> open_unsealed_sqlite_logbook_for_benchmark(const std::string& path, std::string* why) {
+    return open_sqlite_store(path, why, false);
 }

@@ -3,9 +3,7 @@
 #include "key_store.h"
 #include "user_folders.h"
 
-#include <atomic>
 #include <cstdio>
-#include <thread>
 
 namespace {
 
@@ -33,42 +31,10 @@ std::string logbook_location(const LogbookChoice& choice) {
     return configured.empty() ? local_logbook_path() : configured;
 }
 
-namespace {
-
-// The kept logbook belongs to the thread that asked to keep it (the
-// user-interface thread); a worker (the survey's recording) opens its own.
-std::atomic<std::thread::id> g_keepingThread{};
-std::shared_ptr<Logbook> g_kept;
-std::string g_keptWhere;
-
-bool keeping() { return g_keepingThread.load() == std::this_thread::get_id(); }
-
-}  // namespace
-
-void keep_local_logbook_open(bool keep) {
-    forget_kept_logbook();
-    g_keepingThread = keep ? std::this_thread::get_id() : std::thread::id{};
-}
-
-void forget_kept_logbook() {
-    if (!keeping()) return;
-    g_kept.reset();
-    g_keptWhere.clear();
-}
-
 OpenedLogbook open_for_recording(const LogbookChoice& choice) {
     OpenedLogbook out;
     const std::string where = logbook_location(choice);
-    const bool keep = keeping();
-    if (keep && g_kept && g_keptWhere == where) {
-        out.book = g_kept;
-        return out;
-    }
     out.book = open_logbook(where, &out.why);
-    if (out.book && keep && !is_server_logbook(where)) {
-        g_kept = out.book;
-        g_keptWhere = where;
-    }
     // A build without the server store has nothing to push the run with
     // later: it is refused, not kept locally.
     if (out.book || !is_server_logbook(where) || !team_logbook_available()) return out;
@@ -84,7 +50,6 @@ RecordedRun record_run_into(const LogbookChoice& choice, const RunRecord& run) {
     OpenedLogbook opened = open_for_recording(choice);
     if (!opened.book) return {nullptr, "logbook: " + opened.why + "; this run is not recorded in the logbook"};
     if (!opened.book->record(run)) {
-        forget_kept_logbook();
         return {nullptr, "logbook: " + opened.book->error() + "; this run is not recorded in the logbook"};
     }
     if (opened.fellBack)

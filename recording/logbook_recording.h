@@ -34,6 +34,9 @@ std::string logbook_location(const LogbookChoice& choice);
 // The logbook opened for a run: the configured one, or, when that is a
 // server that cannot be reached, the local file (`fellBack`, with the
 // server's reason in `why`). Null when neither can be used (`why`).
+// Opening costs the same for a logbook of years as for a new one, so each
+// run and each read opens it anew: a file replaced or mended meanwhile, or
+// a server that went away, is met as it is now.
 struct OpenedLogbook {
     std::shared_ptr<Logbook> book;
     bool fellBack = false;
@@ -41,21 +44,12 @@ struct OpenedLogbook {
 };
 OpenedLogbook open_for_recording(const LogbookChoice& choice);
 
-// A program that runs for long (the desktop) keeps a local logbook file open
-// between runs and reads: opening checks the whole file's integrity, which
-// takes seconds for a logbook of years, and the pages list on every show. A
-// server is reached anew each time, so one that went away is said, not
-// taken for an empty logbook. A logbook that failed a write is opened anew.
-// Kept for the calling thread only: other threads open their own.
-void keep_local_logbook_open(bool keep);
-void forget_kept_logbook();
-
 // Records the run into the logbook the choice names. Empty when it was
 // recorded there; else what to tell the user: it was not recorded, or it was
 // recorded on this machine because the team server is away.
 std::string record_run(const LogbookChoice& choice, const RunRecord& run);
 // The same, with the logbook the run went into, for reading it back (null
-// when the run was not recorded).
+// when the run was not recorded, which a caller must not pass over).
 struct RecordedRun {
     std::shared_ptr<Logbook> book;
     std::string note;

@@ -49,8 +49,9 @@ RunRecord survey_run(const SiteSurvey& survey) {
     return run;
 }
 
-std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey) {
+std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* stored) {
     const RecordedRun recorded = record_run_into(choice_for(where, survey), survey_run(survey));
+    if (stored != nullptr) *stored = recorded.book != nullptr;
     if (!recorded.book) return recorded.note;
     Logbook& book = *recorded.book;
     std::map<std::uint8_t, std::vector<LoggedLine>> histories;

@@ -18,8 +18,8 @@ RunRecord survey_run(const SiteSurvey& survey);
 // Records the survey into the logbook for its gateway (`where`: --logbook,
 // else the usual place) and hands the histories back. Empty when all went
 // well; else what to tell the user. A logbook that cannot be used leaves
-// the survey as it was read.
-std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey);
+// the survey as it was read, and `recorded` (when given) false.
+std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* recorded = nullptr);
 
 // Every survey the Site survey page runs goes into the logbook at `where`.
 void record_surveys_in_logbook(const std::string& where);

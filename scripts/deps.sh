@@ -14,6 +14,7 @@ packages=(
   nlohmann-json3-dev
   libxlsxwriter-dev
   libsqlite3-dev libpq-dev postgresql
+  libssl-dev
   qt6-base-dev
   python3 python3-openpyxl
   clang libclang-rt-14-dev

@@ -110,13 +110,14 @@ struct Unusable {
     std::vector<std::string> extra;
     void (*make)(const std::string& path);
     const char* says;
+    int status;   // a run that could not be recorded is never passed off as recorded
 };
 
 TEST_F(CliLogbook, WithoutALogbookTheListingStillWorksAndSaysSo) {
     const std::vector<Unusable> cases = {
-        {"--no-logbook", {"--no-logbook"}, [](const std::string&) {}, ""},
+        {"--no-logbook", {"--no-logbook"}, [](const std::string&) {}, "", 0},
         {"a damaged file", {}, [](const std::string& p) { std::ofstream(p) << "not a database at all"; },
-         "this run is not recorded"},
+         "this run is not recorded", kExitLogbook},
     };
     for (const Unusable& c : cases) {
         std::filesystem::remove(book_);
@@ -125,7 +126,7 @@ TEST_F(CliLogbook, WithoutALogbookTheListingStillWorksAndSaysSo) {
         std::vector<std::string> a = args({"results"});
         a.insert(a.end(), c.extra.begin(), c.extra.end());
         const Outcome r = run_orvypc(a);
-        EXPECT_EQ(r.status, 0) << c.what << ": " << r.err;
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.err;
         EXPECT_GT(r.lines().size(), 1u) << c.what;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << ": " << r.err;
         EXPECT_EQ(read_bytes(book_), before) << c.what;
@@ -145,6 +146,13 @@ TEST_F(CliLogbook, ARemarkStandsInTheHistoryAndTheWorkbook) {
     const std::string xlsx = fx_.file("site.xlsx");
     const Outcome e = run_orvypc(args({"logbook", "export", "-o", xlsx}));
     ASSERT_EQ(e.status, 0) << e.err;
+    // The seal of the last record it covers, as verify finds it and in the
+    // workbook's footer.
+    const Outcome v = run_orvypc(args({"logbook", "verify"}));
+    ASSERT_EQ(v.status, 0) << v.err;
+    const std::string sealLine = e.out.substr(0, e.out.find('\n'));
+    EXPECT_EQ(sealLine.rfind("seal of the last record: ", 0), 0u) << e.out;
+    EXPECT_NE(v.out.find(sealLine), std::string::npos) << v.out;
     // Read back by the system's openpyxl (scripts/deps.sh): the nine
     // columns, every row, landscape, one page wide.
     const std::string script =
@@ -154,13 +162,14 @@ TEST_F(CliLogbook, ARemarkStandsInTheHistoryAndTheWorkbook) {
         // fitToWidth left out of the file is its default, 1.
         "print(ws.page_setup.orientation, ws.page_setup.fitToWidth or 1, ws.page_setup.fitToHeight,"
         " ws.sheet_properties.pageSetUpPr.fitToPage)\n"
-        "print(sum(1 for r in ws.iter_rows(min_row=2,values_only=True) if r[4]=='Note'))\n";
+        "print(sum(1 for r in ws.iter_rows(min_row=2,values_only=True) if r[4]=='Note'))\n"
+        "print(ws.oddFooter.left.text)\n";
     std::ofstream(fx_.file("read.py")) << script;
     const std::string out = fx_.file("read.out");
     ASSERT_EQ(std::system(("/usr/bin/python3 " + fx_.file("read.py") + " " + xlsx + " > " + out).c_str()), 0);
     EXPECT_EQ(read_bytes(out),
               "['Address', 'Name', 'Location', 'Test Date', 'Type', 'Time(min)', 'Result', 'Gateway', 'First Read']\n" +
-                  std::to_string(sim_entries(kUnit) + 1) + "\nlandscape 1 0 True\n1\n");
+                  std::to_string(sim_entries(kUnit) + 1) + "\nlandscape 1 0 True\n1\n" + sealLine + "\n");
 }
 
 #if ORVYPC_TEST_POSTGRES_STORE
@@ -176,7 +185,8 @@ TEST_F(CliLogbook, TheTeamServerAwayRecordsLocallyAndSyncPushesOnce) {
     for (int round = 0; round < 2; ++round) {
         const Outcome s = run_orvypc(args({"logbook", "sync"}, team));
         ASSERT_EQ(s.status, 0) << s.err;
-        EXPECT_NE(s.err.find(round == 0 ? "1 run(s)" : "0 run(s)"), std::string::npos) << s.err;
+        EXPECT_NE(s.err.find(round == 0 ? "1 run(s) and 0 remark(s) new" : "0 run(s) and 0 remark(s) new"),
+                  std::string::npos) << s.err;
     }
     auto book = fx_.open(team);
     ASSERT_TRUE(book);
@@ -200,7 +210,7 @@ TEST_F(CliLogbook, ATeamServerIsRefusedWhereTheBuildHasNone) {
         {{"logbook", "note", "A0", "lamp changed"}, team, kExitLogbook, "logbook: "},
         {{"logbook", "sync"}, team, kExitLogbook, "logbook sync: "},
         {{"logbook", "sync"}, "", kExitLogbook, "logbook sync: "},
-        {{"results"}, team, 0, "this run is not recorded"},
+        {{"results"}, team, kExitLogbook, "this run is not recorded"},
     };
     for (const Case& c : cases) {
         const Outcome r = run_orvypc(args(c.command, c.logbook));
@@ -378,22 +388,151 @@ TEST_F(CliLogbook, BackupWritesANewFileOnly) {
     EXPECT_NE(again.err.find("left alone"), std::string::npos) << again.err;
 }
 
-// The desktop keeps its local logbook open between runs, for its own thread
-// only; a failed write, or the end of keeping, opens it anew.
-TEST_F(CliLogbook, AKeptLogbookIsTheCallingThreadsOnly) {
-    const LogbookChoice choice{book_, {}};
-    keep_local_logbook_open(true);
-    const std::shared_ptr<Logbook> first = open_for_recording(choice).book;
-    ASSERT_TRUE(first);
-    EXPECT_EQ(open_for_recording(choice).book, first);
-    std::shared_ptr<Logbook> worker;
-    std::thread([&] { worker = open_for_recording(choice).book; }).join();
-    EXPECT_TRUE(worker && worker != first);
-    forget_kept_logbook();
-    const std::shared_ptr<Logbook> reopened = open_for_recording(choice).book;
-    EXPECT_TRUE(reopened && reopened != first);
-    keep_local_logbook_open(false);
-    EXPECT_NE(open_for_recording(choice).book, reopened);
+// Programs started at once into one new logbook, or into one an older
+// version wrote: the first creates or brings it up to date under the write
+// lock, the others wait for it, and every run and remark is stored, sealed.
+TEST_F(CliLogbook, ProgramsStartedAtOnceStoreEveryRunAndRemark) {
+    constexpr int kAtOnce = 6;
+    std::vector<std::unique_ptr<GatewaySim>> sims;   // one each: a gateway serves one connection at a time
+    for (int i = 0; i < kAtOnce; ++i) {
+        sims.push_back(std::make_unique<GatewaySim>(demo_config()));
+        ASSERT_TRUE(sims.back()->start());
+    }
+    struct Case {
+        const char* what;
+        StoreKind kind;
+        bool older;     // a logbook an older version wrote, with one run
+        bool listing;   // results listings; else remarks
+    };
+    std::vector<Case> cases = {
+        {"new file, remarks", StoreKind::Sqlite, false, false},
+        {"new file, listings", StoreKind::Sqlite, false, true},
+        {"older file, listings", StoreKind::Sqlite, true, true},
+    };
+#if ORVYPC_TEST_POSTGRES_STORE
+    cases.push_back({"new team database, remarks", StoreKind::Postgres, false, false});
+    cases.push_back({"older team database, listings", StoreKind::Postgres, true, true});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string where = fx_.new_store(c.kind);
+        ASSERT_FALSE(where.empty());
+        if (c.older) {
+            ASSERT_TRUE(fx_.open(where)->record(run_of({entry("2001-01-01 09:00:00", kUnit)})));
+            ASSERT_TRUE(store_exec(c.kind, where, "DROP TABLE seals; UPDATE logbook_meta SET value = '2' WHERE key = 'schema'"));
+        }
+        std::vector<Outcome> outcomes(kAtOnce);
+        std::vector<std::thread> programs;
+        for (int i = 0; i < kAtOnce; ++i) {
+            const std::vector<std::string> command =
+                c.listing ? std::vector<std::string>{"results", "--port", std::to_string(sims[i]->port())}
+                          : std::vector<std::string>{"logbook", "note", "A0", "note " + std::to_string(i)};
+            std::vector<std::string> a = command;
+            a.insert(a.end(), {"--gateway", "127.0.0.1", "--logbook", where});
+            programs.emplace_back([&outcomes, i, a] { outcomes[i] = run_orvypc(a); });
+        }
+        for (std::thread& t : programs) t.join();
+        for (const Outcome& o : outcomes) EXPECT_EQ(o.status, 0) << o.err;
+        auto book = fx_.open(where);
+        ASSERT_TRUE(book);
+        const auto changes = book->changes_after(0, 0);
+        ASSERT_TRUE(changes);
+        EXPECT_EQ(changes->runs.size(), std::size_t(c.older) + (c.listing ? kAtOnce : 0));
+        EXPECT_EQ(changes->remarks.size(), std::size_t(c.listing ? 0 : kAtOnce));
+        EXPECT_TRUE(book->verify_seals().holds());
+    }
+}
+
+// Bytes that are no UTF-8 (a Latin-1 terminal, a file name's bytes): refused
+// on the way in unless the locale says what they are; whatever an older
+// program stored comes out as text with U+FFFD, in every output.
+TEST_F(CliLogbook, TextThatIsNoUtf8IsRefusedOrConvertedInAndMendedOut) {
+    ASSERT_EQ(run_orvypc(args({"details", "A0"})).status, 0);
+#ifndef _WIN32
+    // (Windows hands a program its command line as UTF-16: there is no
+    // such argument to give there.)
+    const std::string latin1 = "Pr\xfc" "fung";
+    const Outcome refused = run_orvypc(args({"logbook", "note", "A0", latin1}));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("not UTF-8 text (byte 3 (0xFC)"), std::string::npos) << refused.err;
+    // A terminal whose locale names its encoding.
+    setenv("LC_ALL", "de_DE.ISO-8859-1", 1);
+    const Outcome converted = run_orvypc(args({"logbook", "note", "A0", latin1}));
+    unsetenv("LC_ALL");
+    EXPECT_EQ(converted.status, 0) << converted.err;
+    EXPECT_NE(run_orvypc(args({"history", "A0"})).out.find("Pr\xC3\xBC" "fung"), std::string::npos)
+        << "the remark converted from Latin-1";
+#endif
+    // As an older program stored them: a remark and an entry's name.
+    ASSERT_TRUE(store_exec(StoreKind::Sqlite, book_,
+                           "INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES ('old', '127.0.0.1',"
+                           " 0, '2001-01-01 00:00:00', 'tech', CAST(X'5072FC66756E67' AS TEXT));"
+                           "UPDATE entries SET name = CAST(X'48616C6CFF' AS TEXT) WHERE id = 1"));
+    const std::string mended = "Pr\xEF\xBF\xBD" "fung";
+    struct Output {
+        std::vector<std::string> command;
+        bool json;
+    };
+    const std::vector<Output> outputs = {
+        {{"history", "A0"}, false}, {{"history", "A0", "--json"}, true}, {{"survey", "--json"}, true}};
+    for (const Output& o : outputs) {
+        const Outcome r = run_orvypc(args(o.command));
+        SCOPED_TRACE(o.command[0] + (o.json ? " --json" : ""));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.find('\xfc'), std::string::npos);
+        EXPECT_NE(r.out.find(mended), std::string::npos) << r.out.substr(0, 2000);
+        if (o.json) {
+            EXPECT_NO_THROW(nlohmann::json::parse(r.out));
+        }
+    }
+    const std::string xlsx = fx_.file("mended.xlsx");
+    const Outcome e = run_orvypc(args({"logbook", "export", "-o", xlsx}));
+    EXPECT_EQ(e.status, 0) << e.err;
+#ifndef _WIN32
+    // The workbook's XML holds only text: an independent reader takes it.
+    const std::string check = "import openpyxl,sys\n"
+                              "ws=openpyxl.load_workbook(sys.argv[1]).active\n"
+                              "sys.exit(0 if any('Pr\\ufffdfung' in (c.value or '') for r in ws.iter_rows() for c in r) else 1)\n";
+    std::ofstream(fx_.file("mended.py")) << check;
+    EXPECT_EQ(std::system(("/usr/bin/python3 " + fx_.file("mended.py") + " " + xlsx).c_str()), 0);
+#else
+    EXPECT_NE(read_bytes(xlsx).size(), 0u);
+#endif
+}
+
+// A result edited in the file by hand, behind the program's back: verify
+// and check name the run that read it and end with 8; a logbook left alone
+// holds (0).
+TEST_F(CliLogbook, VerifyAndCheckNameAResultEditedByHand) {
+    ASSERT_EQ(run_orvypc(args({"details", "A0"})).status, 0);
+    ASSERT_EQ(run_orvypc(args({"logbook", "note", "A0", "battery replaced"})).status, 0);
+    std::string uid;
+    {
+        auto book = fx_.open(book_);
+        ASSERT_TRUE(book);
+        uid = book->changes_after(0, 0)->runs.at(0).uid;
+    }
+    struct Case {
+        const char* what;
+        std::string sql;
+        int status;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"left alone", "", 0, "1 run(s) and 1 remark(s) sealed"},
+        {"a result edited", "UPDATE entries SET result = 255 WHERE id = 1", kExitSealBroken, uid},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.sql.empty()) {
+            ASSERT_TRUE(store_exec(StoreKind::Sqlite, book_, c.sql));
+        }
+        for (const char* command : {"verify", "check"}) {
+            const Outcome r = run_orvypc(args({"logbook", command}));
+            EXPECT_EQ(r.status, c.status) << command << ": " << r.err;
+            EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << command << ": " << r.out << r.err;
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // orvypc started by posix_spawn, its output into files.
 #include "run_orvypc.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <fcntl.h>
 #include <signal.h>
@@ -15,7 +16,7 @@ int test_process_id() { return static_cast<int>(getpid()); }
 void set_local_data_folder(const std::string& folder) { setenv("XDG_DATA_HOME", folder.c_str(), 1); }
 
 Outcome run_orvypc(const std::vector<std::string>& args) {
-    static int counter = 0;
+    static std::atomic<int> counter{0};   // runs may start from several threads at once
     const std::string base = (std::filesystem::temp_directory_path() /
                               ("orvypc-run-" + std::to_string(getpid()) + "-" + std::to_string(++counter)))
                                  .string();

@@ -3,11 +3,15 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
 constexpr DWORD kRunLimitMs = 60000;
+constexpr int kStartAttempts = 5;
+constexpr DWORD kStartRetryMs = 200;
 
 std::wstring wide(const std::string& utf8) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -47,7 +51,7 @@ int test_process_id() { return static_cast<int>(GetCurrentProcessId()); }
 void set_local_data_folder(const std::string& folder) { _wputenv_s(L"LOCALAPPDATA", wide(folder).c_str()); }
 
 Outcome run_orvypc(const std::vector<std::string>& args) {
-    static int counter = 0;
+    static std::atomic<int> counter{0};   // runs may start from several threads at once
     const std::string base = (std::filesystem::temp_directory_path() /
                               ("orvypc-run-" + std::to_string(test_process_id()) + "-" + std::to_string(++counter)))
                                  .string();
@@ -56,6 +60,11 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
     for (const std::string& a : args) commandLine += L" " + quoted(wide(a));
 
     Outcome r;
+    // A program started meanwhile from another thread would inherit these
+    // handles too, and hold the files open past this run: one start at a
+    // time, from making the handles to closing them here.
+    static std::mutex starting;
+    std::unique_lock<std::mutex> one(starting);
     HANDLE out = output_file(outPath);
     HANDLE err = output_file(errPath);
     STARTUPINFOW startup{};
@@ -65,13 +74,25 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                         CreateProcessW(wide(ORVYPC_EXE).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
+    const bool files = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE;
+    bool started = false;
+    DWORD why = 0;
+    // Wine, with many programs starting at once (other test programs run
+    // beside this one), now and then fails a start with an internal error
+    // that the next try does not meet.
+    for (int attempt = 0; files && !started && attempt < kStartAttempts; ++attempt) {
+        if (attempt > 0) Sleep(kStartRetryMs);
+        started = CreateProcessW(wide(ORVYPC_EXE).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &startup, &process);
+        why = GetLastError();
+        if (why != ERROR_INTERNAL_ERROR) break;
+    }
     CloseHandle(out);
     CloseHandle(err);
+    one.unlock();
     if (!started) {
-        ADD_FAILURE() << "cannot start " << ORVYPC_EXE;
+        ADD_FAILURE() << "cannot start " << ORVYPC_EXE << (files ? "" : " (its output files: " + base + ")")
+                      << ": error " << why;
         return r;
     }
     if (WaitForSingleObject(process.hProcess, kRunLimitMs) != WAIT_OBJECT_0) {
@@ -87,7 +108,10 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
     CloseHandle(process.hProcess);
     r.out = slurp(outPath);
     r.err = slurp(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
+    // Wine may close an ended program's files a moment after its end is
+    // signalled: a file still held then stays in the temporary folder.
+    std::error_code ec;
+    std::filesystem::remove(outPath, ec);
+    std::filesystem::remove(errPath, ec);
     return r;
 }

@@ -1,8 +1,10 @@
-// The logbook's speed: a survey's recording, the same again (duplicates
-// only), and one luminaire's history from a logbook of about a million
-// entries. Against a SQLite file in a temporary folder, or a PostgreSQL
-// server named by its URL. See bench/README.md.
+// The logbook's speed: a survey's recording (with and without its seal),
+// the same again (duplicates only), one luminaire's history from a logbook
+// of about a million entries, opening it against opening an empty one, and
+// the walk of its seal chain. Against a SQLite file in a temporary folder,
+// or a PostgreSQL server named by its URL. See bench/README.md.
 #include "logbook.h"
+#include "logbook_stores.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +19,8 @@ constexpr int kLuminaires = 128;          // two lines of 64
 constexpr int kEntriesEach = 255;         // what a gateway stores per luminaire
 constexpr std::size_t kMillion = 1000000;
 constexpr int kHistoryRounds = 50;
+constexpr int kOpenRounds = 21;
+constexpr int kRecordRounds = 3;
 const char* const kGateway = "192.168.1.20";
 
 double ms_since(std::chrono::steady_clock::time_point t0) {
@@ -66,6 +70,49 @@ bool timed_record(Logbook& book, const RunRecord& run, const char* what) {
     return true;
 }
 
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The median time of opening (and closing) the logbook at `where`.
+double opening_ms(const std::string& where) {
+    std::vector<double> times;
+    for (int i = 0; i < kOpenRounds; ++i) {
+        std::string why;
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool opened = open_logbook(where, &why) != nullptr;
+        times.push_back(ms_since(t0));
+        if (!opened) std::fprintf(stderr, "opening failed: %s\n", why.c_str());
+    }
+    return median(times);
+}
+
+// A new survey into a new file, sealed and not, in turns: the medians.
+bool sealing_cost(const std::filesystem::path& dir) {
+    std::vector<double> sealed, unsealed;
+    for (int round = 0; round < kRecordRounds; ++round) {
+        for (const bool seal : {true, false}) {
+            const std::string path = (dir / ("cost-" + std::to_string(round) + (seal ? "-sealed" : "-unsealed"))).string();
+            std::string why;
+            std::unique_ptr<Logbook> book =
+                seal ? open_logbook(path, &why) : open_unsealed_sqlite_logbook_for_benchmark(path, &why);
+            const RunRecord run = survey(0);
+            const auto t0 = std::chrono::steady_clock::now();
+            if (!book || !book->record(run)) {
+                std::fprintf(stderr, "recording failed: %s\n", book ? book->error().c_str() : why.c_str());
+                return false;
+            }
+            (seal ? sealed : unsealed).push_back(ms_since(t0));
+        }
+    }
+    const double with = median(sealed), without = median(unsealed);
+    std::printf("%-44s %9.1f ms  median of %d, new files\n", "survey, sealed", with, kRecordRounds);
+    std::printf("%-44s %9.1f ms  (sealing adds %.1f %%)\n", "survey, without its seal", without,
+                100.0 * (with - without) / without);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,6 +130,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("logbook: %s\n", book->where().c_str());
+    double emptyOpening = 0;
+    if (server.empty()) {
+        book.reset();   // as the million-entry one below: no other connection
+        emptyOpening = opening_ms(where);
+        book = open_logbook(where, &why);
+        std::printf("%-44s %9.2f ms  median of %d\n", "opening the empty file", emptyOpening, kOpenRounds);
+        if (!sealing_cost(dir)) return 1;
+    }
     RunRecord first = survey(0);
     RunRecord again = first;
     again.uid = new_run_uid();
@@ -116,12 +171,23 @@ int main(int argc, char** argv) {
     std::printf("%-44s %9.1f ms  (%zu entries)\n", "history of one luminaire since 2012-01-01", ms_since(t2), recent);
     if (server.empty()) {
         book.reset();
-        const auto t3 = std::chrono::steady_clock::now();
-        book = open_logbook(where, &why);
-        std::printf("%-44s %9.1f ms  (integrity check of %.0f MB)\n", "opening the file", ms_since(t3),
+        const double fullOpening = opening_ms(where);
+        std::printf("%-44s %9.2f ms  median of %d (%.1f x the empty one; %.0f MB)\n", "opening the million-entry file",
+                    fullOpening, kOpenRounds, fullOpening / emptyOpening,
                     static_cast<double>(std::filesystem::file_size(where)) / 1e6);
+        book = open_logbook(where, &why);
+    }
+    const auto t3 = std::chrono::steady_clock::now();
+    const ChainCheck chain = book->verify_seals();
+    std::printf("%-44s %9.1f s   (%zu runs, %s)\n", "logbook verify: the whole seal chain", ms_since(t3) / 1000,
+                chain.runs, chain.holds() ? "holds" : "DOES NOT HOLD");
+    if (server.empty()) {
+        const auto t4 = std::chrono::steady_clock::now();
+        const std::string problem = book->integrity_problem();
+        std::printf("%-44s %9.1f s   (%s)\n", "the integrity check of the whole file", ms_since(t4) / 1000,
+                    problem.empty() ? "ok" : problem.c_str());
         book.reset();
         std::filesystem::remove_all(dir);
     }
-    return 0;
+    return chain.holds() ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "logbook.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #if ORVYPC_TEST_POSTGRES_STORE
 #include <libpq-fe.h>
 #endif
@@ -53,6 +54,31 @@ inline bool server_exec(const std::string& sql, const std::string& database = "p
     ADD_FAILURE() << "no server store in this build: " << sql << " on " << database;
     return false;
 #endif
+}
+
+// SQL on a store from outside the program, as another program would run it.
+inline bool store_exec(StoreKind kind, const std::string& where, const std::string& sql) {
+#if ORVYPC_TEST_POSTGRES_STORE
+    if (kind == StoreKind::Postgres) {
+        PGconn* c = PQconnectdb(where.c_str());
+        PGresult* r = PQexec(c, sql.c_str());
+        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+        if (!ok) ADD_FAILURE() << sql << ": " << PQresultErrorMessage(r);
+        PQclear(r);
+        PQfinish(c);
+        return ok;
+    }
+#else
+    EXPECT_EQ(kind, StoreKind::Sqlite) << "no server store in this build";
+#endif
+    sqlite3* db = nullptr;
+    char* error = nullptr;
+    const bool ok = sqlite3_open_v2(where.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK;
+    if (!ok) ADD_FAILURE() << sql << ": " << (error ? error : sqlite3_errmsg(db));
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return ok;
 }
 
 inline std::string read_bytes(const std::string& path) {

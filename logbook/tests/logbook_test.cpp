@@ -197,27 +197,6 @@ TEST_P(LogbookTest, APeriodReadTakesThePeriodAndWhatCameBefore) {
     EXPECT_EQ(p.luminaires[2].snapshot->status[0], 3);
 }
 
-// SQL on a store from outside the program, as another program would run it.
-bool store_exec(StoreKind kind, const std::string& where, const std::string& sql) {
-#if ORVYPC_TEST_POSTGRES_STORE
-    if (kind == StoreKind::Postgres) {
-        PGconn* c = PQconnectdb(where.c_str());
-        PGresult* r = PQexec(c, sql.c_str());
-        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-        PQclear(r);
-        PQfinish(c);
-        return ok;
-    }
-#else
-    EXPECT_EQ(kind, StoreKind::Sqlite) << "no server store in this build";
-#endif
-    sqlite3* db = nullptr;
-    const bool ok = sqlite3_open_v2(where.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-                    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
-
 // A read the store breaks off is said so, never passed off as the whole
 // history: here the remarks went from under an open logbook.
 TEST_P(LogbookTest, AHistoryTheStoreBrokeOffIsMarkedIncomplete) {
@@ -284,25 +263,35 @@ TEST_P(LogbookTest, SyncAfterTheServerWasAwayPushesEachEntryOnce) {
     ASSERT_TRUE(laptop2->record(run_of({shared, entry("2026-02-03 08:00:00")})));
     ASSERT_TRUE(laptop1->add_remark({new_run_uid(), "10.0.0.7", 5, "2026-02-04 09:00:00", "tech", "lamp changed"}));
 
-    struct Step { Logbook* from; std::size_t runsPushed; std::size_t teamEntries; };
+    // A sync cut short before it noted what it pushed: run again, what the
+    // team logbook had already is counted as such, not as new.
+    const std::string cutShort = "a sync cut short";
+    struct Step { Logbook* from; std::string target; std::size_t runsNew, runsThere, remarksNew, remarksThere, teamEntries; };
     const std::vector<Step> steps = {
-        {laptop1.get(), 1, 2}, {laptop1.get(), 0, 2},   // again: nothing new, nothing doubled
-        {laptop2.get(), 1, 3}, {laptop2.get(), 0, 3},
+        {laptop1.get(), cutShort, 1, 0, 1, 0, 2},
+        {laptop1.get(), team->where(), 0, 1, 0, 1, 2},
+        {laptop1.get(), team->where(), 0, 0, 0, 0, 2},   // again: nothing new, nothing doubled
+        {laptop2.get(), team->where(), 1, 0, 0, 0, 3},
+        {laptop2.get(), team->where(), 0, 0, 0, 0, 3},
     };
     for (const Step& s : steps) {
-        std::size_t pushed = 99;
-        ASSERT_TRUE(sync_logbook(*s.from, *team, team->where(), &why, &pushed)) << why;
-        EXPECT_EQ(pushed, s.runsPushed);
+        SyncCounts c{99, 99, 99, 99};
+        ASSERT_TRUE(sync_logbook(*s.from, *team, s.target, &why, &c)) << why;
+        EXPECT_EQ(std::vector<std::size_t>({c.runsNew, c.runsThere, c.remarksNew, c.remarksThere}),
+                  std::vector<std::size_t>({s.runsNew, s.runsThere, s.remarksNew, s.remarksThere}));
         EXPECT_EQ(team->entry_count(), s.teamEntries);
     }
     // Recorded afterwards: only that run goes.
     ASSERT_TRUE(laptop1->record(run_of({shared, entry("2026-03-01 08:00:00")})));
-    std::size_t pushed = 0;
-    ASSERT_TRUE(sync_logbook(*laptop1, *team, team->where(), &why, &pushed)) << why;
-    EXPECT_EQ(pushed, 1u);
+    SyncCounts c;
+    ASSERT_TRUE(sync_logbook(*laptop1, *team, team->where(), &why, &c)) << why;
+    EXPECT_EQ(c.runsNew, 1u);
     const auto h = team->history("10.0.0.7", 5, "").items;
     ASSERT_EQ(h.size(), 5u);   // four entries and the remark
     EXPECT_EQ(h[1].remark.text, "lamp changed");
+    // Each sync's runs are sealed in the team logbook's own chain.
+    EXPECT_TRUE(team->verify_seals().holds());
+    EXPECT_EQ(team->verify_seals().runs, 3u);
 }
 
 TEST_P(LogbookTest, BackupDuringAWriteIsAConsistentCopy) {

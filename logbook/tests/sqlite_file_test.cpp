@@ -28,6 +28,16 @@ void make_logbook(const std::string& path, int entries) {
     ASSERT_TRUE(book->record(run_of(all)));
 }
 
+// Overwrites the b-tree headers of pages [first, last): their structure,
+// which the integrity check reads, no longer holds.
+void overwrite_pages(const std::string& path, int first, int last) {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    for (int page = first; page < last; ++page) {
+        f.seekp(4096 * page);
+        f << std::string(8, '\x5a');
+    }
+}
+
 struct Refusal {
     const char* what;
     void (*make)(const std::string& path);
@@ -42,15 +52,9 @@ TEST(SqliteLogbookFile, ABadFileIsRefusedAndLeftAsItWas) {
              make_logbook(p, 400);
              std::filesystem::resize_file(p, std::filesystem::file_size(p) / 2);
          }, "damaged"},
-        {"a page overwritten", [](const std::string& p) {
+        {"the tables' first pages overwritten", [](const std::string& p) {
              make_logbook(p, 400);
-             std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
-             // The b-tree headers of some pages: their structure, which
-             // the integrity check reads, no longer holds.
-             for (int page = 2; page < 7; ++page) {
-                 f.seekp(4096 * page);
-                 f << std::string(8, '\x5a');
-             }
+             overwrite_pages(p, 2, 7);
          }, "damaged"},
         {"another program's database", [](const std::string& p) { sql(p, "CREATE TABLE invoices (n INTEGER)"); },
          "not a logbook"},
@@ -69,6 +73,26 @@ TEST(SqliteLogbookFile, ABadFileIsRefusedAndLeftAsItWas) {
         EXPECT_NE(why.find(c.says), std::string::npos) << c.what << ": " << why;
         EXPECT_EQ(read_bytes(path), before) << c.what << ": the file was changed";
     }
+}
+
+// Damage deep inside a large file is not looked for on opening (that
+// would read the whole file each time): the read that meets it says so,
+// nothing more is read or written, and the full check names it.
+TEST(SqliteLogbookFile, DamageFoundByAReadStopsTheLogbookAndLeavesTheFile) {
+    StoreFixture fx;
+    const std::string path = fx.file("logbook.sqlite");
+    make_logbook(path, 4000);
+    overwrite_pages(path, 40, 60);
+    const std::string before = read_bytes(path);
+    std::string why;
+    auto book = open_logbook(path, &why);
+    ASSERT_TRUE(book) << "found on opening: " << why;
+    EXPECT_FALSE(book->site_history("").complete);
+    EXPECT_NE(book->error().find("damaged"), std::string::npos) << book->error();
+    EXPECT_FALSE(book->record(run_of({entry("2027-01-01 00:00:00")})));
+    EXPECT_FALSE(book->integrity_problem().empty());
+    book.reset();
+    EXPECT_EQ(read_bytes(path), before);
 }
 
 TEST(SqliteLogbookFile, AFolderInThePlaceOfTheFileIsRefused) {
@@ -97,6 +121,7 @@ TEST(SqliteLogbookFile, AnOlderFileIsMigratedWithItsEntries) {
     ASSERT_EQ(h.size(), 2u);
     EXPECT_EQ(h[1].entry.minutes, 90);
     EXPECT_TRUE(h[1].onGateway.value_or(false));
+    EXPECT_EQ(book->verify_seals().runs, 1u) << "sealed on opening";
 }
 
 }  // namespace

@@ -1,0 +1,24 @@
+// How an alert reads as an e-mail: a subject that counts what changed ("OrvyPc:
+// 2 new faults at Hospital West"), the changes as plain text, and the same
+// as an HTML table with the survey's verdict colours; the workbook attached
+// when the alert holds one.
+#pragma once
+
+#include "alert.h"
+#include "mail_message.h"
+
+#include <string>
+#include <vector>
+
+struct MailAddressing {
+    std::string from;
+    std::vector<std::string> to;
+    std::string host;                 // the machine the monitor runs on, for the footer
+};
+
+std::string alert_subject(const Alert& alert);
+MailMessage alert_mail(const Alert& alert, const MailAddressing& addressing);
+
+// The message `orvypc monitor --test-mail` sends.
+MailMessage test_mail(const MailAddressing& addressing, const std::string& server, std::time_t now,
+                      const std::string& messageId);

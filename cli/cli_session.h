@@ -5,6 +5,7 @@
 #pragma once
 
 #include "link_settings.h"
+#include "monitor_config.h"
 #include "prompts.h"
 #include "save_prompt.h"
 
@@ -29,6 +30,7 @@ struct CliOptions {
     std::string since;                   // --since DATE
     std::string logbook;                 // --logbook FILE or URL
     bool noLogbook = false;              // --no-logbook
+    MonitorOptions monitor;              // monitor's options; --gateway, repeated, too
     bool json = false;
     bool trace = false;
     bool help = false;

@@ -49,14 +49,16 @@ std::string reasons_words(const std::vector<VerdictReason>& reasons, const std::
     return join(parts, "; ");
 }
 
-std::string change_reasons(const SiteChange& c) {
+// What changed for one luminaire. In the first round every reason is new:
+// none is marked so.
+std::string change_reasons(const SiteChange& c, bool firstRound) {
     if (c.kind == ChangeKind::Recovered) {
         std::string out = "no longer: " + reasons_words(c.reasons);
         if (!c.still.empty()) out += "; still: " + reasons_words(c.still);
         return out;
     }
     if (c.kind == ChangeKind::GatewayBack) return "answers again";
-    return reasons_words(c.reasons, c.fresh);
+    return reasons_words(c.reasons, firstRound ? std::vector<bool>() : c.fresh);
 }
 
 std::string luminaire_words(const std::string& address, const std::string& name, const std::string& location) {
@@ -138,11 +140,11 @@ MailMessage changes_mail(const Alert& a, const MailAddressing& to) {
                     (heading + 1) + ":\n";
         }
         const std::string who = c.about_gateway() ? "gateway " + a.gateway : luminaire_words(c.address(), c.name, c.location);
-        text += "  " + who + ": " + change_reasons(c) + "\n";
+        text += "  " + who + ": " + change_reasons(c, a.firstRound) + "\n";
         rows.push_back({c.about_gateway() ? "gateway " + a.gateway : c.address(), c.name, c.location, heading,
                         c.about_gateway() ? (c.kind == ChangeKind::GatewayBack ? Verdict::Ok : Verdict::NotRead)
                                           : c.verdict,
-                        change_reasons(c)});
+                        change_reasons(c, a.firstRound)});
     }
     text += "\n" + join(after, "\n") + "\n\n-- \n" + footer(to) + "\n";
     m.text = text;

@@ -42,14 +42,6 @@ constexpr std::size_t kChangesInSummary = 5;
 
 constexpr const char* kWorkbookType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
 
-std::string local_text(std::time_t when, const char* format) {
-    std::tm t{};
-    localtime_r(&when, &t);
-    char out[40];
-    std::strftime(out, sizeof out, format, &t);
-    return out;
-}
-
 std::string mail_domain(const std::string& sender) {
     const std::size_t at = sender.find('@');
     return at == std::string::npos ? std::string() : sender.substr(at + 1);
@@ -164,12 +156,12 @@ std::string changes_words(const SiteTurn& t) {
 std::string mail_words(const MonitorRun& run, const SendReport& m) {
     std::string out = run.sender ? "mail: " + std::to_string(m.sent) + " sent, " : "mail: not set up, ";
     out += std::to_string(m.waiting) + " waiting";
-    if (m.waiting > 0) out += " since " + local_text(m.oldestWaiting, "%Y-%m-%d %H:%M:%S");
+    if (m.waiting > 0) out += " since " + local_time_text(m.oldestWaiting);
     return out;
 }
 
 void print_summary(const MonitorRun& run, const RoundReport& r) {
-    std::string line = local_text(r.started, "%Y-%m-%d %H:%M:%S") + " round " + std::to_string(r.number) + ":";
+    std::string line = local_time_text(r.started) + " round " + std::to_string(r.number) + ":";
     for (const SiteTurn& t : r.sites) {
         const SiteOutcome& s = t.outcome;
         line += " " + s.site + " ";
@@ -227,14 +219,14 @@ void print_json(const MonitorRun& run, const RoundReport& r) {
     }
     Json out = json_header("monitor", complete, reason);
     out["round"] = r.number;
-    out["started"] = local_text(r.started, "%Y-%m-%dT%H:%M:%S");
+    out["started"] = local_time_text(r.started, kLocalIsoFormat);
     out["sites"] = sites;
     Json& mail = out["mail"];
     mail["set_up"] = run.sender != nullptr;
     mail["sent"] = r.mail.sent;
     mail["waiting"] = r.mail.waiting;
     mail["oldest_waiting"] =
-        r.mail.waiting > 0 ? Json(local_text(r.mail.oldestWaiting, "%Y-%m-%dT%H:%M:%S")) : Json();
+        r.mail.waiting > 0 ? Json(local_time_text(r.mail.oldestWaiting, kLocalIsoFormat)) : Json();
     mail["error"] = r.mail.error.empty() ? Json() : Json(r.mail.error);
     std::cout << out.dump() << std::endl;
 }

@@ -12,14 +12,6 @@ std::string plural(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string local_time_text(std::time_t when) {
-    std::tm t{};
-    localtime_r(&when, &t);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%d %H:%M:%S", &t);
-    return out;
-}
-
 std::string join(const std::vector<std::string>& parts, const char* sep) {
     std::string out;
     for (const std::string& p : parts) out += (out.empty() ? "" : sep) + p;
@@ -179,6 +171,14 @@ MailMessage digest_mail(const Alert& a, const MailAddressing& to) {
 }
 
 }  // namespace
+
+std::string local_time_text(std::time_t when, const char* format) {
+    std::tm t{};
+    localtime_r(&when, &t);
+    char out[40];
+    std::strftime(out, sizeof out, format, &t);
+    return out;
+}
 
 std::string alert_subject(const Alert& a) {
     if (a.kind == AlertKind::Digest) {

@@ -16,6 +16,12 @@ struct MailAddressing {
     std::string host;                 // the machine the monitor runs on, for the footer
 };
 
+// A time on this machine's clock, as the mails and the round lines write
+// it: "2026-12-09 22:03:46" by default.
+inline constexpr const char* kLocalTimeFormat = "%Y-%m-%d %H:%M:%S";
+inline constexpr const char* kLocalIsoFormat = "%Y-%m-%dT%H:%M:%S";
+std::string local_time_text(std::time_t when, const char* format = kLocalTimeFormat);
+
 std::string alert_subject(const Alert& alert);
 MailMessage alert_mail(const Alert& alert, const MailAddressing& addressing);
 

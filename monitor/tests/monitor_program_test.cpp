@@ -2,6 +2,7 @@
 // sending to a mail server on loopback (STARTTLS, login) that the test starts
 // and stops itself. Rounds are a second apart; every wait ends on the event
 // it waits for (a round's line, a mail arriving) within a bound.
+#include "alert_mail.h"
 #include "gateway_sim.h"
 #include "processes.h"
 #include "sim_data.h"
@@ -48,14 +49,6 @@ std::vector<SimLuminaire> healthy_site() {
 void set_failure(GatewaySim& sim, std::uint8_t unit, std::uint8_t bits) {
     const std::size_t at = find_status_field("failureStatus")->replyOffset - 17;
     ASSERT_TRUE(sim.change_luminaire(unit, [&](SimLuminaire& l) { l.status[at] = bits; }));
-}
-
-std::string local_iso(std::time_t when) {
-    std::tm t{};
-    localtime_r(&when, &t);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%S", &t);
-    return out;
 }
 
 class MonitorProgram : public ::testing::Test {
@@ -226,7 +219,7 @@ TEST_F(MonitorProgram, AnAlertWaitsForTheMailServerAndArrivesOnceWithItsOriginal
     const std::vector<json> got = mail.messages();
     ASSERT_EQ(got.size(), 1U);
     EXPECT_EQ(got[0]["subject"], "OrvyPc: 1 new fault at 127.0.0.1");
-    EXPECT_EQ(local_iso(got[0]["date_epoch"].get<std::time_t>()), queuedAt);
+    EXPECT_EQ(local_time_text(got[0]["date_epoch"].get<std::time_t>(), kLocalIsoFormat), queuedAt);
     EXPECT_NE(got[0]["parts"][0]["text"].get<std::string>().find("B2  Plant room, Basement: Battery fault (new)"),
               std::string::npos);
     EXPECT_EQ(round(*monitor, last_round(*monitor))["mail"]["waiting"], 0);

@@ -41,7 +41,8 @@ struct MailServer {
 // Whether this build can send mail at all; when not, why in words.
 bool mail_sending_available();
 inline constexpr const char* kNoMailInThisBuild =
-    "this build of orvypc cannot send e-mail (the Windows build has no mail library); alerts are kept and printed";
+    "this build of orvypc cannot send e-mail (the Windows build has no mail library): the changes are only printed, "
+    "in each round's line";
 
 // The sender for `server`. `stop` is asked while a message is on its way:
 // true ends the exchange within a tenth of a second (not accepted).

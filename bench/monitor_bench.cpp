@@ -34,15 +34,14 @@ double median_us(Work&& work) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     bench::CountingPrompts prompts;
-    SimConfig config;
-    config.luminaires = full_site_luminaires();
-    GatewaySim sim(config);
-    if (!bench::start_quietly_and_connect(sim, prompts)) {
-        std::fprintf(stderr, "no simulator\n");
-        return 1;
-    }
+    GatewaySim sim([] {
+        SimConfig full;
+        full.luminaires = full_site_luminaires();
+        return full;
+    }());
+    if (!bench::start_quietly_and_connect(sim, prompts)) return std::fprintf(stderr, "no simulator\n"), 1;
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
     // The round before, and the round after a battery fault on every
     // eighth luminaire.
@@ -54,8 +53,8 @@ int main(int argc, char** argv) {
         surveyMs.push_back(bench::micros_since(t0) / 1000);
     }
     const std::size_t failureAt = find_status_field("failureStatus")->replyOffset - 17;
-    for (const SimLuminaire& l : config.luminaires)
-        if (l.unit % 8 == 0) sim.change_luminaire(l.unit, [&](SimLuminaire& s) { s.status[failureAt] |= kBatteryFault; });
+    for (int unit = 0; unit < 128; unit += 8)
+        sim.change_luminaire(static_cast<std::uint8_t>(unit), [&](SimLuminaire& s) { s.status[failureAt] |= kBatteryFault; });
     const SiteSurvey after = run_site_survey(SurveyOptions{});
     const SiteOutcome previous = compare_outcomes(std::nullopt, site_outcome(before, before.gateway)).baseline;
 

@@ -290,6 +290,17 @@ bool set_up(MonitorRun& run) {
     if (!load_user_key_store(&store))
         warnings.push_back("the key store " + user_key_store_path() + " cannot be read; its settings are not used");
     run.config = monitor_config(store, run.o.monitor, &warnings);
+    // The key store's gateways as --gateway takes them: host names resolved.
+    std::vector<std::string> gateways;
+    for (const std::string& g : run.config.gateways) {
+        LinkSettings one;
+        if (const std::string why = apply_link_option("--gateway", g, one); !why.empty())
+            warnings.push_back(std::string("key store ") + kMonitorKey + ": \"Gateways\": " +
+                               why.substr(why.find(": ") + 2) + "; it is left out");
+        else
+            gateways.push_back(one.gatewayAddress);
+    }
+    run.config.gateways = gateways;
     for (const std::string& w : warnings) std::cerr << "orvypc: " << w << '\n';
     if (const std::string why = check_mail_config(run.config); !why.empty()) {
         std::cerr << "orvypc: mail settings: " << why << '\n';

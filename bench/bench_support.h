@@ -49,6 +49,15 @@ inline bool connect_to(const GatewaySim& sim, int heartbeatPeriodMs) {
     return g_link.bConnected.load() == 1 && g_link.tcp_sock != kInvalidSocket;
 }
 
+// The program-wide link, quiet (boxes counted in `prompts`, no trace), to
+// `sim` once it has started. False when it did not start or connect.
+inline bool start_quietly_and_connect(GatewaySim& sim, CountingPrompts& prompts) {
+    set_prompts(&prompts);
+    set_trace_sink(nullptr);
+    aes_load_key();
+    return sim.start() && connect_to(sim, 3600 * 1000);
+}
+
 // `count` luminaires on units 0.., each with `entries` stored tests.
 inline std::vector<SimLuminaire> luminaires(int count, int entries) {
     const std::vector<SimLuminaire> demo = demo_luminaires();

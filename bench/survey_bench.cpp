@@ -59,13 +59,10 @@ std::size_t count_of(const GatewaySim& sim, std::uint8_t cmd) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     bench::CountingPrompts prompts;
-    set_prompts(&prompts);
-    set_trace_sink(nullptr);
-    aes_load_key();
     SimConfig config;
     config.luminaires = full_site_luminaires();
     GatewaySim sim(config);
-    if (!sim.start() || !bench::connect_to(sim, 3600 * 1000)) {
+    if (!bench::start_quietly_and_connect(sim, prompts)) {
         std::fprintf(stderr, "no simulator\n");
         return 1;
     }

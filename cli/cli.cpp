@@ -58,6 +58,13 @@ Commands:
                    line each (address, verdict, faults or why it was
                    not read, last test, next tests), then a summary
                      orvypc survey -o "Site survey.xlsx"
+  monitor          survey the gateways on a schedule, record each survey
+                   in the logbook, and send an e-mail when a luminaire
+                   becomes faulty or overdue, recovers or stops answering,
+                   or a gateway cannot be reached; one line per round; runs
+                   until stopped (mail settings: the key store's
+                   [Software\OrvyPc\Monitor], or the options below)
+                     orvypc monitor --gateway 192.168.1.20 --every 6h
 
   history ADDRESS  print every entry the logbook holds for one luminaire,
                    newest first, with remarks; it reads the gateway's list
@@ -101,6 +108,7 @@ error, no workbook is written, and the exit status is 5.
 
 Options:
   --gateway HOST    connect to this gateway directly, without discovery
+                    (monitor: once for each gateway)
   --broadcast ADDR  send the discovery to ADDR (default 255.255.255.255)
   --port N          gateway port, discovery and connection (default 8000)
   --timeout MS      wait at most MS milliseconds for each reply and each
@@ -108,9 +116,23 @@ Options:
   --retries N       run a listing that ended incomplete, or a status query
                     whose reply was lost, again on a fresh connection, up
                     to N times (default 2)
-  --all-gateways    survey: each gateway that answers, one after another
-                    (-o FILE gets the gateway's address before its
+  --all-gateways    survey, monitor: each gateway that answers, one after
+                    another (-o FILE gets the gateway's address before its
                     extension)
+  --every TIME      monitor: a round every TIME, such as 90s, 30m, 6h or
+                    2d (default 1d)
+  --once            monitor: one round, then exit (for a system timer)
+  --test-mail       monitor: send one test e-mail and exit
+  --digest PERIOD   monitor: also mail every luminaire that still needs
+                    attention, weekly or daily (default off)
+  --attach          monitor: attach the survey workbook to each e-mail
+  --smtp HOST[:PORT]
+                    monitor: the mail server (port 587 with STARTTLS by
+                    default; 465: TLS from the start)
+  --smtp-user NAME  monitor: log in as NAME; the password comes from
+                    ~/.netrc or the file the key store's PasswordFile names
+  --mail-from ADDR  monitor: the sender's address
+  --mail-to ADDR    monitor: a recipient (again for more, or ADDR,ADDR)
   --demo            use the built-in demonstration gateway on this machine
                       orvypc results --demo
   -o FILE           status, results, details, survey: write the workbook
@@ -142,7 +164,8 @@ or read whole (history, logbook, report; no report is written), or the
 run was not recorded (results, details, survey: what was read is
 printed), or the file is damaged (logbook check); 8 logbook verify,
 logbook check: a record was changed, removed or put in after it was
-sealed.
+sealed; 9 monitor: an e-mail could not be sent, or the mail settings
+cannot be used.
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";
@@ -266,6 +289,7 @@ constexpr CliCommand kCommands[] = {
     {"results", check_no_arguments, run_results},
     {"details", check_one_address, run_details},
     {"survey", check_survey, run_survey},
+    {"monitor", check_monitor, run_monitor},
     {"history", check_history, run_history},
     {"logbook", check_logbook, run_logbook},
     {"report", check_report, run_report},

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli_session.h"
+#include "site_survey.h"
 
 #include <cstdint>
 #include <optional>
@@ -31,6 +32,25 @@ SiteSurvey survey_connected_gateway(const CliOptions& options);
 // logbook's record of the period as a PDF.
 std::string check_report(const CliOptions& options);
 int run_report(Session& session);
+// Connects to `gateway` (with the other link options of `o`; the key
+// loaded) and surveys it. A gateway that takes no connection gives a survey
+// that read nothing and says why.
+SiteSurvey survey_gateway(const CliOptions& o, const std::string& gateway, const SurveyOptions& options);
+
+// The unattended monitor (cli_monitor.cpp): surveys on a schedule and an
+// e-mail for what changed.
+std::string check_monitor(const CliOptions& options);
+int run_monitor(Session& session);
+// Its options, read with the others by the one command-line parser:
+// whether `name` takes a value or is a flag of the monitor's, and the
+// option read into `o` (the usage error, or ""); none when `name` is not
+// one of them.
+bool monitor_option_takes_value(const std::string& name);
+bool monitor_flag(const std::string& name);
+std::optional<std::string> apply_monitor_option(const std::string& name, const std::string& value, CliOptions& o);
+// An e-mail could not be sent (monitor --test-mail; monitor --once with
+// alerts left waiting), or the mail settings cannot be used.
+inline constexpr int kExitMail = 9;
 
 // The command of that name, or null.
 const CliCommand* find_command(const std::string& name);

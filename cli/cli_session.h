@@ -5,6 +5,7 @@
 #pragma once
 
 #include "link_settings.h"
+#include "monitor_config.h"
 #include "prompts.h"
 #include "save_prompt.h"
 
@@ -30,6 +31,7 @@ struct CliOptions {
     std::string from, to;                // --from DATE, --to DATE (report)
     std::string logbook;                 // --logbook FILE or URL
     bool noLogbook = false;              // --no-logbook
+    MonitorOptions monitor;              // monitor's options; --gateway, repeated, too
     bool json = false;
     bool trace = false;
     bool help = false;

@@ -143,13 +143,21 @@ std::string output_for(const std::string& output, const std::string& gateway, bo
     return output.substr(0, dot) + "-" + gateway + output.substr(dot);
 }
 
-SiteSurvey survey_connected(const CliOptions& o, ProgressLine& progress) {
-    SurveyOptions options;
+// The survey of the connected gateway, with the retries of the options.
+SiteSurvey survey_with(const CliOptions& o, SurveyOptions options) {
     options.listingRetries = o.retries;
     options.linkRetries = o.retries;
-    const std::string gateway = g_link.pucDestIpBuf;
-    options.progress = [&](int done, int total) { progress.update(gateway, done, total); };
-    SiteSurvey s = run_site_survey(options);
+    return run_site_survey(options);
+}
+
+SurveyOptions with_progress(ProgressLine& progress, const std::string& gateway) {
+    SurveyOptions options;
+    options.progress = [&progress, gateway](int done, int total) { progress.update(gateway, done, total); };
+    return options;
+}
+
+SiteSurvey survey_connected(const CliOptions& o, ProgressLine& progress) {
+    SiteSurvey s = survey_with(o, with_progress(progress, g_link.pucDestIpBuf));
     progress.clear();
     return s;
 }
@@ -187,13 +195,8 @@ std::vector<SiteSurvey> survey_gateways(Session& session) {
     if (aes_load_key() != 0) return out;
     set_link_settings(o.link);
     for (const std::string& gateway : ScanAllGateways()) {
-        ResetLink();
-        LinkSettings one = o.link;
-        one.gatewayAddress = gateway;
-        set_link_settings(one);
-        ScanGateway();
-        const bool up = g_link.bConnected.load() == 1 && g_link.tcp_sock != kInvalidSocket;
-        out.push_back(up ? survey_connected(o, progress) : unreachable(gateway));
+        out.push_back(survey_gateway(o, gateway, with_progress(progress, gateway)));
+        progress.clear();
     }
     return out;
 }
@@ -203,6 +206,16 @@ std::vector<SiteSurvey> survey_gateways(Session& session) {
 SiteSurvey survey_connected_gateway(const CliOptions& o) {
     ProgressLine progress;
     return survey_connected(o, progress);
+}
+
+SiteSurvey survey_gateway(const CliOptions& o, const std::string& gateway, const SurveyOptions& options) {
+    ResetLink();
+    LinkSettings one = o.link;
+    one.gatewayAddress = gateway;
+    set_link_settings(one);
+    ScanGateway();
+    const bool up = g_link.bConnected.load() == 1 && g_link.tcp_sock != kInvalidSocket;
+    return up ? survey_with(o, options) : unreachable(gateway);
 }
 
 std::string check_survey(const CliOptions& o) {

@@ -23,7 +23,8 @@ bool is_one_of(const std::string& name, std::initializer_list<const char*> names
 // Options that take a value, as "--name VALUE" or "--name=VALUE".
 bool takes_value(const std::string& name) {
     return name == "--gateway" || name == "--broadcast" || name == "--port" || name == "--timeout" ||
-           name == "--retries" || name == "--since" || name == "--logbook" || name == "--from" || name == "--to";
+           name == "--retries" || name == "--since" || name == "--logbook" || name == "--from" || name == "--to" ||
+           monitor_option_takes_value(name);
 }
 
 bool link_option(const std::string& name) {
@@ -33,6 +34,7 @@ bool link_option(const std::string& name) {
 // The options of the front end's own commands; the link options are shared
 // with the window (apply_link_option).
 std::string apply_front_end_option(const std::string& name, const std::string& value, CliOptions& o) {
+    if (std::optional<std::string> why = apply_monitor_option(name, value, o)) return *why;
     if (name == "--retries") {
         int number = -1;
         const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
@@ -64,7 +66,9 @@ std::string apply_front_end_option(const std::string& name, const std::string& v
         o.noLogbook = true;
         return {};
     }
-    return apply_link_option(name, value, o.link);
+    std::string why = apply_link_option(name, value, o.link);
+    if (why.empty() && name == "--gateway") o.monitor.gateways.push_back(o.link.gatewayAddress);
+    return why;
 }
 
 // What is wrong with the words, in their order, before it is known which
@@ -108,7 +112,8 @@ void read_words(int argc, char** argv, Invocation& inv, std::vector<Found>& foun
             }
             const std::string why = apply_front_end_option(name, value, o);
             if (why.empty()) continue;
-            const bool known = takes_value(name) || name == "--all-gateways" || name == "--no-logbook";
+            const bool known =
+                takes_value(name) || name == "--all-gateways" || name == "--no-logbook" || monitor_flag(name);
             found.push_back({!known                ? Problem::UnknownSwitch
                              : link_option(name) ? Problem::BadLinkValue
                                                  : Problem::BadValue,

@@ -26,6 +26,19 @@ for size in 48 128 256; do
 done
 grep -qx 'Exec=orvypc' "$prefix/share/applications/orvypc.desktop" || fail "desktop entry does not start orvypc"
 
+# The monitor's user units start this install's program, and systemd reads
+# them without a complaint where it is there to ask.
+units="$prefix/lib/systemd/user"
+grep -qxF "ExecStart=$prefix/bin/orvypc monitor" "$units/orvypc-monitor.service" 2>/dev/null ||
+  fail "orvypc-monitor.service does not start $prefix/bin/orvypc monitor"
+grep -qxF "ExecStart=$prefix/bin/orvypc monitor --once" "$units/orvypc-monitor-once.service" 2>/dev/null ||
+  fail "orvypc-monitor-once.service does not start $prefix/bin/orvypc monitor --once"
+grep -qx 'OnCalendar=daily' "$units/orvypc-monitor-once.timer" 2>/dev/null || fail "orvypc-monitor-once.timer is not daily"
+if command -v systemd-analyze >/dev/null; then
+  verified=$(systemd-analyze verify "$units/orvypc-monitor.service" "$units/orvypc-monitor-once.service" \
+             "$units/orvypc-monitor-once.timer" 2>&1) || fail "systemd-analyze verify: $verified"
+fi
+
 orvypc="$prefix/bin/orvypc"
 version=$("$orvypc" --version) || fail "orvypc --version failed"
 [[ $version =~ ^orvypc\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "orvypc --version printed '$version'"

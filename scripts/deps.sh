@@ -3,9 +3,12 @@
 # and only those that are missing. Safe to run again and again.
 #
 #   scripts/deps.sh          what building and running need
-#   scripts/deps.sh --test   also what only the tests use: LibreOffice to
-#                            print the workbooks (a large download); when it
-#                            cannot be installed, that one check is skipped
+#   scripts/deps.sh --test   also what only the tests use: the loopback
+#                            mail server of the monitor's tests (aiosmtpd,
+#                            openssl for its certificate), and LibreOffice to
+#                            print the workbooks (a large download); when
+#                            LibreOffice cannot be installed, that one check
+#                            is skipped
 set -euo pipefail
 
 packages=(
@@ -15,6 +18,7 @@ packages=(
   libxlsxwriter-dev
   libsqlite3-dev libpq-dev postgresql
   libssl-dev
+  libcurl4-openssl-dev
   qt6-base-dev
   python3 python3-openpyxl
   clang libclang-rt-14-dev
@@ -24,6 +28,7 @@ packages=(
 )
 optional=()
 if [ "${1:-}" = "--test" ]; then
+  packages+=(python3-aiosmtpd openssl)
   optional=(libreoffice-calc-nogui poppler-utils)
 fi
 

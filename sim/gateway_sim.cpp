@@ -78,7 +78,8 @@ struct GatewaySim::Impl {
     explicit Impl(SimConfig c) : config(std::move(c)), responder(config.luminaires), faults(config.faults) {}
 
     SimConfig config;
-    SimResponder responder;  // the TCP thread's alone
+    SimResponder responder;  // the TCP thread's, and change_luminaire()'s under dataMu
+    std::mutex dataMu;
 
     mutable std::mutex mu;  // faults and the received frames
     SimFaults faults;
@@ -243,7 +244,10 @@ void GatewaySim::Impl::accept_connection() {
     ++accepted;
     repliesOnConn = 0;
     stream.clear();
-    responder.reset_cursors();
+    {
+        std::lock_guard lock(dataMu);
+        responder.reset_cursors();
+    }
     if (snapshot().closeAfterReplies == 0) close_connection();
 }
 
@@ -269,7 +273,11 @@ bool GatewaySim::Impl::read_connection() {
 }
 
 void GatewaySim::Impl::answer(const SimFrame& request, const SimFaults& f) {
-    auto reply = responder.reply_to(request, f);
+    std::optional<SimFrame> reply;
+    {
+        std::lock_guard lock(dataMu);
+        reply = responder.reply_to(request, f);
+    }
     if (!reply || f.dropReplies || f.silent) return;
     if (f.replyDelayMs > 0 && !pause(f.replyDelayMs)) return;
     const SimFrame frame = apply_frame_faults(std::move(*reply), f, is_unit_reply(request[kFrameOffsetCommand]));
@@ -430,6 +438,11 @@ void GatewaySim::set_faults(const SimFaults& faults) {
 }
 
 SimFaults GatewaySim::faults() const { return impl_->snapshot(); }
+
+bool GatewaySim::change_luminaire(std::uint8_t unit, const std::function<void(SimLuminaire&)>& edit) {
+    std::lock_guard lock(impl_->dataMu);
+    return impl_->responder.change(unit, edit);
+}
 
 void GatewaySim::drop_connection() {
     std::lock_guard lock(impl_->connMu);

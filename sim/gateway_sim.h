@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
 
     // Takes effect for the next reply.
     void set_faults(const SimFaults& faults);
+    // Changes one luminaire's data (status bytes, name, entries; not its
+    // unit) while it runs: the next request sees it. False when it has no
+    // such luminaire.
+    bool change_luminaire(std::uint8_t unit, const std::function<void(SimLuminaire&)>& edit);
     SimFaults faults() const;
     // Closes the current TCP connection (the peer sees it closed at once)
     // and goes on listening.

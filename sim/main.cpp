@@ -1,14 +1,19 @@
 // orvypc-gateway-sim: a gateway on this machine for trying the program out
 // and for tests. Prints the port it listens on and runs until interrupted.
 #include "gateway_sim.h"
+#include "sim_data.h"
 #include "stop_request.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <iostream>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -46,6 +51,9 @@ const char* const kUsage =
     "  --discovery-delay MS  wait before answering discovery\n"
     "other:\n"
     "  --verbose          print every frame received and sent\n"
+    "  --commands         read luminaire changes from standard input, one JSON object a line,\n"
+    "                     such as {\"address\": \"A1\", \"status\": {\"failureStatus\": 4}};\n"
+    "                     each is answered \"ok A1\" or \"error: ...\" on standard output\n"
     "  --help             this text\n"
     "UNIT is a unit number (0-127) or an address such as A5 or B63.\n";
 
@@ -117,12 +125,63 @@ std::set<std::uint8_t> commands_arg(const std::string& option, const std::string
 
 std::mutex g_printMutex;
 
+void print_line(const std::string& line) {
+    std::lock_guard lock(g_printMutex);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+// Luminaire changes read from standard input while the simulator runs, one
+// JSON object a line, each answered on standard output. Ends at the end of
+// the input; once the program stops, a line read after that is ignored.
+// The reading thread shares its state, so it may outlive main's frame.
+class CommandReader {
+public:
+    explicit CommandReader(GatewaySim& sim) : state_(std::make_shared<State>()) {
+        state_->sim = &sim;
+        std::thread([state = state_] { read(*state); }).detach();
+    }
+    // After this no change reaches the simulator.
+    void close() {
+        std::lock_guard lock(state_->mu);
+        state_->sim = nullptr;
+    }
+
+private:
+    struct State {
+        std::mutex mu;
+        GatewaySim* sim = nullptr;
+    };
+    static void read(State& state) {
+        for (std::string line; std::getline(std::cin, line);) {
+            if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+            std::lock_guard lock(state.mu);
+            if (state.sim == nullptr) return;
+            print_line(apply(*state.sim, line));
+        }
+    }
+    static std::string apply(GatewaySim& sim, const std::string& line) {
+        try {
+            const SimLuminaireChange change = parse_luminaire_change(line, "command");
+            const std::string address = (change.unit < 64 ? "A" : "B") + std::to_string(change.unit % 64);
+            if (!sim.change_luminaire(change.unit, [&](SimLuminaire& l) { change.apply(l); }))
+                return "error: command: no luminaire " + address;
+            return "ok " + address;
+        } catch (const std::exception& e) {
+            return std::string("error: ") + e.what();
+        }
+    }
+
+    std::shared_ptr<State> state_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     SimConfig config;
     std::string dataFile;
     bool fullSite = false;
+    bool commands = false;
     SimFaults& f = config.faults;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
@@ -163,12 +222,9 @@ int main(int argc, char** argv) {
         else if (opt == "--only") f.onlyCommands = commands_arg(opt, value());
         else if (opt == "--ignore-discovery") f.ignoreDiscovery = true;
         else if (opt == "--discovery-delay") f.discoveryDelayMs = static_cast<int>(number_arg(opt, value(), 0, 600000));
+        else if (opt == "--commands") commands = true;
         else if (opt == "--verbose") {
-            config.frameLog = [](const std::string& line) {
-                std::lock_guard lock(g_printMutex);
-                std::printf("%s\n", line.c_str());
-                std::fflush(stdout);
-            };
+            config.frameLog = [](const std::string& line) { print_line(line); };
         }
         else usage_error("unknown option \"" + opt + "\"");
     }
@@ -192,8 +248,11 @@ int main(int argc, char** argv) {
                     count, bind.c_str(), static_cast<unsigned>(sim.port()));
         std::fflush(stdout);
     }
+    std::optional<CommandReader> reader;
+    if (commands) reader.emplace(sim);
 
     wait_for_stop();
+    if (reader) reader->close();
     sim.stop();
     std::printf("orvypc-gateway-sim: stopped (%d connections, %d replies)\n", sim.connections_accepted(),
                 sim.replies_sent());

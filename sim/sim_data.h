@@ -4,6 +4,7 @@
 
 #include "sim_types.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -38,6 +39,30 @@ std::vector<SimLuminaire> full_site_luminaires();
 std::vector<SimLuminaire> load_luminaires_json(const std::string& path);
 // The same from JSON text; `origin` names it in messages.
 std::vector<SimLuminaire> parse_luminaires_json(const std::string& text, const std::string& origin);
+
+// One named status field set to a value (a luminaire file's "status" object).
+struct SimStatusEdit {
+    std::size_t replyOffset;
+    std::size_t width;
+    unsigned value;
+    void apply(std::array<std::uint8_t, kSimStatusBytes>& status) const;
+};
+
+// A change of one running luminaire, from one line of JSON in the form of a
+// luminaire file's entry: "address" or "unit", and any of "name",
+// "location", "status" (named fields change only those fields; 40 numbers
+// or 80 hexadecimal digits replace all) and "addEntries" (stored tests
+// added after its others, offsets continuing theirs). Throws
+// std::runtime_error naming `origin` and what is wrong.
+struct SimLuminaireChange {
+    std::uint8_t unit = 0;
+    std::optional<std::u16string> name, location;
+    std::optional<std::array<std::uint8_t, kSimStatusBytes>> status;
+    std::vector<SimStatusEdit> fields;
+    std::vector<std::pair<SimTestEntry, bool>> addEntries;   // the entry, and whether it names its own offset
+    void apply(SimLuminaire& lum) const;
+};
+SimLuminaireChange parse_luminaire_change(const std::string& text, const std::string& origin);
 
 // UTF-8 text to UTF-16 code units; throws std::runtime_error on bad UTF-8.
 std::u16string utf8_to_utf16(const std::string& text);

@@ -73,15 +73,19 @@ public:
             out = hex_status(v.get<std::string>(), where);
         } else if (v.is_object()) {
             out = status_bytes(healthy_status_fields());
-            for (const auto& [name, value] : v.items()) {
-                const SimStatusFieldInfo* f = find_status_field(name);
-                if (!f) fail(where, "unknown status field \"" + name + "\"");
-                const unsigned n = number(value, where + ": " + name, f->width == 2 ? 65535 : 255);
-                out[f->replyOffset - 17] = static_cast<std::uint8_t>(n & 0xFF);
-                if (f->width == 2) out[f->replyOffset - 16] = static_cast<std::uint8_t>(n >> 8);
-            }
+            for (const SimStatusEdit& e : named_fields(v, where)) e.apply(out);
         } else {
             fail(where, "expected 40 numbers, 80 hexadecimal digits or an object of named fields");
+        }
+        return out;
+    }
+
+    std::vector<SimStatusEdit> named_fields(const json& v, const std::string& where) const {
+        std::vector<SimStatusEdit> out;
+        for (const auto& [name, value] : v.items()) {
+            const SimStatusFieldInfo* f = find_status_field(name);
+            if (!f) fail(where, "unknown status field \"" + name + "\"");
+            out.push_back({f->replyOffset, f->width, number(value, where + ": " + name, f->width == 2 ? 65535 : 255)});
         }
         return out;
     }
@@ -174,13 +178,40 @@ public:
         return lum;
     }
 
-    std::vector<SimLuminaire> file(const std::string& textIn) const {
-        json doc;
+    SimLuminaireChange change(const std::string& textIn) const {
+        const json v = parse(textIn);
+        if (!v.is_object()) fail("", "expected an object");
+        SimLuminaireChange c;
+        c.unit = unit(v, "luminaire");
+        for (const auto& [key, value] : v.items()) {
+            if (key == "address" || key == "unit") continue;
+            if (key == "name") c.name = utf16(value, key, kSimNameMaxChars);
+            else if (key == "location") c.location = utf16(value, key, kSimLocationMaxChars);
+            else if (key == "status" && value.is_object()) c.fields = named_fields(value, key);
+            else if (key == "status") c.status = status(value, key);
+            else if (key == "addEntries") {
+                if (!value.is_array()) fail(key, "expected a list of entries");
+                for (std::size_t i = 0; i < value.size(); ++i) {
+                    const bool own = value[i].is_object() && value[i].contains("offset");
+                    c.addEntries.push_back({entry(value[i], key + " " + std::to_string(i + 1), i), own});
+                }
+            } else {
+                fail("", "unknown field \"" + key + "\"");
+            }
+        }
+        return c;
+    }
+
+    json parse(const std::string& textIn) const {
         try {
-            doc = json::parse(textIn);
+            return json::parse(textIn);
         } catch (const json::parse_error& e) {
             fail("", std::string("not valid JSON: ") + e.what());
         }
+    }
+
+    std::vector<SimLuminaire> file(const std::string& textIn) const {
+        const json doc = parse(textIn);
         if (!doc.is_object() || !doc.contains("luminaires") || !doc["luminaires"].is_array()) {
             fail("", "expected an object with a \"luminaires\" list");
         }
@@ -204,6 +235,28 @@ private:
 
 std::vector<SimLuminaire> parse_luminaires_json(const std::string& text, const std::string& origin) {
     return Reader(origin).file(text);
+}
+
+SimLuminaireChange parse_luminaire_change(const std::string& text, const std::string& origin) {
+    return Reader(origin).change(text);
+}
+
+void SimStatusEdit::apply(std::array<std::uint8_t, kSimStatusBytes>& status) const {
+    status[replyOffset - 17] = static_cast<std::uint8_t>(value & 0xFF);
+    if (width == 2) status[replyOffset - 16] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void SimLuminaireChange::apply(SimLuminaire& lum) const {
+    if (name) lum.name = *name;
+    if (location) lum.location = *location;
+    if (status) lum.status = *status;
+    for (const SimStatusEdit& e : fields) e.apply(lum.status);
+    const std::size_t before = lum.entries.size();
+    for (const auto& [entry, ownOffset] : addEntries) {
+        SimTestEntry e = entry;
+        if (!ownOffset) e.offset = static_cast<std::uint16_t>(before + e.offset);
+        lum.entries.push_back(e);
+    }
 }
 
 std::vector<SimLuminaire> load_luminaires_json(const std::string& path) {

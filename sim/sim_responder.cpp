@@ -96,6 +96,16 @@ SimResponder::SimResponder(std::vector<SimLuminaire> luminaires) : luminaires_(s
                      [](const SimLuminaire& a, const SimLuminaire& b) { return a.unit < b.unit; });
 }
 
+bool SimResponder::change(std::uint8_t unit, const std::function<void(SimLuminaire&)>& edit) {
+    for (SimLuminaire& l : luminaires_) {
+        if (l.unit != unit) continue;
+        edit(l);
+        l.unit = unit;
+        return true;
+    }
+    return false;
+}
+
 void SimResponder::reset_cursors() {
     resultsNext_ = SIZE_MAX;
     detailsUnit_ = -1;

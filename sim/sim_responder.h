@@ -6,6 +6,7 @@
 #include "sim_types.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -65,6 +66,8 @@ public:
     void reset_cursors();
 
     const std::vector<SimLuminaire>& luminaires() const { return luminaires_; }
+    // Edits one luminaire's data (its unit stays); false when there is none.
+    bool change(std::uint8_t unit, const std::function<void(SimLuminaire&)>& edit);
 
 private:
     std::optional<SimFrame> status(const SimFrame& request, const SimFaults& faults) const;

@@ -300,6 +300,11 @@ std::string SurveyedLuminaire::why() const {
     return status_read() ? failure_words(failure_bits(), latest_failed(), overdue) : reason;
 }
 
+std::vector<VerdictReason> SurveyedLuminaire::reasons() const {
+    if (!status_read()) return {};
+    return failure_reasons(failure_bits(), latest_failed(), overdue);
+}
+
 std::vector<StatusItem> SurveyedLuminaire::status_items() const {
     if (!status_read()) return {};
     std::vector<std::uint8_t> reply(kRxBufSize, 0);

@@ -92,6 +92,8 @@ struct SurveyedLuminaire {
     // The verdict's reasons in words: the failures and overdue tests, or why
     // the status was not read.
     std::string why() const;
+    // The verdict's reasons as values; empty when the status was not read.
+    std::vector<VerdictReason> reasons() const;
     // The 74 status items, as the status workbook shows them; empty when
     // the status was not read.
     std::vector<StatusItem> status_items() const;

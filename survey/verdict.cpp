@@ -63,17 +63,24 @@ Verdict judge_luminaire(std::uint8_t failureBits, bool latestTestFailed, const H
     return worst;
 }
 
+std::vector<VerdictReason> failure_reasons(std::uint8_t failureBits, bool latestTestFailed,
+                                           const HistoryOverdue& history) {
+    std::vector<VerdictReason> out;
+    for (const FailureBitRule& rule : kFailureBitRules) {
+        if (rule.bit == kFunctionOverdueBit && history.function)
+            out.push_back({rule.verdict, rule.heading, history_words(rule.heading, history.functionLast)});
+        else if (rule.bit == kDurationOverdueBit && history.duration)
+            out.push_back({rule.verdict, rule.heading, history_words(rule.heading, history.durationLast)});
+        else if (failureBits >> rule.bit & 1U)
+            out.push_back({rule.verdict, rule.heading, rule.heading});
+    }
+    if (latestTestFailed) out.push_back({kLatestTestFailedVerdict, kLatestTestFailedWords, kLatestTestFailedWords});
+    return out;
+}
+
 std::string failure_words(std::uint8_t failureBits, bool latestTestFailed, const HistoryOverdue& history) {
     std::string words;
-    auto add = [&](const std::string& text) {
-        if (!words.empty()) words += "; ";
-        words += text;
-    };
-    for (const FailureBitRule& rule : kFailureBitRules) {
-        if (rule.bit == kFunctionOverdueBit && history.function) add(history_words(rule.heading, history.functionLast));
-        else if (rule.bit == kDurationOverdueBit && history.duration) add(history_words(rule.heading, history.durationLast));
-        else if (failureBits >> rule.bit & 1U) add(rule.heading);
-    }
-    if (latestTestFailed) add(kLatestTestFailedWords);
+    for (const VerdictReason& reason : failure_reasons(failureBits, latestTestFailed, history))
+        words += (words.empty() ? "" : "; ") + reason.words;
     return words;
 }

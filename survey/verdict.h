@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class Verdict : std::uint8_t { Ok, Overdue, Fault, NotRead };
 
@@ -99,7 +100,20 @@ inline constexpr const char* kLastInLogbookWords = "last in the logbook";
 // history: fault before overdue before ok.
 Verdict judge_luminaire(std::uint8_t failureBits, bool latestTestFailed, const HistoryOverdue& history = {});
 
-// The failures in words, "; " between them ("Battery fault; Lamp failure"),
-// the failed latest test last; empty when there is none. A test overdue by
-// the history is said with its last date, in place of the gateway's bit.
+// One reason for a verdict: what it makes of the luminaire, what it is
+// (the rule's heading, which stays the same when the words change: an
+// overdue test's last date, say) and how it is said.
+struct VerdictReason {
+    Verdict verdict;        // Fault or Overdue
+    std::string key;        // the heading of its rule, or kLatestTestFailedWords
+    std::string words;
+};
+
+// The reasons in the order of the rules, the failed latest test last. A test
+// overdue by the history is said with its last date, in place of the
+// gateway's bit.
+std::vector<VerdictReason> failure_reasons(std::uint8_t failureBits, bool latestTestFailed,
+                                           const HistoryOverdue& history = {});
+// The reasons' words, "; " between them ("Battery fault; Lamp failure");
+// empty when there is none.
 std::string failure_words(std::uint8_t failureBits, bool latestTestFailed, const HistoryOverdue& history = {});

@@ -1,6 +1,7 @@
 // The luminaire address and option values that the command line accepts,
 // and which front end a command line starts.
 #include "cli.h"
+#include "cli_commands.h"
 #include "invocation.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,48 @@ TEST(Invocation, WhichFrontEndRunsAndWhatIsRefused) {
     const Invocation status = read("status B5 --demo");
     EXPECT_TRUE(status.demo);
     EXPECT_EQ(status.options.arguments, std::vector<std::string>{"B5"});
+}
+
+// The monitor's options: intervals with their unit, addresses that can go
+// into a mail header as they are, and the combinations that make no sense.
+TEST(Invocation, TheMonitorsOptionsAreReadAndCheckedBeforeAnythingRuns) {
+    struct Case {
+        const char* line;
+        const char* error;   // the start of the usage error or of the check's; "" for none
+    };
+    const Case cases[] = {
+        {"monitor --gateway 10.0.0.1 --gateway 10.0.0.2 --every 6h --digest weekly --attach", ""},
+        {"monitor --every 6", "--every: '6' is not a time"},
+        {"monitor --every 0s", "--every: '0s' is not a time"},
+        {"monitor --every 367d", "--every: '367d' is not a time"},
+        {"monitor --digest monthly", "--digest: 'monthly' is not weekly, daily or off"},
+        {"monitor --mail-to tech@example.org,x<y>@z", "--mail-to: 'x<y>@z' is not a plain address"},
+        {"monitor --mail-from a@x.org,b@x.org", "--mail-from takes one address"},
+        {"monitor --smtp mail.example.org:0", "--smtp: 'mail.example.org:0' is not HOST or HOST:PORT"},
+        {"monitor --once=yes", "option '--once' takes no value"},
+        {"monitor --all-gateways --gateway 10.0.0.1", "--all-gateways and --gateway exclude each other"},
+        {"monitor --once --every 1h", "--once and --every exclude each other"},
+        {"monitor -o x.xlsx", "-o writes a workbook"},
+        {"monitor now", "unexpected argument 'now'"},
+    };
+    for (const Case& c : cases) {
+        const Invocation got = read(c.line);
+        const std::string error = got.error.empty() ? find_command("monitor")->check(got.options) : got.error;
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.line << ": " << error;
+        if (c.error[0] == '\0') {
+            EXPECT_EQ(error, "") << c.line;
+        }
+    }
+    const MonitorOptions m =
+        read("monitor --gateway 10.0.0.1 --gateway 10.0.0.2 --every 90m --smtp mail.example.org:465 "
+             "--mail-to a@x.org --mail-to b@x.org,c@x.org --digest daily")
+            .options.monitor;
+    EXPECT_EQ(m.gateways, (std::vector<std::string>{"10.0.0.1", "10.0.0.2"}));
+    EXPECT_EQ(m.everySeconds, 90 * 60);
+    EXPECT_EQ(m.smtpHost, "mail.example.org");
+    EXPECT_EQ(m.smtpPort, 465);
+    EXPECT_EQ(m.mailTo, (std::vector<std::string>{"a@x.org", "b@x.org", "c@x.org"}));
+    EXPECT_EQ(m.digest, DigestPeriod::Daily);
 }
 
 }  // namespace

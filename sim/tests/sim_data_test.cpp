@@ -117,6 +117,50 @@ TEST(LuminaireFile, AMissingFileIsRefused) {
     EXPECT_THROW(load_luminaires_json(ORVYPC_SIM_DATA "/no-such-file.json"), std::runtime_error);
 }
 
+// A change of a running luminaire: named status fields change only
+// themselves, added entries continue the offsets, and a bad line is refused
+// whole with the reason.
+TEST(LuminaireChange, ChangesOnlyWhatItNamesAndRefusesABadLineWhole) {
+    SimLuminaire lum = load_luminaires_json(ORVYPC_SIM_DATA "/example.json")[0];
+    const SimLuminaire before = lum;
+    const SimLuminaireChange c = parse_luminaire_change(
+        R"({"address": "A1", "status": {"failureStatus": 4, "nextFunctionTestHours": 301},
+            "name": "出口", "addEntries": [{"type": "FT", "date": "2026-01-02 03:04:05", "result": "FAIL"}]})",
+        "command");
+    EXPECT_EQ(c.unit, 1);
+    c.apply(lum);
+    EXPECT_EQ(lum.name, u"出口");
+    EXPECT_EQ(lum.location, before.location);
+    for (std::size_t i = 0; i < kSimStatusBytes; ++i) {
+        const std::size_t offset = i + 17;
+        if (offset == 49) EXPECT_EQ(lum.status[i], 4);
+        else if (offset == 27) EXPECT_EQ(lum.status[i], 0x2D);
+        else if (offset == 28) EXPECT_EQ(lum.status[i], 0x01);
+        else EXPECT_EQ(lum.status[i], before.status[i]) << "offset " << offset;
+    }
+    ASSERT_EQ(lum.entries.size(), before.entries.size() + 1);
+    EXPECT_EQ(lum.entries.back().offset, before.entries.size());
+    EXPECT_EQ(lum.entries.back().result, 0xFF);
+
+    const std::pair<const char*, const char*> bad[] = {
+        {R"({"status": {"failureStatus": 4}})", "needs an \"address\""},
+        {R"({"address": "A1", "status": {"failureStatus": 256}})", "from 0 to 255"},
+        {R"({"address": "A1", "status": {"colour": 1}})", "unknown status field \"colour\""},
+        {R"({"address": "A1", "addEntries": [{"type": "FT"}]})", "needs a \"date\""},
+        {R"({"address": "A1", "entries": []})", "unknown field \"entries\""},
+        {"set A1 failureStatus=4", "not valid JSON"},
+    };
+    for (const auto& [line, why] : bad) {
+        try {
+            parse_luminaire_change(line, "command");
+            ADD_FAILURE() << line << " was taken";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind("command: ", 0), 0U) << e.what();
+        }
+    }
+}
+
 TEST(UnitAddress, LinesAandBMapToUnitNumbers) {
     EXPECT_EQ(parse_unit_address("A0"), 0);
     EXPECT_EQ(parse_unit_address("A63"), 63);

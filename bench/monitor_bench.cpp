@@ -1,0 +1,93 @@
+// What the monitor adds to a survey of a full site (128 luminaires) against
+// the simulator on loopback: the outcome, the comparison with the previous
+// round and the round kept in the store, against the survey's own time; and
+// the mail of a round in which many luminaires changed, composed.
+//
+//   build/bench/orvypc-monitor-bench [RUNS]   # default 5
+#include "alert_mail.h"
+#include "bench_support.h"
+#include "memory_monitor_store.h"
+#include "monitor.h"
+#include "site_survey.h"
+#include "sim_status_fields.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kCompareSamples = 2000;
+constexpr std::uint8_t kBatteryFault = 0x04;
+
+// Microseconds of `work`, median of kCompareSamples.
+template <typename Work>
+double median_us(Work&& work) {
+    std::vector<double> samples;
+    for (int i = 0; i < kCompareSamples; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        work();
+        samples.push_back(bench::micros_since(t0));
+    }
+    return bench::percentile(samples, 0.5);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bench::CountingPrompts prompts;
+    GatewaySim sim([] {
+        SimConfig full;
+        full.luminaires = full_site_luminaires();
+        return full;
+    }());
+    if (!bench::start_quietly_and_connect(sim, prompts)) return std::fprintf(stderr, "no simulator\n"), 1;
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+
+    // The round before, and the round after a battery fault on every
+    // eighth luminaire.
+    std::vector<double> surveyMs;
+    SiteSurvey before;
+    for (int r = 0; r < runs; ++r) {
+        const auto t0 = std::chrono::steady_clock::now();
+        before = run_site_survey(SurveyOptions{});
+        surveyMs.push_back(bench::micros_since(t0) / 1000);
+    }
+    const std::size_t failureAt = find_status_field("failureStatus")->replyOffset - 17;
+    for (int unit = 0; unit < 128; unit += 8)
+        sim.change_luminaire(static_cast<std::uint8_t>(unit), [&](SimLuminaire& s) { s.status[failureAt] |= kBatteryFault; });
+    const SiteSurvey after = run_site_survey(SurveyOptions{});
+    const SiteOutcome previous = compare_outcomes(std::nullopt, site_outcome(before, before.gateway)).baseline;
+
+    std::size_t changes = 0;
+    const double compareUs = median_us([&] {
+        changes = compare_outcomes(previous, site_outcome(after, after.gateway)).changes.size();
+    });
+    // The whole turn: outcome, comparison, alert, commit into a store that
+    // holds the previous round.
+    const double turnUs = median_us([&] {
+        MemoryMonitorStore store;
+        Monitor monitor(store, {false, DigestPeriod::None, "example.org"});
+        store.commit({previous, {}, std::nullopt, {}});
+        monitor.take_site(site_outcome(after, after.gateway), 0, nullptr);
+    });
+    MemoryMonitorStore store;
+    Monitor monitor(store, {false, DigestPeriod::None, "example.org"});
+    store.commit({previous, {}, std::nullopt, {}});
+    monitor.take_site(site_outcome(after, after.gateway), 0, nullptr);
+    const Alert alert = store.unsent().front();
+    std::size_t mailBytes = 0;
+    const double mailUs = median_us([&] {
+        mailBytes = compose_mail(alert_mail(alert, {"orvypc@example.org", {"tech@example.org"}, "bench"})).size();
+    });
+
+    const double survey = bench::percentile(surveyMs, 0.5) * 1000;
+    std::printf("survey of %zu luminaires: median %.1f ms (runs: %d)\n", after.luminaires.size(), survey / 1000, runs);
+    std::printf("outcome and comparison (%zu changes): median %.1f us, %.3f %% of the survey (goal <= 5 %%)\n", changes,
+                compareUs, 100 * compareUs / survey);
+    std::printf("the whole turn (outcome, comparison, alert, kept in the store): median %.1f us, %.3f %% of the survey\n",
+                turnUs, 100 * turnUs / survey);
+    std::printf("its mail composed (%zu bytes): median %.1f us\n", mailBytes, mailUs);
+    ResetLink();
+    set_prompts(nullptr);
+    return 0;
+}

@@ -7,10 +7,7 @@
 #
 # The sources are those of Debian's own packages, of the very versions
 # libxlsxwriter-dev and libsqlite3-dev have here, so Linux and Windows write
-# workbooks and logbooks with the same libraries. The machine's apt sources
-# list binary packages only, so a copy of them that also lists sources is
-# given to these calls alone (keeping "deb", or the update would drop the
-# binary lists).
+# workbooks and logbooks with the same libraries (scripts/fetch-source.sh).
 #
 # SQLite's source package is its full tree; the build host turns it into
 # the one-file form (sqlite3.c, sqlite3.h) with its own configure and make
@@ -45,25 +42,8 @@ upstream_of() {
   echo "${version#*:}"
 }
 
-# apt-get source PACKAGE=VERSION into $dir, with the machine's sources each
-# also listing source packages (set up once per run).
-apt_opts=()
-fetch_source() {
-  if [ ${#apt_opts[@]} -eq 0 ]; then
-    local lists="$dir/apt-sources" f
-    rm -rf "$lists" && mkdir -p "$lists"
-    for f in /etc/apt/sources.list.d/*.sources; do
-      if [ -e "$f" ]; then sed 's/^Types:.*$/Types: deb deb-src/' "$f" > "$lists/$(basename "$f")"; fi
-    done
-    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-      if [ -e "$f" ]; then sed -n 's/^deb \(.*\)$/deb \1\ndeb-src \1/p' "$f" >> "$lists/sources.list"; fi
-    done
-    touch "$lists/sources.list"
-    apt_opts=(-o "Dir::Etc::SourceList=$lists/sources.list" -o "Dir::Etc::SourceParts=$lists")
-    $sudo apt-get update -qq "${apt_opts[@]}" >&2
-  fi
-  (cd "$dir" && apt-get source -qq "${apt_opts[@]}" "$1" >&2)
-}
+# apt-get source PACKAGE=VERSION into $dir.
+fetch_source() { "$here/fetch-source.sh" "$dir" "$1"; }
 
 xlsx="$dir/libxlsxwriter-$(upstream_of libxlsxwriter-dev)"
 if [ ! -f "$xlsx/include/xlsxwriter.h" ]; then

@@ -5,7 +5,8 @@
 
 #include <string>
 
-// Empty when the window can open; otherwise the sentence to print. Reads
-// QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY: a platform other than X11
-// or Wayland (offscreen, for one) is Qt's own business.
+// Empty when the window can open; otherwise the sentence to print. On
+// POSIX it reads QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY: a platform
+// other than X11 or Wayland (offscreen, for one) is Qt's own business.
+// Windows always has a display. One implementation file per platform.
 std::string missing_display_reason();

@@ -74,6 +74,47 @@ if(NOT rc_result EQUAL 0)
 endif()
 add_link_options(${manifest_object})
 
+# Qt for Windows (scripts/qt-windows.sh), with the build machine's own Qt
+# tools (moc, rcc, uic) of the same version, as it was built.
+if(ORVYPC_QT_WINDOWS)
+  if(NOT EXISTS "${ORVYPC_QT_WINDOWS}/lib/cmake/Qt6/Qt6Config.cmake")
+    message(FATAL_ERROR "ORVYPC_QT_WINDOWS must name the Qt that scripts/qt-windows.sh made")
+  endif()
+  list(PREPEND CMAKE_FIND_ROOT_PATH ${ORVYPC_QT_WINDOWS})
+  list(PREPEND CMAKE_PREFIX_PATH ${ORVYPC_QT_WINDOWS})
+  execute_process(COMMAND dpkg-architecture -qDEB_HOST_MULTIARCH OUTPUT_VARIABLE multiarch
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(QT_HOST_PATH /usr CACHE PATH "")
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${multiarch}/cmake CACHE PATH "")
+endif()
+
+# The tests run under Wine through a wrapper that lets them find Qt's DLLs
+# (WINEPATH) and gives the offscreen platform, which reads font files
+# itself, the build machine's fonts: Latin and Chinese.
+if(ORVYPC_WINE)
+  set(wine_run ${CMAKE_BINARY_DIR}/wine-run)
+  set(wine_path "")
+  set(font_dir ${CMAKE_BINARY_DIR}/test-fonts)
+  if(ORVYPC_QT_WINDOWS)
+    string(REPLACE "/" "\\" wine_path "Z:${ORVYPC_QT_WINDOWS}/bin")
+    file(MAKE_DIRECTORY ${font_dir})
+    foreach(font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+                 /usr/share/fonts/truetype/wqy/wqy-microhei.ttc)
+      if(EXISTS ${font})
+        get_filename_component(name ${font} NAME)
+        file(CREATE_LINK ${font} ${font_dir}/${name} SYMBOLIC)
+      endif()
+    endforeach()
+  endif()
+  string(REPLACE "/" "\\" wine_font_dir "Z:${font_dir}")
+  file(WRITE ${wine_run} "#!/bin/sh\n"
+    "# Runs a Windows program of this build under Wine (cmake/windows.cmake).\n"
+    "WINEPATH='${wine_path}' QT_QPA_FONTDIR='${wine_font_dir}' exec ${ORVYPC_WINE} \"$@\"\n")
+  file(CHMOD ${wine_run} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+       WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_run})
+endif()
+
 # One emulator start per test executable, not one per test case (Wine takes
 # a while to start): the whole executable is one ctest test. A per-case
 # time-out becomes one for the whole executable.

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what cross-building the Windows programs and testing them under
-# Wine needs (Debian packages, only those missing), and fetches the sources
-# of the libraries Debian ships for Linux only: scripts/deps-windows.sh DIR
-# puts libxlsxwriter's in DIR/libxlsxwriter-<version> and SQLite's in
-# DIR/sqlite3-<version>, and prints the CMake options that name them.
+# Installs what cross-building the Windows programs, packing the setup
+# program and testing them under Wine needs (Debian packages, only those
+# missing), and fetches the sources of the libraries Debian ships for Linux
+# only: scripts/deps-windows.sh DIR puts libxlsxwriter's in
+# DIR/libxlsxwriter-<version> and SQLite's in DIR/sqlite3-<version>, finds
+# or makes Qt for Windows (scripts/qt-windows.sh, kept outside the
+# checkout), and prints the CMake options that name them, one a line.
 #
 # The sources are those of Debian's own packages, of the very versions
 # libxlsxwriter-dev and libsqlite3-dev have here, so Linux and Windows write
@@ -19,7 +21,8 @@ dir=$(cd "$1" && pwd)
 here=$(dirname "$0")
 "$here/deps.sh"
 
-packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev googletest tcl make)
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev googletest tcl make
+          qt6-base-dev-tools ninja-build perl nsis fonts-wine)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -65,5 +68,8 @@ if [ ! -f "$amalgamation/sqlite3.c" ] || [ ! -f "$amalgamation/sqlite3.h" ]; the
   mv "$work/sqlite3.c" "$work/sqlite3.h" "$amalgamation/"
   rm -rf "$work"
 fi
+qt=$("$here/qt-windows.sh")
 echo "-DORVYPC_XLSXWRITER_SOURCE=$xlsx"
 echo "-DORVYPC_SQLITE_AMALGAMATION=$amalgamation"
+echo "-DORVYPC_QT_WINDOWS=$qt"
+echo "-DORVYPC_BUILD_GUI=ON"

@@ -211,6 +211,13 @@ int child_embedding(const char* switchText)
     return code;
 }
 
+// What a child has written since the last call, its lines ended by "\n"
+// (Windows' text mode writes "\r\n").
+QString child_output(QProcess& child)
+{
+    return QString::fromUtf8(child.readAllStandardOutput()).remove(QLatin1Char('\r'));
+}
+
 QProcess* start_child(const QString& mode, QObject* owner)
 {
     auto* child = new QProcess(owner);
@@ -433,7 +440,7 @@ private Q_SLOTS:
     {
         QProcess* child = start_child("close", this);
         QVERIFY(child->waitForFinished(60000));
-        const QString out = QString::fromUtf8(child->readAllStandardOutput());
+        const QString out = child_output(*child);
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
         QVERIFY2(out.contains("heartbeat running\n"), qPrintable(out));
@@ -447,7 +454,7 @@ private Q_SLOTS:
         QVERIFY2(child->waitForFinished(20000), "close waited for the heartbeat's receive time-out");
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
-        const QString out = QString::fromUtf8(child->readAllStandardOutput());
+        const QString out = child_output(*child);
         QVERIFY2(out.endsWith("exit"), qPrintable(out));
     }
 
@@ -703,10 +710,10 @@ private Q_SLOTS:
         QProcess* child = start_child(mode, this);
         QVERIFY(child->waitForStarted(10000));
         QString out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(child->readAllStandardOutput())).contains("ready"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT((out += child_output(*child)).contains("ready"), 20000);
         QVERIFY(!child->waitForFinished(200));  // still running: nothing ends it by itself
         QVERIFY(request_end(*child, request, 20000));
-        out += QString::fromUtf8(child->readAllStandardOutput());
+        out += child_output(*child);
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
         QVERIFY2(out.contains("no window"), qPrintable(out));

@@ -22,7 +22,7 @@ reg_value() {
   "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 has_key() { "$wine" reg query "$1" >/dev/null 2>&1; }
-unix_path() { "$(dirname "$wine")/winepath" -u "$1" 2>/dev/null | tr -d '\r'; }
+unix_path() { "$wine" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 windows_env() { "$wine" cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
 
 # A setting of the user's that the program's removal must keep.
@@ -65,7 +65,7 @@ status=0
 [ "$status" -eq 1 ] || fail "a misspelt command ended with $status, not 1"
 
 # The window: 901 x 600 on the display, then closed as the system menu does.
-QT_QPA_PLATFORM=windows "$wine" "$installed/orvypc.exe" --demo > "$work/window.log" 2>&1 &
+"$wine" "$installed/orvypc.exe" --demo > "$work/window.log" 2>&1 &
 pid=$!
 window=""
 for _ in $(seq 300); do

@@ -23,7 +23,7 @@ now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 # start: the window with the demonstration gateway found (the heartbeat
 # thread running).
 start() {
-  QT_QPA_PLATFORM=windows "$wine" "$exe" --demo > orvypc.log 2>&1 &
+  "$wine" "$exe" --demo > orvypc.log 2>&1 &
   pid=$!
   window=""
   for _ in $(seq 300); do

@@ -65,5 +65,5 @@ windowed='^windows_window_ends$|^windows_setup_program$'
 step "tests"
 (cd "$dir" && ctest --output-on-failure -j"$(nproc)" -E "$windowed")
 step "tests with windows"
-(cd "$dir" && ctest --output-on-failure -R "$windowed")
+(cd "$dir" && ctest --output-on-failure --verbose -R "$windowed" | grep -v "^[0-9]*: Test command\|^[0-9]*: Working Directory\|^[0-9]*: Environment")
 step "done"

@@ -34,6 +34,21 @@ std::wstring quoted(const std::wstring& arg) {
     return out + L"\"";
 }
 
+// Windows may hold the files of a process that has just ended a moment
+// longer (Wine while it takes the process down, a virus scanner): the
+// output files go once they are free, and are left in the temporary folder
+// rather than failing the test when they do not.
+void remove_when_free(const std::string& path) {
+    constexpr int kTries = 100;
+    constexpr DWORD kPauseMs = 20;
+    for (int i = 0; i < kTries; ++i) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        if (!ec) return;
+        Sleep(kPauseMs);
+    }
+}
+
 HANDLE output_file(const std::string& path) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     return CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
@@ -87,7 +102,7 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
     CloseHandle(process.hProcess);
     r.out = slurp(outPath);
     r.err = slurp(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
+    remove_when_free(outPath);
+    remove_when_free(errPath);
     return r;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -34,19 +35,18 @@ std::wstring quoted(const std::wstring& arg) {
     return out + L"\"";
 }
 
-// Windows may hold the files of a process that has just ended a moment
-// longer (Wine while it takes the process down, a virus scanner): the
-// output files go once they are free, and are left in the temporary folder
-// rather than failing the test when they do not.
+// Windows may hold the files of a process that has just ended a while
+// longer (Wine while it takes the process down, a virus scanner): a file
+// not yet free is removed at a later run, or left in the temporary folder,
+// rather than failing the test or waiting for it.
 void remove_when_free(const std::string& path) {
-    constexpr int kTries = 100;
-    constexpr DWORD kPauseMs = 20;
-    for (int i = 0; i < kTries; ++i) {
+    static std::vector<std::string> held;
+    held.push_back(path);
+    std::erase_if(held, [](const std::string& p) {
         std::error_code ec;
-        std::filesystem::remove(path, ec);
-        if (!ec) return;
-        Sleep(kPauseMs);
-    }
+        std::filesystem::remove(p, ec);
+        return !ec;
+    });
 }
 
 HANDLE output_file(const std::string& path) {

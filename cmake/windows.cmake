@@ -74,6 +74,41 @@ if(NOT rc_result EQUAL 0)
 endif()
 add_link_options(${manifest_object})
 
+# Qt for Windows (scripts/qt-windows.sh), with the build machine's own Qt
+# tools (moc, rcc, uic) of the same version, as it was built.
+if(ORVYPC_QT_WINDOWS)
+  if(NOT EXISTS "${ORVYPC_QT_WINDOWS}/lib/cmake/Qt6/Qt6Config.cmake")
+    message(FATAL_ERROR "ORVYPC_QT_WINDOWS must name the Qt that scripts/qt-windows.sh made")
+  endif()
+  list(PREPEND CMAKE_FIND_ROOT_PATH ${ORVYPC_QT_WINDOWS})
+  list(PREPEND CMAKE_PREFIX_PATH ${ORVYPC_QT_WINDOWS})
+  execute_process(COMMAND dpkg-architecture -qDEB_HOST_MULTIARCH OUTPUT_VARIABLE multiarch
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(QT_HOST_PATH /usr CACHE PATH "")
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${multiarch}/cmake CACHE PATH "")
+endif()
+
+# The tests run under Wine through a wrapper that lets them find Qt's DLLs
+# (WINEPATH). Wine hands no QT_* variable of the Linux side to a Windows
+# program: the Qt tests are told their headless platform on their command
+# line (ORVYPC_QT_TEST_ARGS), and its fonts come from the test run's Windows
+# environment (QT_QPA_FONTDIR, scripts/test-windows.sh). The window itself
+# is tested with the Windows platform plug-in on an X display (tests/windows).
+set(ORVYPC_QT_TEST_ARGS -platform offscreen)
+if(ORVYPC_WINE)
+  set(wine_run ${CMAKE_BINARY_DIR}/wine-run)
+  set(wine_path "")
+  if(ORVYPC_QT_WINDOWS)
+    string(REPLACE "/" "\\" wine_path "Z:${ORVYPC_QT_WINDOWS}/bin")
+  endif()
+  file(WRITE ${wine_run} "#!/bin/sh\n"
+    "# Runs a Windows program of this build under Wine (cmake/windows.cmake).\n"
+    "WINEPATH='${wine_path}' exec ${ORVYPC_WINE} \"$@\"\n")
+  file(CHMOD ${wine_run} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+       WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_run})
+endif()
+
 # One emulator start per test executable, not one per test case (Wine takes
 # a while to start): the whole executable is one ctest test. A per-case
 # time-out becomes one for the whole executable.

@@ -58,7 +58,7 @@ bool remove_if_there(const std::string& path)
 
 RegistrationPaths RegistrationPaths::from_environment()
 {
-    return {user_config_folder(), user_data_folder(), this_executable_path()};
+    return {user_config_folder(), user_menu_data_folder(), this_executable_path()};
 }
 
 std::string RegistrationPaths::key_store() const { return configHome + "/OrvyPc/classes.reg"; }
@@ -91,24 +91,19 @@ std::string COrvyPcModule::DesktopEntryText(const std::string& executable)
 
 bool COrvyPcModule::RegisterServer(std::string* error)
 {
-    KeyStore store;
-    if (!store.load(m_paths.key_store())) {
-        *error = "cannot read the key store " + m_paths.key_store() + "; left as it is";
-        return false;
-    }
     const std::string version = type_lib_key() + "\\" + kTypeLibVersion;
-    const std::string folder = QFileInfo(QString::fromStdString(m_paths.executable)).absolutePath().toStdString();
-    store.create_key(kAppIdRoot);
-    store.set_value(app_id_key(), "@", kServerName);
-    store.set_value(app_exe_key(), "AppID", kAppIdText);
-    store.set_value(version, "@", kTypeLibName);
-    store.set_value(version + "\\0\\linux64", "@", m_paths.executable);
-    store.set_value(version + "\\FLAGS", "@", "0");
-    store.set_value(version + "\\HELPDIR", "@", folder);
-    if (!store.save(m_paths.key_store())) {
-        *error = "cannot write the key store " + m_paths.key_store();
-        return false;
-    }
+    const std::string folder =
+        QDir::toNativeSeparators(QFileInfo(QString::fromStdString(m_paths.executable)).absolutePath()).toStdString();
+    KeyStore entries;
+    entries.create_key(kAppIdRoot);
+    entries.set_value(app_id_key(), "@", kServerName);
+    entries.set_value(app_exe_key(), "AppID", kAppIdText);
+    entries.set_value(version, "@", kTypeLibName);
+    entries.set_value(version + "\\0\\" + type_library_platform(), "@", m_paths.executable);
+    entries.set_value(version + "\\FLAGS", "@", "0");
+    entries.set_value(version + "\\HELPDIR", "@", folder);
+    if (!change_user_key_store(m_paths.key_store(), entries, {}, error)) return false;
+    if (m_paths.dataHome.empty()) return true;   // no menu entry of its own (Windows)
 
     QFile icon(kIconResource);
     if (!icon.open(QIODevice::ReadOnly) || !write_file(QString::fromStdString(m_paths.icon()), icon.readAll())) {
@@ -125,20 +120,9 @@ bool COrvyPcModule::RegisterServer(std::string* error)
 
 bool COrvyPcModule::UnregisterServer(std::string* error)
 {
-    bool ok = true;
-    KeyStore store;
-    if (!store.load(m_paths.key_store())) {
-        *error = "cannot read the key store " + m_paths.key_store() + "; left as it is";
-        ok = false;
-    } else {
-        store.remove_key(app_id_key());
-        store.remove_key(app_exe_key());
-        store.remove_key(type_lib_key());
-        if (!store.keys().empty() && !store.save(m_paths.key_store())) {
-            *error = "cannot write the key store " + m_paths.key_store();
-            ok = false;
-        }
-    }
+    bool ok = change_user_key_store(m_paths.key_store(), KeyStore(), {app_id_key(), app_exe_key(), type_lib_key()},
+                                    error);
+    if (m_paths.dataHome.empty()) return ok;
     if (!remove_if_there(m_paths.desktop_entry())) {
         *error = "cannot remove the desktop entry " + m_paths.desktop_entry();
         ok = false;

@@ -3,8 +3,10 @@
 // automation objects; this only keeps its registration in order.
 //
 // Registration writes the keys of the module's registry script into the
-// per-user key store ($XDG_CONFIG_HOME/OrvyPc/classes.reg) and installs a
-// desktop entry and icon under $XDG_DATA_HOME so the program appears in the
+// user's key store (on Windows the registry, under
+// HKEY_CURRENT_USER\Software\Classes; elsewhere
+// $XDG_CONFIG_HOME/OrvyPc/classes.reg) and, on POSIX, installs a desktop
+// entry and icon under $XDG_DATA_HOME so the program appears in the
 // desktop's application menu; unregistration removes them again, keeping
 // the AppID key itself.
 #pragma once
@@ -20,10 +22,12 @@ inline constexpr const char* kIconName = "orvypc";
 
 // Where the registration goes. from_environment() follows the XDG rules:
 // $XDG_CONFIG_HOME and $XDG_DATA_HOME when set to absolute paths, else
-// ~/.config and ~/.local/share.
+// ~/.config and ~/.local/share; on Windows %APPDATA% (where an earlier
+// build kept its key store file, carried into the registry) and no menu
+// folder.
 struct RegistrationPaths {
     std::string configHome;
-    std::string dataHome;
+    std::string dataHome;     // empty: no desktop entry or icon of its own
     std::string executable;   // the program file the entries start
     static RegistrationPaths from_environment();
 

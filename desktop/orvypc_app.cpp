@@ -4,6 +4,7 @@
 
 #include "app_module.h"
 #include "cli.h"
+#include "demo_gateway.h"
 #include "desktop.h"
 #include "details_logbook.h"
 #include "display_check.h"
@@ -101,11 +102,15 @@ void RecordListingsInLogbook(const std::string& where)
 
 int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** argv)
 {
-    set_link_settings(invocation.options.link);
     if (const std::string reason = missing_display_reason(); !reason.empty()) {
         std::fprintf(stderr, "orvypc: %s\n", reason.c_str());
         return kExitUsage;
     }
+    // --demo: the simulator on loopback, which the first discovery finds.
+    LinkSettings link = invocation.options.link;
+    DemoGateway demo;
+    if (invocation.demo && !demo.start(&link)) return kExitNoLink;
+    set_link_settings(link);
     const std::string& logbook = invocation.options.logbook;
     std::unique_ptr<DetailsLogbook> detailsLogbook;   // the Details page's history and remarks
     if (!invocation.options.noLogbook) {

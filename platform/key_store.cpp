@@ -1,7 +1,5 @@
 #include "key_store.h"
 
-#include "user_folders.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -112,6 +110,12 @@ std::vector<std::string> KeyStore::keys() const
     return out;
 }
 
+std::vector<std::pair<std::string, std::string>> KeyStore::values(const std::string& key) const
+{
+    auto it = m_keys.find(fold(key));
+    return it == m_keys.end() ? std::vector<std::pair<std::string, std::string>>{} : it->second.values;
+}
+
 bool KeyStore::load(const std::string& path)
 {
     m_keys.clear();
@@ -182,5 +186,3 @@ bool KeyStore::save(const std::string& path) const
     }
     return true;
 }
-
-bool load_user_key_store(KeyStore* store) { return store->load(user_key_store_path()); }

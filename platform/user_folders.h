@@ -10,6 +10,10 @@ std::string user_config_folder();
 // Data for the desktop (its menu entry, the icon): $XDG_DATA_HOME
 // (~/.local/share) on POSIX, %APPDATA% on Windows.
 std::string user_data_folder();
+// Where the desktop's application menu takes the user's own entries and
+// icons (applications/, icons/ below it): $XDG_DATA_HOME on POSIX; empty on
+// Windows, whose Start-menu entry is the setup program's.
+std::string user_menu_data_folder();
 // Data that stays on this machine (the logbook): $XDG_DATA_HOME on POSIX
 // (as above), %LOCALAPPDATA% on Windows.
 std::string user_local_data_folder();

@@ -16,6 +16,7 @@ std::string xdg_dir(const char* variable, const char* fallbackUnderHome) {
 
 std::string user_config_folder() { return xdg_dir("XDG_CONFIG_HOME", ".config"); }
 std::string user_data_folder() { return xdg_dir("XDG_DATA_HOME", ".local/share"); }
+std::string user_menu_data_folder() { return user_data_folder(); }
 std::string user_local_data_folder() { return user_data_folder(); }
 std::string local_data_file(const std::string& name) { return user_local_data_folder() + "/OrvyPc/" + name; }
 std::string user_key_store_path() { return user_config_folder() + "/OrvyPc/classes.reg"; }

@@ -34,6 +34,8 @@ std::string user_config_folder() {
 
 std::string user_data_folder() { return user_config_folder(); }
 
+std::string user_menu_data_folder() { return {}; }
+
 std::string user_local_data_folder() {
     const std::string local = environment(L"LOCALAPPDATA");
     if (!local.empty()) return local;

@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# Installs what cross-building the Windows programs and testing them under
-# Wine needs (Debian packages, only those missing), and fetches the sources
-# of the libraries Debian ships for Linux only: scripts/deps-windows.sh DIR
-# puts libxlsxwriter's in DIR/libxlsxwriter-<version> and SQLite's in
-# DIR/sqlite3-<version>, and prints the CMake options that name them.
+# Installs what cross-building the Windows programs, packing the setup
+# program and testing them under Wine needs (Debian packages, only those
+# missing), and fetches the sources of the libraries Debian ships for Linux
+# only: scripts/deps-windows.sh DIR puts libxlsxwriter's in
+# DIR/libxlsxwriter-<version> and SQLite's in DIR/sqlite3-<version>, finds
+# or makes Qt for Windows (scripts/qt-windows.sh, kept outside the
+# checkout), and prints the CMake options that name them, one a line.
 #
 # The sources are those of Debian's own packages, of the very versions
 # libxlsxwriter-dev and libsqlite3-dev have here, so Linux and Windows write
-# workbooks and logbooks with the same libraries. The machine's apt sources
-# list binary packages only, so a copy of them that also lists sources is
-# given to these calls alone (keeping "deb", or the update would drop the
-# binary lists).
+# workbooks and logbooks with the same libraries (scripts/fetch-source.sh).
 #
 # SQLite's source package is its full tree; the build host turns it into
 # the one-file form (sqlite3.c, sqlite3.h) with its own configure and make
@@ -22,7 +21,8 @@ dir=$(cd "$1" && pwd)
 here=$(dirname "$0")
 "$here/deps.sh"
 
-packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev googletest tcl make)
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev googletest tcl make
+          qt6-base-dev-tools ninja-build perl nsis fonts-wine)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -45,25 +45,8 @@ upstream_of() {
   echo "${version#*:}"
 }
 
-# apt-get source PACKAGE=VERSION into $dir, with the machine's sources each
-# also listing source packages (set up once per run).
-apt_opts=()
-fetch_source() {
-  if [ ${#apt_opts[@]} -eq 0 ]; then
-    local lists="$dir/apt-sources" f
-    rm -rf "$lists" && mkdir -p "$lists"
-    for f in /etc/apt/sources.list.d/*.sources; do
-      if [ -e "$f" ]; then sed 's/^Types:.*$/Types: deb deb-src/' "$f" > "$lists/$(basename "$f")"; fi
-    done
-    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-      if [ -e "$f" ]; then sed -n 's/^deb \(.*\)$/deb \1\ndeb-src \1/p' "$f" >> "$lists/sources.list"; fi
-    done
-    touch "$lists/sources.list"
-    apt_opts=(-o "Dir::Etc::SourceList=$lists/sources.list" -o "Dir::Etc::SourceParts=$lists")
-    $sudo apt-get update -qq "${apt_opts[@]}" >&2
-  fi
-  (cd "$dir" && apt-get source -qq "${apt_opts[@]}" "$1" >&2)
-}
+# apt-get source PACKAGE=VERSION into $dir.
+fetch_source() { "$here/fetch-source.sh" "$dir" "$1"; }
 
 xlsx="$dir/libxlsxwriter-$(upstream_of libxlsxwriter-dev)"
 if [ ! -f "$xlsx/include/xlsxwriter.h" ]; then
@@ -85,5 +68,8 @@ if [ ! -f "$amalgamation/sqlite3.c" ] || [ ! -f "$amalgamation/sqlite3.h" ]; the
   mv "$work/sqlite3.c" "$work/sqlite3.h" "$amalgamation/"
   rm -rf "$work"
 fi
+qt=$("$here/qt-windows.sh")
 echo "-DORVYPC_XLSXWRITER_SOURCE=$xlsx"
 echo "-DORVYPC_SQLITE_AMALGAMATION=$amalgamation"
+echo "-DORVYPC_QT_WINDOWS=$qt"
+echo "-DORVYPC_BUILD_GUI=ON"

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -36,6 +37,22 @@ std::wstring quoted(const std::wstring& arg) {
     }
     out.append(2 * backslashes, L'\\');
     return out + L"\"";
+}
+
+// Windows may hold the files of a process that has just ended a while
+// longer (Wine while it takes the process down, a virus scanner): a file
+// not yet free is removed at a later run, or left in the temporary folder,
+// rather than failing the test or waiting for it.
+void remove_when_free(const std::string& path) {
+    static std::mutex guard;   // runs may end on several threads at once
+    static std::vector<std::string> held;
+    const std::lock_guard<std::mutex> one(guard);
+    held.push_back(path);
+    std::erase_if(held, [](const std::string& p) {
+        std::error_code ec;
+        std::filesystem::remove(p, ec);
+        return !ec;
+    });
 }
 
 HANDLE output_file(const std::string& path) {
@@ -108,10 +125,7 @@ Outcome run_orvypc(const std::vector<std::string>& args) {
     CloseHandle(process.hProcess);
     r.out = slurp(outPath);
     r.err = slurp(errPath);
-    // Wine may close an ended program's files a moment after its end is
-    // signalled: a file still held then stays in the temporary folder.
-    std::error_code ec;
-    std::filesystem::remove(outPath, ec);
-    std::filesystem::remove(errPath, ec);
+    remove_when_free(outPath);
+    remove_when_free(errPath);
     return r;
 }

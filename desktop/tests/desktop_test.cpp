@@ -5,11 +5,14 @@
 // Discovery only ever goes to 127.255.255.255, on a port nobody listens on
 // or on the simulator's port. The close button and the automation-server
 // mode end their process, so they run in a child process (this same
-// program, told by ORVYPC_DESKTOP_TEST_CHILD what to do).
+// program, told by ORVYPC_DESKTOP_TEST_CHILD what to do). The registration
+// is checked where the system keeps it: the key store file on POSIX, the
+// registry on Windows.
 #include "app_module.h"
 #include "cli.h"
 #include "demo_gateway.h"
 #include "desktop.h"
+#include "end_request.h"
 #include "gateway_link.h"
 #include "gateway_sim.h"
 #include "key_store.h"
@@ -35,14 +38,13 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -50,19 +52,36 @@ namespace {
 const std::string kNoDeviceText = "There is no connection device. Please check the connection!\n";
 const char* const kChildVariable = "ORVYPC_DESKTOP_TEST_CHILD";
 
-// A loopback port that nobody listens on (bound once, then released).
+// A loopback port that nobody listens on: a simulator's, once it is gone.
 std::uint16_t unused_port()
 {
-    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
+    GatewaySim sim(demo_config());
+    return sim.start() ? sim.port() : 0;
 }
+
+#ifdef _WIN32
+// A text value of the current user's registry, or nothing.
+std::optional<std::string> registry_text(const std::string& key, const std::string& name)
+{
+    const std::wstring k = QString::fromStdString(key).toStdWString();
+    const std::wstring n = name == "@" ? std::wstring() : QString::fromStdString(name).toStdWString();
+    wchar_t text[1024];
+    DWORD size = sizeof text;
+    if (RegGetValueW(HKEY_CURRENT_USER, k.c_str(), n.c_str(), RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return QString::fromWCharArray(text).toStdString();
+}
+
+bool registry_has_key(const std::string& key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, QString::fromStdString(key).toStdWString().c_str(), 0, KEY_READ, &opened) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+#endif
 
 LinkSettings loopback_settings(std::uint16_t port)
 {
@@ -182,11 +201,7 @@ int child_close(bool silentGateway = false)
 // The automation-server start: no window, runs until told to end.
 int child_embedding(const char* switchText)
 {
-    sigset_t endSignals;
-    sigemptyset(&endSignals);
-    sigaddset(&endSignals, SIGTERM);
-    sigaddset(&endSignals, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);  // pending until start-up waits for them
+    hold_end_requests();
     std::cout << "ready\n" << std::flush;
     char name[] = "orvypc";
     std::string text = switchText;
@@ -194,6 +209,13 @@ int child_embedding(const char* switchText)
     const int code = run_desktop(parse_invocation(2, argv), 2, argv);
     std::cout << (QCoreApplication::instance() == nullptr ? "no window\n" : "window\n") << std::flush;
     return code;
+}
+
+// What a child has written since the last call, its lines ended by "\n"
+// (Windows' text mode writes "\r\n").
+QString child_output(QProcess& child)
+{
+    return QString::fromUtf8(child.readAllStandardOutput()).remove(QLatin1Char('\r'));
 }
 
 QProcess* start_child(const QString& mode, QObject* owner)
@@ -418,7 +440,7 @@ private Q_SLOTS:
     {
         QProcess* child = start_child("close", this);
         QVERIFY(child->waitForFinished(60000));
-        const QString out = QString::fromUtf8(child->readAllStandardOutput());
+        const QString out = child_output(*child);
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
         QVERIFY2(out.contains("heartbeat running\n"), qPrintable(out));
@@ -432,7 +454,7 @@ private Q_SLOTS:
         QVERIFY2(child->waitForFinished(20000), "close waited for the heartbeat's receive time-out");
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
-        const QString out = QString::fromUtf8(child->readAllStandardOutput());
+        const QString out = child_output(*child);
         QVERIFY2(out.endsWith("exit"), qPrintable(out));
     }
 
@@ -549,12 +571,16 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         qputenv("XDG_DATA_HOME", data.path().toUtf8());
         const RegistrationPaths paths = RegistrationPaths::from_environment();
-        QCOMPARE(QString::fromStdString(paths.key_store()), config.path() + "/OrvyPc/classes.reg");
+        const std::string other = "AppID\\{00000000-1111-2222-3333-444444444444}";
+        const std::string version = type_lib_key() + "\\1.0";
+        const std::string typeLibFile = version + "\\0\\" + type_library_platform();
+        QCOMPARE(app_id_key(), std::string("AppID\\") + kAppIdText);
 
         // Someone else's AppID entry must survive both.
-        KeyStore before;
-        before.set_value("AppID\\{00000000-1111-2222-3333-444444444444}", "@", "Other");
-        QVERIFY(before.save(paths.key_store()));
+        KeyStore others;
+        others.set_value(other, "@", "Other");
+        std::string error;
+        QVERIFY2(change_user_key_store(paths.key_store(), others, {}, &error), error.c_str());
 
         auto run = [](const QString& sw) {
             std::string name = "orvypc", text = sw.toStdString();
@@ -563,15 +589,33 @@ private Q_SLOTS:
         };
         QCOMPARE(run(registerSwitch), 0);
         QVERIFY(QApplication::topLevelWidgets().isEmpty());  // no window
+        QCOMPARE(run(registerSwitch), 0);  // again: the same entries, nothing doubled
 
+#ifdef _WIN32
+        // Where HKEY_CLASSES_ROOT shows them to this user.
+        const std::string classes = "Software\\Classes\\";
+        QCOMPARE(registry_text(classes + app_id_key(), "@"), std::optional<std::string>("OrvyPc"));
+        QCOMPARE(registry_text(classes + app_exe_key(), "AppID"), std::optional<std::string>(kAppIdText));
+        QCOMPARE(registry_text(classes + version, "@"), std::optional<std::string>("OrvyPcLib"));
+        QCOMPARE(registry_text(classes + typeLibFile, "@"), std::optional<std::string>(paths.executable));
+        QVERIFY(paths.dataHome.empty());  // the Start menu's entry is the setup program's
+
+        QCOMPARE(run(unregisterSwitch), 0);
+        QVERIFY(registry_has_key(classes + "AppID"));  // kept
+        QVERIFY(!registry_has_key(classes + app_id_key()));
+        QVERIFY(!registry_has_key(classes + app_exe_key()));
+        QVERIFY(!registry_has_key(classes + type_lib_key()));
+        QCOMPARE(registry_text(classes + other, "@"), std::optional<std::string>("Other"));
+        QVERIFY(change_user_key_store(paths.key_store(), KeyStore(), {other}, &error));
+#else
+        QCOMPARE(QString::fromStdString(paths.key_store()), config.path() + "/OrvyPc/classes.reg");
         KeyStore store;
         QVERIFY(store.load(paths.key_store()));
         QVERIFY(store.value(app_id_key(), "@") && *store.value(app_id_key(), "@") == "OrvyPc");
         QVERIFY(store.value(app_exe_key(), "AppID") && *store.value(app_exe_key(), "AppID") == kAppIdText);
-        const std::string version = type_lib_key() + "\\1.0";
         QVERIFY(store.value(version, "@") && *store.value(version, "@") == "OrvyPcLib");
-        QVERIFY(store.value(version + "\\0\\linux64", "@"));
-        QCOMPARE(app_id_key(), std::string("AppID\\") + kAppIdText);
+        QVERIFY(store.value(typeLibFile, "@"));
+        const auto keysAfterTwice = store.keys();
 
         const QString entry = read_text(QString::fromStdString(paths.desktop_entry()));
         QVERIFY(entry.startsWith("[Desktop Entry]\n"));
@@ -583,31 +627,31 @@ private Q_SLOTS:
         QVERIFY(icon.open(QIODevice::ReadOnly) && embedded.open(QIODevice::ReadOnly));
         QCOMPARE(icon.readAll(), embedded.readAll());
 
-        QCOMPARE(run(registerSwitch), 0);  // again: the same entries, nothing doubled
-        QVERIFY(store.load(paths.key_store()));
-        const auto keysAfterTwice = store.keys();
-
         QCOMPARE(run(unregisterSwitch), 0);
         QVERIFY(store.load(paths.key_store()));
         QVERIFY(store.has_key("AppID"));  // kept
         QVERIFY(!store.has_key(app_id_key()));
         QVERIFY(!store.has_key(app_exe_key()));
         QVERIFY(!store.has_key(type_lib_key()));
-        QVERIFY(store.value("AppID\\{00000000-1111-2222-3333-444444444444}", "@"));
+        QVERIFY(store.value(other, "@"));
         QVERIFY(!QFile::exists(QString::fromStdString(paths.desktop_entry())));
         QVERIFY(!QFile::exists(QString::fromStdString(paths.icon())));
         QCOMPARE(int(keysAfterTwice.size()), 11);  // 2 before + 9 written, nothing doubled
-        QCOMPARE(store.keys(), (std::vector<std::string>{
-                                   "AppID", "AppID\\{00000000-1111-2222-3333-444444444444}", "TypeLib"}));
-
+        QCOMPARE(store.keys(), (std::vector<std::string>{"AppID", other, "TypeLib"}));
+#endif
         qunsetenv("XDG_CONFIG_HOME");
         qunsetenv("XDG_DATA_HOME");
     }
 
+    // A key store file that cannot be read is never overwritten. On Windows
+    // it is only the file an earlier build left to carry over: the
+    // registration goes into the registry all the same.
     void unreadable_key_store_is_left_alone()
     {
         QTemporaryDir config, data;
-        const RegistrationPaths paths{config.path().toStdString(), data.path().toStdString(), "/opt/orvypc"};
+        // No menu folder where the system has none for the program (Windows).
+        const std::string menus = RegistrationPaths::from_environment().dataHome.empty() ? "" : data.path().toStdString();
+        const RegistrationPaths paths{config.path().toStdString(), menus, "/opt/orvypc"};
         QVERIFY(QDir().mkpath(config.path() + "/OrvyPc"));
         QFile bad(QString::fromStdString(paths.key_store()));
         QVERIFY(bad.open(QIODevice::WriteOnly));
@@ -615,8 +659,13 @@ private Q_SLOTS:
         bad.close();
         COrvyPcModule module(paths);
         std::string error;
+#ifdef _WIN32
+        QVERIFY2(module.RegisterServer(&error), error.c_str());
+        QVERIFY(module.UnregisterServer(&error));
+#else
         QVERIFY(!module.RegisterServer(&error));
         QVERIFY(!error.empty());
+#endif
         QCOMPARE(read_text(bad.fileName()), QStringLiteral("[AppID]\nthis is no value line\n"));
     }
 
@@ -648,22 +697,23 @@ private Q_SLOTS:
     void embedding_runs_without_a_window_until_told_to_end_data()
     {
         QTest::addColumn<QString>("mode");
-        QTest::addColumn<int>("signal");
-        QTest::newRow("-Embedding, SIGTERM") << "embedding:-Embedding" << SIGTERM;
-        QTest::newRow("/automation, SIGINT") << "embedding:/automation" << SIGINT;
+        QTest::addColumn<int>("request");
+        const std::vector<EndRequest> requests = end_requests();
+        const EndRequest& last = requests.back();
+        QTest::newRow(qPrintable("-Embedding, " + requests.front().name)) << "embedding:-Embedding" << requests.front().id;
+        QTest::newRow(qPrintable("/automation, " + last.name)) << "embedding:/automation" << last.id;
     }
     void embedding_runs_without_a_window_until_told_to_end()
     {
         QFETCH(QString, mode);
-        QFETCH(int, signal);
+        QFETCH(int, request);
         QProcess* child = start_child(mode, this);
         QVERIFY(child->waitForStarted(10000));
         QString out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(child->readAllStandardOutput())).contains("ready"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT((out += child_output(*child)).contains("ready"), 20000);
         QVERIFY(!child->waitForFinished(200));  // still running: nothing ends it by itself
-        ::kill(static_cast<pid_t>(child->processId()), signal);
-        QVERIFY(child->waitForFinished(20000));
-        out += QString::fromUtf8(child->readAllStandardOutput());
+        QVERIFY(request_end(*child, request, 20000));
+        out += child_output(*child);
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
         QVERIFY2(out.contains("no window"), qPrintable(out));

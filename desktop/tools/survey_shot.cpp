@@ -2,6 +2,8 @@
 // on loopback, into a PNG file (the picture in the documentation):
 //
 //   QT_QPA_PLATFORM=offscreen survey_shot docs/survey-page.png
+//
+// On a window system (Windows, Wine) the picture is what the screen shows.
 #include "demo_gateway.h"
 #include "gateway_link.h"
 #include "link_settings.h"
@@ -12,6 +14,7 @@
 #include "save_prompt.h"
 #include "survey_page.h"
 #include "trace.h"
+#include "window_picture.h"
 
 #include <QApplication>
 #include <QTableWidget>
@@ -62,7 +65,7 @@ int main(int argc, char** argv)
         if (page != nullptr && !page->Running()) {
             page->Table()->sortByColumn(kSortColumn, Qt::AscendingOrder);
             QApplication::processEvents();
-            ok = dlg.grab().save(QString::fromLocal8Bit(argv[1]));
+            ok = window_picture(dlg).save(QString::fromLocal8Bit(argv[1]));
         }
         if (!ok) std::fprintf(stderr, "survey_shot: no picture written\n");
         prompts.shut_down();

@@ -22,7 +22,7 @@ here=$(dirname "$0")
 "$here/deps.sh"
 
 packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev googletest tcl make
-          qt6-base-dev-tools ninja-build perl nsis fonts-wine)
+          qt6-base-dev-tools ninja-build perl nsis fonts-wine twm xfonts-base)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -31,8 +31,10 @@ rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX"
 display_file=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb=$!
+wm=""
 stop() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
+  [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
   rm -f "$display_file"
 }
@@ -43,6 +45,11 @@ for _ in $(seq 100); do
 done
 [ -s "$display_file" ] || { echo "test-windows: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat "$display_file")"
+# A window manager, as every Windows desktop has one: without it Wine waits
+# two seconds for one to take note of each window hidden (its own time-out),
+# which would hide how fast the window really ends.
+twm -f tests/windows/twmrc >/dev/null 2>&1 &
+wm=$!
 
 step "Wine prefix"
 /usr/lib/wine/wineserver -p

@@ -3,17 +3,19 @@
 # at once and with exit status 0, connected to the demonstration gateway:
 # its close mark, Escape, Alt+F4 (the system menu's Close), and taskkill (WM_CLOSE).
 # Each end is timed from the request to the end of the process and printed.
-# The bound checked tells an end at once from one that waits for a
-# time-out (a reply's 20 s, the heartbeat's 25 s): under Wine on a display
-# without a window manager each window hidden costs up to 2 s (Wine waits
-# for a manager to take note), and taskkill itself takes a while to start.
+# On a quiet machine each takes well under half a second (taskkill the
+# longest: it is a program of its own that Wine starts first); the bounds
+# checked hold on a loaded machine too and still tell an end at once from
+# one that waits on anything (a reply's 20 s, the heartbeat's 25 s, or
+# Wine's 2 s for a window manager that is not there: the display needs one).
 #
 #   window_ends.sh WINE ORVYPC_EXE WORK_DIR
 set -euo pipefail
 wine=$1 exe=$2 work=$3
 rm -rf "$work" && mkdir -p "$work"
 cd "$work"
-bound_ms=8000
+bound_ms=1500          # the window's own ways out
+taskkill_bound_ms=4000 # taskkill.exe's start included
 
 fail() {
   echo "FAIL: $*" >&2
@@ -40,7 +42,7 @@ start() {
 
 # ends NAME: waits for the end, checks the status, prints the time.
 ends() {
-  local name=$1 asked=$2 ended status=0
+  local name=$1 asked=$2 bound=${3:-$bound_ms} ended status=0
   for _ in $(seq 200); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.02
@@ -50,7 +52,7 @@ ends() {
   wait "$pid" || status=$?
   [ "$status" -eq 0 ] || fail "$name: exit status $status"
   echo "window ends: $name in $((ended - asked)) ms"
-  [ $((ended - asked)) -le $bound_ms ] || fail "$name took $((ended - asked)) ms"
+  [ $((ended - asked)) -le "$bound" ] || fail "$name took $((ended - asked)) ms (bound $bound ms)"
 }
 
 start
@@ -73,4 +75,4 @@ ends "Alt+F4" "$asked"
 start
 asked=$(now_ms)
 "$wine" taskkill /im orvypc.exe >/dev/null 2>&1 || true
-ends "taskkill (WM_CLOSE)" "$asked"
+ends "taskkill (WM_CLOSE)" "$asked" "$taskkill_bound_ms"

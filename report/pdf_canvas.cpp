@@ -20,8 +20,10 @@ constexpr double kMillimetresPerInch = 25.4;
 double units(double mm) { return mm * kResolution / kMillimetresPerInch; }
 double millimetres(double units) { return units * kMillimetresPerInch / kResolution; }
 
-// A Qt GUI application for the fonts, where the program has none, on the
-// offscreen platform. Qt's own notes (a missing runtime folder, say) are
+// A Qt GUI application for the fonts, where the program has none: on the
+// offscreen platform, or on Windows its own (the installed program carries
+// no other, and the system's fonts come with it); neither opens a window.
+// Qt's own notes (a missing runtime folder, say) are
 // nothing to tell the user of the command line: they are left out while it
 // lives.
 class GuiForFonts {
@@ -47,7 +49,11 @@ private:
     int argc_ = 3;
     char arg0_[7] = "orvypc";
     char arg1_[10] = "-platform";
+#ifdef _WIN32
+    char arg2_[10] = "windows";
+#else
     char arg2_[10] = "offscreen";
+#endif
     char* argv_[4] = {arg0_, arg1_, arg2_, nullptr};
     std::optional<QGuiApplication> app_;
 };

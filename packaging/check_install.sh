@@ -40,6 +40,10 @@ if command -v systemd-analyze >/dev/null; then
 fi
 
 orvypc="$prefix/bin/orvypc"
+# The installed program keeps its logbook and settings in a home of its own
+# here: a logbook in the user's real one, left by another version, is not
+# this install's business.
+export XDG_DATA_HOME="$prefix/home/data" XDG_CONFIG_HOME="$prefix/home/config" XDG_STATE_HOME="$prefix/home/state"
 version=$("$orvypc" --version) || fail "orvypc --version failed"
 [[ $version =~ ^orvypc\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "orvypc --version printed '$version'"
 rows=$(timeout 60 "$orvypc" results --demo) || fail "orvypc results --demo failed"

@@ -9,6 +9,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --test
 
+# Every test keeps its logbook, key store and settings away from the user's
+# own (a test that wants a particular place still names it).
+test_home="$PWD/build/test-home"
+ctest() {
+  rm -rf "$test_home"
+  XDG_DATA_HOME="$test_home/data" XDG_CONFIG_HOME="$test_home/config" XDG_STATE_HOME="$test_home/state" \
+    command ctest "$@"
+}
+
 scripts/build.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
 # The Debian package from that tree, its contents checked (the install into

@@ -41,8 +41,8 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
          1, SealFinding::What::Inserted, "inserted"},
         {"an entry inserted without a run that read it",
          "INSERT INTO entries (gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
-         " first_run) SELECT '10.0.0.7', 5, '2026-01-04 09:00:00', 0, 1, 0, 'Hall', 'Floor 1', '', id FROM runs"
-         " WHERE uid = '{run}'",
+         " first_run, site) SELECT '10.0.0.7', 5, '2026-01-04 09:00:00', 0, 1, 0, 'Hall', 'Floor 1', '', id, site"
+         " FROM runs WHERE uid = '{run}'",
          1, SealFinding::What::Inserted, ""},
         {"a remark edited", "UPDATE remarks SET body = 'all fine' WHERE uid = '{remark}'", 1, SealFinding::What::Changed,
          "remark"},
@@ -95,15 +95,7 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
 // opened, and later records follow on in the same chain.
 TEST_P(SealTest, ALogbookWithoutSealsIsSealedOnOpening) {
     const std::string where = fx.new_store(GetParam());
-    {
-        auto book = fx.open(where);
-        ASSERT_TRUE(book);
-        ASSERT_TRUE(book->record(run_of({entry("2026-01-01 09:00:00")}, {5})));
-        ASSERT_TRUE(book->add_remark({new_run_uid(), "10.0.0.7", 5, "2026-01-03 10:00:00", "tech", "checked"}));
-    }
-    // As an older program left it.
-    ASSERT_TRUE(store_exec(GetParam(), where,
-                           "DROP TABLE seals; UPDATE logbook_meta SET value = '2' WHERE key = 'schema'"));
+    ASSERT_TRUE(make_older_store(GetParam(), where, 2, kVersion2Rows));
     auto book = fx.open(where);
     ASSERT_TRUE(book);
     ASSERT_TRUE(book->record(run_of({entry("2026-02-01 09:00:00")})));

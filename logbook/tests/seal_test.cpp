@@ -51,6 +51,12 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
          1, SealFinding::What::Removed, ""},
         {"a seal changed", "UPDATE seals SET seal = '" + std::string(64, 'f') + "' WHERE uid = '{run}'", 1,
          SealFinding::What::Changed, "run"},
+        {"a repair's part edited", "UPDATE remarks SET part = 'lamp' WHERE uid = '{remark}'", 1,
+         SealFinding::What::Changed, "remark"},
+        {"a repair made a note", "UPDATE remarks SET kind = 'note' WHERE uid = '{remark}'", 1,
+         SealFinding::What::Changed, "remark"},
+        {"a run moved to another site", "UPDATE runs SET site = 'elsewhere' WHERE uid = '{run}'", 1,
+         SealFinding::What::Changed, "run"},
     };
     for (const Edit& e : edits) {
         SCOPED_TRACE(e.what);
@@ -58,7 +64,8 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
         auto book = fx.open(where);
         ASSERT_TRUE(book);
         const RunRecord first = run_of({entry("2026-01-01 09:00:00", 5, "Hall", 0xFF), entry("2026-01-02 09:00:00")}, {5});
-        const Remark remark{new_run_uid(), "10.0.0.7", 5, "2026-01-03 10:00:00", "tech", "battery replaced"};
+        const Remark remark{new_run_uid(), "10.0.0.7", 5, "2026-01-03 10:00:00", "tech", "battery replaced", "",
+                            kRemarkRepair, "battery"};
         const RunRecord second = run_of({entry("2026-01-02 09:00:00"), entry("2026-01-03 09:00:00")});
         ASSERT_TRUE(book->record(first) && book->add_remark(remark) && book->record(second)) << book->error();
         const auto last = book->last_seal("");

@@ -293,6 +293,7 @@ constexpr CliCommand kCommands[] = {
     {"history", check_history, run_history},
     {"logbook", check_logbook, run_logbook},
     {"report", check_report, run_report},
+    {"site", check_site, run_site},
 };
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "logbook_recording.h"
 #include "logbook_text.h"
 #include "logbook_workbook.h"
+#include "site_choice.h"
+#include "sites.h"
 #include "survey_logbook.h"
 
 #include <nlohmann/json.hpp>
@@ -18,7 +20,9 @@
 
 namespace {
 
-LogbookChoice choice_of(const CliOptions& o) { return {o.logbook, o.link}; }
+LogbookChoice choice_of(const CliOptions& o) { return {o.logbook, o.link, o.site}; }
+
+}  // namespace
 
 // The logbook for reading or for a remark: the configured one, or the
 // local file when the team server is away (said on standard error).
@@ -33,6 +37,8 @@ std::shared_ptr<Logbook> open_for_reading(Session& s) {
     return std::move(opened.book);
 }
 
+namespace {
+
 std::string unit_address(std::uint8_t unit) { return FormatUnitAddress(unit); }
 
 nlohmann::ordered_json json_of(const HistoryItem& h) {
@@ -44,6 +50,9 @@ nlohmann::ordered_json json_of(const HistoryItem& h) {
     if (h.isRemark) {
         j["remark"] = h.remark.text;
         j["author"] = h.remark.author;
+        j["kind"] = h.remark.is_repair() ? "repair" : "note";
+        if (h.remark.is_repair())
+            j["part"] = h.remark.part.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(h.remark.part);
     } else {
         j["on_gateway"] = h.onGateway ? nlohmann::ordered_json(*h.onGateway) : nlohmann::ordered_json(nullptr);
     }
@@ -90,17 +99,39 @@ std::string seal_words(const SealMark& seal) {
 
 // Reads what the gateway holds for the luminaire now, into the logbook, so
 // the history's marks are today's. False when no gateway answered;
-// *recorded false when its run could not be recorded.
-bool refresh_from_gateway(Session& s, std::uint8_t unit, std::string* gateway, bool* recorded) {
+// *recorded false when its run could not be recorded, else *site is the
+// site it went under.
+bool refresh_from_gateway(Session& s, std::uint8_t unit, std::string* gateway, bool* recorded, std::string* site) {
     if (!s.connect()) return false;
     MemoryResultList shown;
     ListedRecords listed(shown);
     run_listing_with_retries([&] { QueryDetails(listed, unit); }, s.options().retries);
     *gateway = g_link.pucDestIpBuf;
-    *recorded = record_listing(s, "details", listed, unit);
+    *recorded = record_listing(s, "details", listed, unit, site);
     if (!last_listing_complete())
         std::cerr << "orvypc: the gateway's list was incomplete (" << last_listing_reason()
                   << "); the marks are from the last complete one\n";
+    return true;
+}
+
+// The site whose history is asked for: the one the refresh recorded into,
+// --site, the one at the gateway's address; every site with
+// --all-gateways, or when no gateway is known at all. False (said) when
+// the site named or the address has none.
+bool history_site(Session& s, Logbook& book, const std::string& gateway, std::string* site) {
+    const CliOptions& o = s.options();
+    if (o.allGateways || !site->empty() || (o.site.empty() && gateway.empty())) {
+        if (o.allGateways) site->clear();
+        return true;
+    }
+    std::string why;
+    const std::optional<Site> known = known_site(book, gateway, o.site, &why);
+    if (!known) {
+        if (o.site.empty()) std::cerr << "orvypc: " << why << '\n';
+        else s.failed_always(kExitUsage, why);
+        return false;
+    }
+    *site = known->uid;
     return true;
 }
 
@@ -108,15 +139,21 @@ int history_command(Session& s) {
     const CliOptions& o = s.options();
     const std::uint8_t unit = address_argument(o);
     std::string gateway = o.allGateways ? "" : o.link.gatewayAddress;
+    std::string site;
     bool recorded = true;
-    if (!refresh_from_gateway(s, unit, &gateway, &recorded)) {
+    if (!refresh_from_gateway(s, unit, &gateway, &recorded, &site)) {
         std::cerr << "orvypc: the gateway was not reached; the history is the logbook's, marked as of its "
                      "last complete list\n";
     }
-    if (o.allGateways) gateway.clear();
     const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
-    const HistoryRead read = book->history(gateway, unit, o.since);
+    if (!history_site(s, *book, gateway, &site)) {
+        // An address the logbook has no site at holds no history.
+        if (!o.site.empty()) return kExitUsage;
+        print_history(o, unit, {}, "");
+        return recorded ? kExitOk : kExitLogbook;
+    }
+    const HistoryRead read = book->history(site, unit, o.since);
     if (!read.complete) {
         const std::string why = "the logbook's history could not be read whole: " + book->error();
         if (!o.output.empty()) return s.failed_always(kExitLogbook, why + "; no workbook written");
@@ -145,40 +182,71 @@ std::optional<std::string> remark_text(const std::string& typed, std::string* wh
     return std::nullopt;
 }
 
-// The gateway a remark belongs to: the one given, else the one whose
-// entries the logbook holds for that luminaire most recently.
-std::string remark_gateway(const CliOptions& o, Logbook& book, std::uint8_t unit) {
-    if (!o.link.gatewayAddress.empty()) return o.link.gatewayAddress;
-    for (const HistoryItem& h : book.history("", unit, "").items) {
-        if (!h.isRemark) return h.entry.gateway;
+// The site and the address a remark belongs to: --site, else the site at
+// the address given, else the one whose entries the logbook holds for that
+// luminaire most recently. False (said) when none can be told.
+bool remark_site(Session& s, Logbook& book, std::uint8_t unit, std::string* site, std::string* gateway) {
+    const CliOptions& o = s.options();
+    *gateway = o.link.gatewayAddress;
+    if (!o.site.empty()) {
+        std::string why;
+        const std::optional<Site> known = known_site(book, *gateway, o.site, &why);
+        if (!known) return s.failed_always(kExitUsage, why), false;
+        *site = known->uid;
+        if (gateway->empty()) *gateway = latest_address(*known);
+        return true;
     }
-    return {};
+    if (!gateway->empty()) {
+        std::string why;
+        const std::optional<Site> known = known_site(book, *gateway, {}, &why);
+        if (known) *site = known->uid;   // else the address's own site, made with the remark
+        return true;
+    }
+    for (const HistoryItem& h : book.history("", unit, "").items) {
+        if (h.isRemark) continue;
+        *site = h.entry.site;
+        *gateway = h.entry.gateway;
+        return true;
+    }
+    return s.failed_always(kExitUsage, "the logbook has no entry of " + o.arguments[1] +
+                                           " yet: name its gateway with --gateway HOST or its site with --site NAME"),
+           false;
 }
 
-int note_command(Session& s) {
+// logbook note ADDRESS TEXT, logbook repair ADDRESS WHAT [--part PART].
+int remark_command(Session& s, bool repair) {
     const CliOptions& o = s.options();
     const std::uint8_t unit = parse_luminaire_address(o.arguments[1]).value();
     const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
-    const std::string gateway = remark_gateway(o, *book, unit);
-    if (gateway.empty())
-        return s.failed_always(kExitUsage, "the logbook has no entry of " + o.arguments[1] +
-                                               " yet: name its gateway with --gateway HOST");
+    std::string site, gateway;
+    if (!remark_site(s, *book, unit, &site, &gateway)) return kExitUsage;
     std::string why;
     const std::optional<std::string> text = remark_text(o.arguments[2], &why);
     if (!text) return s.failed_always(kExitUsage, why);   // checked before; the locale is read again
-    if (!book->add_remark(dated_remark(gateway, unit, *text))) return s.failed_always(kExitLogbook, "logbook: " + book->error());
+    Remark remark = repair ? dated_repair(gateway, unit, *text, o.part) : dated_remark(gateway, unit, *text);
+    remark.site = site;
+    if (!book->add_remark(remark)) return s.failed_always(kExitLogbook, "logbook: " + book->error());
     return kExitOk;
 }
 
 int export_command(Session& s) {
+    const CliOptions& o = s.options();
     const std::shared_ptr<Logbook> book = open_for_reading(s);
     if (!book) return kExitLogbook;
-    const HistoryRead read = book->site_history(s.options().since);
+    std::string site, title = "Logbook";
+    if (!o.site.empty()) {
+        std::string why;
+        const std::optional<Site> known = known_site(*book, o.link.gatewayAddress, o.site, &why);
+        if (!known) return s.failed_always(kExitUsage, why);
+        site = known->uid;
+        title = "Logbook of " + known->name;
+    }
+    const HistoryRead read = book->site_history(site, o.since);
     if (!read.complete)
         return s.failed_always(kExitLogbook, "the logbook could not be read whole: " + book->error() +
                                                  "; no workbook written");
-    const int status = write_rows(s, read.items, "Logbook", seal_words(read.seal));
+    const int status = write_rows(s, read.items, title, seal_words(read.seal));
     if (status == kExitOk) std::cout << seal_words(read.seal) << '\n';
     return status;
 }
@@ -249,13 +317,18 @@ int check_command(Session& s) {
 
 }  // namespace
 
-bool record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit) {
+bool record_listing(Session& s, const char* kind, const ListedRecords& listed, std::optional<std::uint8_t> unit,
+                    std::string* site) {
     const CliOptions& o = s.options();
     if (o.noLogbook) return true;
-    const RunRecord run = listing_run(kind, g_link.pucDestIpBuf, listed.records(), last_listing_complete(),
-                                      last_listing_reason(), unit);
-    const RecordedRun recorded = record_run_into(choice_of(o), run);
+    const std::string gateway = g_link.pucDestIpBuf;
+    const bool complete = last_listing_complete();
+    const RunRecord run = listing_run(kind, gateway, listed.records(), complete, last_listing_reason(), unit);
+    // A results listing read to its end is the gateway's whole list.
+    const bool whole = complete && std::string(kind) == "results";
+    const RecordedRun recorded = record_run_into(choice_of(o), run, gateway_found(gateway, listed.records(), whole));
     if (!recorded.note.empty()) std::cerr << "orvypc: " << recorded.note << '\n';
+    if (site != nullptr && recorded.book) *site = recorded.site.uid;
     return recorded.book != nullptr;
 }
 
@@ -263,7 +336,7 @@ bool record_survey(Session& s, SiteSurvey& survey) {
     const CliOptions& o = s.options();
     if (o.noLogbook) return true;
     bool recorded = false;
-    if (const std::string note = record_survey_in_logbook(o.logbook, survey, &recorded); !note.empty())
+    if (const std::string note = record_survey_in_logbook(o.logbook, survey, &recorded, o.site); !note.empty())
         std::cerr << "orvypc: " << note << '\n';
     return recorded;
 }
@@ -286,23 +359,30 @@ std::string check_logbook(const CliOptions& o) {
         return {};
     }
     if (!o.output.empty()) return "-o writes a workbook; only logbook export has one";
-    if (what == "note") {
-        if (n != 3) return "logbook note needs a luminaire address and the remark: logbook note A5 \"battery replaced\"";
+    if (!o.part.empty() && what != "repair") return "--part names a repaired part: only logbook repair takes it";
+    if (what == "note" || what == "repair") {
+        if (n != 3)
+            return what == "note" ? "logbook note needs a luminaire address and the remark: logbook note A5 \"checked\""
+                                  : "logbook repair needs a luminaire address and what was done: logbook repair A5 "
+                                    "\"battery replaced\" [--part battery]";
         if (!parse_luminaire_address(o.arguments[1])) return "'" + o.arguments[1] + "' is not a luminaire address such as A5";
-        if (o.arguments[2].empty()) return "the remark is empty";
+        if (o.arguments[2].empty()) return what == "note" ? "the remark is empty" : "what was repaired is empty";
         std::string why;
         if (!remark_text(o.arguments[2], &why)) return why;
         return {};
     }
+    if (!o.site.empty() && what != "export")
+        return "--site names the site of a listing, a remark or a report: logbook " + what + " has none";
     if (what == "backup") return n == 2 ? "" : "logbook backup needs the file to write: logbook backup FILE";
     if (what == "sync" || what == "verify" || what == "check") return n == 1 ? "" : "logbook " + what + " takes no argument";
-    return "logbook needs export, note, backup, sync, verify or check";
+    return "logbook needs export, note, repair, backup, sync, verify or check";
 }
 
 int run_logbook(Session& s) {
     const std::string& what = s.options().arguments[0];
     if (what == "export") return export_command(s);
-    if (what == "note") return note_command(s);
+    if (what == "note") return remark_command(s, false);
+    if (what == "repair") return remark_command(s, true);
     if (what == "backup") return backup_command(s);
     if (what == "verify") return verify_command(s);
     if (what == "check") return check_command(s);

@@ -6,6 +6,7 @@
 #include "cli_session.h"
 #include "logbook_recording.h"
 #include "report_pdf.h"
+#include "site_choice.h"
 #include "site_report.h"
 #include "site_survey.h"
 #include "survey_logbook.h"
@@ -37,6 +38,7 @@ std::string check_report(const CliOptions& o) {
     if (o.allGateways) return "report takes one gateway: the one found, or --gateway";
     if (o.json) return "report writes a PDF (-o FILE); it has no JSON";
     if (!o.since.empty()) return "report takes --from and --to, not --since";
+    if (!o.part.empty()) return "--part names a repaired part: only logbook repair takes it";
     for (const auto& [name, date] : {std::pair{"--from", o.from}, std::pair{"--to", o.to}}) {
         if (!date.empty() && !valid_since_date(date)) return std::string(name) + ": '" + date + "' is not a date YYYY-MM-DD";
     }
@@ -59,14 +61,14 @@ int run_report(Session& s) {
     if (s.connect()) {
         survey = survey_connected_gateway(o);
         gateway = survey->gateway;
-    } else if (gateway.empty()) {
-        return s.failed_always(kExitNoLink, "no gateway to report on: name it with --gateway ADDRESS to make the "
-                                            "report from the logbook alone");
+    } else if (gateway.empty() && o.site.empty()) {
+        return s.failed_always(kExitNoLink, "no gateway to report on: name it with --gateway ADDRESS or its site "
+                                            "with --site NAME to make the report from the logbook alone");
     } else {
         std::cerr << "orvypc: the gateway did not answer; the report is made from the logbook alone\n";
     }
 
-    LogbookChoice choice{o.logbook, o.link};
+    LogbookChoice choice{o.logbook, o.link, o.site};
     choice.link.gatewayAddress = gateway;
     const OpenedLogbook opened = open_for_recording(choice);
     if (!opened.book) return s.failed_always(kExitLogbook, "logbook: " + opened.why + "; no report written");
@@ -75,11 +77,21 @@ int run_report(Session& s) {
     if (opened.fellBack)
         return s.failed_always(kExitLogbook, "logbook: " + opened.why + "; the report is made from the team's "
                                              "logbook only: no report written");
-    if (survey && !opened.book->record(survey_run(*survey)))
-        return s.failed_always(kExitLogbook, "logbook: " + opened.book->error() +
-                                                 "; the survey is not in the logbook, so no report was written");
-
-    request.site = {gateway, {gateway}};
+    // The site: the one the survey is recorded under (told before it is
+    // recorded), or the logbook's at the address or by --site.
+    std::optional<Site> site;
+    if (survey) {
+        const RecordedRun recorded = record_run_in(opened.book, o.site, survey_run(*survey), survey_found(*survey));
+        if (!recorded.note.empty()) std::cerr << "orvypc: " << recorded.note << '\n';
+        if (!recorded.book)
+            return s.failed_always(kExitLogbook, "the survey is not in the logbook, so no report was written");
+        site = recorded.site;
+    } else {
+        std::string why;
+        site = known_site(*opened.book, gateway, o.site, &why);
+        if (!site) return s.failed_always(o.site.empty() ? kExitLogbook : kExitUsage, why + "; no report written");
+    }
+    report_on_site(request, *site);
     if (survey && !survey->complete())
         request.incomplete = "the survey of the gateway before this report was incomplete (" +
                              survey->incomplete_reason() + "): entries the gateway holds may be missing";

@@ -30,6 +30,8 @@ struct CliOptions {
     std::string since;                   // --since DATE
     std::string from, to;                // --from DATE, --to DATE (report)
     std::string logbook;                 // --logbook FILE or URL
+    std::string site;                    // --site NAME, as UTF-8
+    std::string part;                    // --part battery|lamp|gear|other (logbook repair)
     bool noLogbook = false;              // --no-logbook
     MonitorOptions monitor;              // monitor's options; --gateway, repeated, too
     bool json = false;

@@ -71,10 +71,11 @@ Json json_logged_line(std::uint8_t unit, const LoggedLine& line) {
     }
     Json j;
     add_json_address(j, unit);
-    j["type"] = "remark";
+    j["type"] = line.repair ? "repair" : "remark";
     j["written_at"] = iso_time(line.written);
     j["remark"] = line.remark;
     j["author"] = line.author;
+    if (line.repair) j["part"] = line.part.empty() ? Json() : Json(line.part);
     return j;
 }
 

@@ -2,6 +2,8 @@
 
 #include "cli.h"
 #include "cli_commands.h"
+#include "history_rows.h"
+#include "site_choice.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,7 +26,7 @@ bool is_one_of(const std::string& name, std::initializer_list<const char*> names
 bool takes_value(const std::string& name) {
     return name == "--gateway" || name == "--broadcast" || name == "--port" || name == "--timeout" ||
            name == "--retries" || name == "--since" || name == "--logbook" || name == "--from" || name == "--to" ||
-           monitor_option_takes_value(name);
+           name == "--site" || name == "--part" || monitor_option_takes_value(name);
 }
 
 bool link_option(const std::string& name) {
@@ -56,6 +58,19 @@ std::string apply_front_end_option(const std::string& name, const std::string& v
     if (name == "--logbook") {
         if (value.empty()) return "option '--logbook' needs a file or a URL";
         o.logbook = value;
+        return {};
+    }
+    if (name == "--site") {
+        std::string why;
+        const std::optional<std::string> site = site_name_text(value, &why);
+        if (!site) return "--site: " + why;
+        o.site = *site;
+        return {};
+    }
+    if (name == "--part") {
+        if (!repair_part_known(value) || value.empty())
+            return "--part: '" + value + "' is not a part: battery, lamp, gear or other";
+        o.part = value;
         return {};
     }
     if (name == "--all-gateways") {

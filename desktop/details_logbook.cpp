@@ -4,6 +4,7 @@
 #include "link_settings.h"
 #include "history_rows.h"
 #include "logbook_recording.h"
+#include "site_choice.h"
 
 namespace {
 
@@ -47,7 +48,10 @@ LogbookOutcome DetailsLogbook::history(std::uint8_t unit, std::vector<HistoryRow
     std::string why, note;
     const std::shared_ptr<Logbook> book = Open(&why, &note);
     if (!book) return {false, why};
-    const HistoryRead read = book->history(g_link.pucDestIpBuf, unit, "");
+    // The site of the connected gateway: the one its listings went under.
+    const std::optional<Site> site = known_site(*book, g_link.pucDestIpBuf, {}, &why);
+    if (!site) return {true, note.empty() ? "The logbook holds nothing of this gateway yet." : note};
+    const HistoryRead read = book->history(site->uid, unit, "");
     if (!read.complete) {
         return {false, "the logbook's history could not be read whole: " + book->error()};
     }
@@ -57,12 +61,23 @@ LogbookOutcome DetailsLogbook::history(std::uint8_t unit, std::vector<HistoryRow
 
 LogbookOutcome DetailsLogbook::add_remark(std::uint8_t unit, const std::string& text)
 {
-    // A remark belongs to a luminaire of one gateway: the one the link has.
-    const std::string gateway = g_link.pucDestIpBuf;
-    if (gateway.empty()) return {false, "no gateway is connected"};
+    return Write(dated_remark(g_link.pucDestIpBuf, unit, text));
+}
+
+LogbookOutcome DetailsLogbook::add_repair(std::uint8_t unit, const std::string& text, const std::string& part)
+{
+    return Write(dated_repair(g_link.pucDestIpBuf, unit, text, part));
+}
+
+LogbookOutcome DetailsLogbook::Write(Remark remark)
+{
+    // A remark belongs to a luminaire of one gateway's site: the one the
+    // link has.
+    if (remark.gateway.empty()) return {false, "no gateway is connected"};
     std::string why, note;
     const std::shared_ptr<Logbook> book = Open(&why, &note);
     if (!book) return {false, why};
-    if (!book->add_remark(dated_remark(gateway, unit, text))) return {false, book->error()};
+    if (const std::optional<Site> site = known_site(*book, remark.gateway, {}, &why)) remark.site = site->uid;
+    if (!book->add_remark(remark)) return {false, book->error()};
     return {true, note};
 }

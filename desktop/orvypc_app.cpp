@@ -21,6 +21,7 @@
 #include "stop_request.h"
 #include "resources.h"
 #include "save_prompt.h"
+#include "site_name_bar.h"
 #include "status_page.h"
 #include "survey_logbook.h"
 #include "survey_page.h"
@@ -88,9 +89,13 @@ void RecordListingsInLogbook(const std::string& where)
     auto told = std::make_shared<bool>(false);
     set_listing_read_hook([where, told](const char* kind, const std::vector<TestResultRecord>& records,
                                         std::optional<std::uint8_t> unit) {
-        const RunRecord run = listing_run(kind, g_link.pucDestIpBuf, records, last_listing_complete(),
-                                          last_listing_reason(), unit);
-        const std::string note = record_run({where, link_settings()}, run);
+        const std::string gateway = g_link.pucDestIpBuf;
+        const bool complete = last_listing_complete();
+        const RunRecord run = listing_run(kind, gateway, records, complete, last_listing_reason(), unit);
+        // A results listing read to its end is the gateway's whole list: its
+        // site is told (or asked) from it.
+        const bool whole = complete && std::string(kind) == "results";
+        const std::string note = record_run({where, link_settings()}, run, gateway_found(gateway, records, whole));
         if (!note.empty() && !*told) {
             *told = true;
             prompts().message_box(note);
@@ -159,6 +164,8 @@ int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** arg
             QApplication::quit();
         });
         dlg.OnInitDialog();
+        // The home page's site, named there: only with a logbook to keep it.
+        if (!invocation.options.noLogbook) new SiteNameBar(&dlg, logbook);
         dlg.show();
         status = app.exec();
         // The heartbeat may be waiting for a box nobody will answer now.

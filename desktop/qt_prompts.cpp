@@ -3,6 +3,7 @@
 #include "main_window.h"
 #include "page_support.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
@@ -49,6 +50,35 @@ bool QtPrompts::ask_yes_no(const std::string& text)
     const QString question = QString::fromStdString(text);
     run_on_ui_thread([this, question, &yes] { yes = show_question(question); });
     return yes;
+}
+
+std::optional<std::size_t> QtPrompts::ask_choice(const std::string& text, const std::vector<std::string>& options)
+{
+    const QString question = QString::fromStdString(text);
+    QStringList items;
+    for (const std::string& o : options) items << QString::fromStdString(o);
+    // Shared: a worker let go by shut_down() no longer waits for it.
+    auto chosen = std::make_shared<int>(-1);
+    run_on_ui_thread([this, question, items, chosen] {
+        const int answer = show_choice(question, items);
+        std::lock_guard lock(m_mutex);
+        *chosen = answer;
+    });
+    std::lock_guard lock(m_mutex);
+    if (*chosen < 0 || *chosen >= items.size()) return std::nullopt;
+    return static_cast<std::size_t>(*chosen);
+}
+
+int QtPrompts::show_choice(const QString& text, const QStringList& options)
+{
+    QInputDialog box(m_window);
+    box.setWindowTitle(QStringLiteral("OrvyPc"));
+    box.setLabelText(text);
+    box.setComboBoxItems(options);
+    box.setComboBoxEditable(false);
+    ArrowWhileAsking arrow;
+    if (box.exec() != QDialog::Accepted) return -1;
+    return int(options.indexOf(box.textValue()));
 }
 
 bool QtPrompts::show_question(const QString& text)

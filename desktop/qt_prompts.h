@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <condition_variable>
 #include <functional>
@@ -31,6 +32,7 @@ public:
     void message_box(const std::string& text) override;
     void set_status_line(const std::string& text) override;
     bool ask_yes_no(const std::string& text) override;
+    std::optional<std::size_t> ask_choice(const std::string& text, const std::vector<std::string>& options) override;
 
     void shut_down();
 
@@ -38,6 +40,8 @@ protected:
     // The modal box itself; runs on the user-interface thread.
     virtual void show_message_box(const QString& text);
     virtual bool show_question(const QString& text);
+    // The index chosen, or -1 when cancelled.
+    virtual int show_choice(const QString& text, const QStringList& options);
 
 private:
     void run_on_ui_thread(std::function<void()> action);

@@ -3,7 +3,10 @@
 // command-line front end with standard error, tests with a recorder.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 class Prompts {
 public:
@@ -20,6 +23,17 @@ public:
     virtual bool ask_yes_no(const std::string& text) {
         (void)text;
         return false;
+    }
+
+    // A modal choice of one of `options` (a list, the first chosen at
+    // first) with OK and Cancel and the caption "OrvyPc": the index of the
+    // one chosen, none when cancelled. Asked on the user-interface thread
+    // or a worker (which waits for the answer). Where nobody can answer,
+    // none.
+    virtual std::optional<std::size_t> ask_choice(const std::string& text, const std::vector<std::string>& options) {
+        (void)text;
+        (void)options;
+        return std::nullopt;
     }
 
     // The main window's status line (control 1016) gets a new text. Its

@@ -17,9 +17,41 @@
 #include <string>
 #include <vector>
 
+// A site: a place with one gateway, by the name the technician gives it.
+// Everything the logbook holds belongs to one site, and a site keeps every
+// address its gateway had; two gateways at the same address (a factory
+// default, the same private subnet at every customer) are two sites whose
+// records never mix. sites.h tells which site a gateway is.
+struct SiteLuminaire {         // one line of a fingerprint
+    std::uint8_t unit = 0;
+    std::string name, location;
+    bool operator==(const SiteLuminaire&) const = default;
+};
+struct SiteAddress {
+    std::string gateway;       // the address text
+    std::string firstSeen, lastSeen;   // UTC "YYYY-MM-DDTHH:MM:SSZ"
+};
+struct Site {
+    std::string uid;           // the same site in every logbook, whatever its name
+    std::string name;
+    std::string named;         // UTC when it got that name; empty: named after its address by the program
+    std::vector<SiteAddress> addresses;        // oldest first
+    // What its gateway held when last read whole, by unit; empty: not known.
+    std::vector<SiteLuminaire> fingerprint;
+    std::string fingerprintTaken;              // UTC
+    // The uids of sites that another logbook made for this site's gateway
+    // and a sync found to be this one: what comes under them is stored here.
+    std::vector<std::string> joined;
+};
+// The site an address had in a logbook written before sites: its uid is
+// made from the address, the same in every such logbook, so a sync brings
+// their records together as they always were.
+std::string address_site_uid(const std::string& gateway);
+
 // One test entry as the gateway stored it. Two entries are the same entry
-// when gateway, unit, type, test time, result and minutes agree; the name
-// and the location are what the gateway said when the entry was first read.
+// when site, unit, type, test time, result and minutes agree (the same
+// gateway at a new address reads them again); the name, the location and
+// the address are what the gateway had when the entry was first read.
 struct LogEntry {
     std::string gateway;       // the gateway's address text
     std::uint8_t unit = 0;     // 0..63 line A, 64..127 line B
@@ -29,6 +61,7 @@ struct LogEntry {
     std::uint8_t minutes = 0;  // 0xFF none
     std::string name, location;
     std::string firstRead;     // UTC "YYYY-MM-DDTHH:MM:SSZ"; filled by record() when empty
+    std::string site;          // as read back; a run's entries are its site's
 };
 
 inline constexpr std::size_t kStatusSnapshotBytes = 40;   // the data bytes of a status reply
@@ -43,6 +76,7 @@ struct StatusSnapshot {
 // What one run of a listing or a survey read, written in one transaction.
 struct RunRecord {
     std::string uid;           // new_run_uid(); the same run is never stored twice
+    std::string site;          // the site's uid; empty: address_site_uid(gateway)
     std::string gateway;
     std::string kind;          // "results", "details", "survey"
     std::string started;       // UTC
@@ -56,6 +90,11 @@ struct RunRecord {
     std::vector<StatusSnapshot> snapshots;
 };
 
+// A remark is a note, or a repair with the part it names.
+inline constexpr const char* kRemarkNote = "note";
+inline constexpr const char* kRemarkRepair = "repair";
+inline constexpr const char* const kRepairParts[] = {"battery", "lamp", "gear", "other"};
+
 struct Remark {
     std::string uid;           // new_run_uid()
     std::string gateway;
@@ -63,6 +102,10 @@ struct Remark {
     std::string written;       // local time "YYYY-MM-DD HH:MM:SS", to sort among the tests
     std::string author;
     std::string text;
+    std::string site = {};     // the site's uid; empty: address_site_uid(gateway)
+    std::string kind = kRemarkNote;
+    std::string part = {};     // a repair's: one of kRepairParts, or empty (not said)
+    bool is_repair() const { return kind == kRemarkRepair; }
 };
 
 // One line of a luminaire's history: a test entry or a remark.
@@ -102,7 +145,7 @@ struct RecordCounts {
     bool runAdded = false;       // false: the run (its uid) was stored before
 };
 
-// What a period's report needs of one gateway, read luminaire by luminaire
+// What a period's report needs of one site, read luminaire by luminaire
 // through the indexes, so its cost grows with the period and not with the
 // logbook. `complete` is false when the store broke the read off (error()
 // says why): such a read is never to be reported as the whole period.
@@ -156,22 +199,38 @@ public:
     // first; what is no UTF-8 all the same is stored with U+FFFD.
     virtual bool add_remark(const Remark& remark, bool* added = nullptr) = 0;
 
-    // Entries and remarks of one luminaire, newest first; `since` is a date
-    // "YYYY-MM-DD" (empty: all). An empty gateway means every gateway.
-    virtual HistoryRead history(const std::string& gateway, std::uint8_t unit, const std::string& since) = 0;
-    // Every luminaire of every gateway, by gateway, unit, newest first.
-    virtual HistoryRead site_history(const std::string& since) = 0;
-    // Status snapshots of one luminaire, newest first (for the survey).
-    virtual std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) = 0;
+    // Entries and remarks of one luminaire of a site (its uid; empty: of
+    // every site), newest first; `since` is a date "YYYY-MM-DD" (empty: all).
+    virtual HistoryRead history(const std::string& site, std::uint8_t unit, const std::string& since) = 0;
+    // Every luminaire of a site (empty: of every site), by site, unit, newest
+    // first.
+    virtual HistoryRead site_history(const std::string& site, const std::string& since) = 0;
+    // Status snapshots of one luminaire of a site, newest first.
+    virtual std::vector<StatusSnapshot> snapshots(const std::string& site, std::uint8_t unit) = 0;
     virtual std::size_t entry_count() = 0;
-    // One gateway's entries and remarks from `from` up to but not including
+    // One site's entries and remarks from `from` up to but not including
     // `until` (dates "YYYY-MM-DD"), and what its luminaires had before; one
     // read transaction.
-    virtual PeriodRead period(const std::string& gateway, const std::string& from, const std::string& until) = 0;
+    virtual PeriodRead period(const std::string& site, const std::string& from, const std::string& until) = 0;
+
+    // Every site, by when it was first stored; a site of an older logbook
+    // without a fingerprint gets the names and locations of its newest
+    // entries. No value when the read failed (error()).
+    virtual std::optional<std::vector<Site>> sites() = 0;
+    // Stores a site, or what is new of it: its name when `named` is later
+    // than the stored one's, every address (each seen from the earliest to
+    // the latest time either knows), its fingerprint when taken later. A
+    // run stores its site and address itself; this names them.
+    virtual bool save_site(const Site& site) = 0;
+    // From now on, what comes under the uid `other` (a site another
+    // logbook made for the same gateway) is stored under `site`. A uid
+    // joined before stays with the site it joined.
+    virtual bool join_site(const std::string& other, const std::string& site) = 0;
 
     // Runs and remarks stored after the marks (local row ids, see the sync),
     // each run with all that it read; a consistent snapshot.
     struct Changes {
+        std::vector<Site> sites;       // every site, whatever the marks
         std::vector<RunRecord> runs;
         std::vector<Remark> remarks;
         std::int64_t lastRun = 0, lastRemark = 0;
@@ -218,8 +277,10 @@ bool team_logbook_available();
 inline constexpr const char* kNoTeamLogbook =
     "a team logbook server is not available in the Windows build; it keeps its logbook in a SQLite file";
 
-// Pushes everything `from` holds that `to` has not had from it yet; never
-// doubles an entry however often it runs or wherever it stopped. False and
+// Pushes everything `from` holds that `to` has not had from it yet, its
+// sites first (by uid: a site made on a laptop stays one site on the
+// server, with its name and addresses); never doubles an entry however
+// often it runs or wherever it stopped. False and
 // the reason in `why` when it could not finish (what was pushed stays, and
 // is counted).
 struct SyncCounts {

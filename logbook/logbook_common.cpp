@@ -1,6 +1,7 @@
 #include "logbook_stores.h"
 
 #include "logbook_text.h"
+#include "sites.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -68,7 +69,8 @@ void make_valid(LogEntry& e) {
 }
 
 void make_valid(Remark& r) {
-    for (std::string* t : {&r.uid, &r.gateway, &r.written, &r.author, &r.text}) make_valid_utf8(*t);
+    for (std::string* t : {&r.uid, &r.gateway, &r.written, &r.author, &r.text, &r.site, &r.kind, &r.part})
+        make_valid_utf8(*t);
 }
 
 }  // namespace
@@ -80,14 +82,15 @@ void make_valid_text(HistoryItem& item) {
 
 const RunRecord& with_valid_text(const RunRecord& run, RunRecord& scratch) {
     bool valid = true;
-    for (const std::string* t : {&run.uid, &run.gateway, &run.kind, &run.started, &run.reason, &run.host, &run.user})
+    for (const std::string* t :
+         {&run.uid, &run.site, &run.gateway, &run.kind, &run.started, &run.reason, &run.host, &run.user})
         valid = valid && utf8_problem(*t).empty();
     for (const LogEntry& e : run.entries) valid = valid && entry_text_valid(e);
     for (const StatusSnapshot& s : run.snapshots) valid = valid && utf8_problem(s.gateway).empty() && utf8_problem(s.taken).empty();
     if (valid) return run;
     scratch = run;
-    for (std::string* t : {&scratch.uid, &scratch.gateway, &scratch.kind, &scratch.started, &scratch.reason,
-                           &scratch.host, &scratch.user})
+    for (std::string* t : {&scratch.uid, &scratch.site, &scratch.gateway, &scratch.kind, &scratch.started,
+                           &scratch.reason, &scratch.host, &scratch.user})
         make_valid_utf8(*t);
     for (LogEntry& e : scratch.entries) make_valid(e);
     for (StatusSnapshot& s : scratch.snapshots) {
@@ -107,6 +110,18 @@ Remark with_valid_text(Remark remark) {
     return remark;
 }
 
+Site with_valid_text(Site site) {
+    for (std::string* t : {&site.uid, &site.name, &site.named, &site.fingerprintTaken}) make_valid_utf8(*t);
+    for (SiteLuminaire& l : site.fingerprint) {
+        make_valid_utf8(l.name);
+        make_valid_utf8(l.location);
+    }
+    for (SiteAddress& a : site.addresses) {
+        for (std::string* t : {&a.gateway, &a.firstSeen, &a.lastSeen}) make_valid_utf8(*t);
+    }
+    return site;
+}
+
 std::vector<HistoryItem> merge_history(std::vector<HistoryItem> entries, const std::vector<Remark>& remarks,
                                        bool bySite) {
     for (const Remark& r : remarks) {
@@ -117,7 +132,7 @@ std::vector<HistoryItem> merge_history(std::vector<HistoryItem> entries, const s
     }
     for (HistoryItem& item : entries) make_valid_text(item);
     auto key = [](const HistoryItem& h) {
-        return h.isRemark ? std::tie(h.remark.gateway, h.remark.unit) : std::tie(h.entry.gateway, h.entry.unit);
+        return h.isRemark ? std::tie(h.remark.site, h.remark.unit) : std::tie(h.entry.site, h.entry.unit);
     };
     // Stable: the stores' own newest-first order stays among equal times.
     std::stable_sort(entries.begin(), entries.end(), [&](const HistoryItem& a, const HistoryItem& b) {
@@ -150,6 +165,11 @@ bool copy_into_new_file(Logbook& from, const std::string& path, std::string* why
         const auto changes = from.changes_after(0, 0);
         bool ok = changes.has_value();
         if (!ok) *why = from.error();
+        for (std::size_t i = 0; ok && i < changes->sites.size(); ++i) {
+            const Site& site = changes->sites[i];
+            ok = to->save_site(site);
+            for (std::size_t j = 0; ok && j < site.joined.size(); ++j) ok = to->join_site(site.joined[j], site.uid);
+        }
         for (std::size_t i = 0; ok && i < changes->runs.size(); ++i) ok = to->record(changes->runs[i]);
         for (std::size_t i = 0; ok && changes && i < changes->remarks.size(); ++i)
             ok = to->add_remark(changes->remarks[i]);
@@ -163,6 +183,44 @@ bool copy_into_new_file(Logbook& from, const std::string& path, std::string* why
     return publish_new_file(temp, path, why);
 }
 
+namespace {
+
+// Each site goes before its runs: one the target knows (by uid, or joined)
+// takes what is new of it; one it does not is judged as a gateway found at
+// the site's newest address, and joins the target's site of the same
+// gateway, or stays a site of its own.
+bool push_sites(const std::vector<Site>& sites, Logbook& to, std::string* why) {
+    std::optional<std::vector<Site>> there = to.sites();
+    if (!there) {
+        *why = to.error();
+        return false;
+    }
+    for (const Site& site : sites) {
+        Site pushed = site;
+        if (!site_with_uid(*there, site.uid)) {
+            const GatewayFound found{latest_address(site), site.fingerprint, true};
+            const SiteVerdict verdict = tell_site(*there, found);
+            if (!found.gateway.empty() && verdict.kind == SiteVerdict::Kind::Known) {
+                pushed.uid = (*there)[verdict.site].uid;
+                if (!to.join_site(site.uid, pushed.uid)) {
+                    *why = to.error();
+                    return false;
+                }
+                (*there)[verdict.site].joined.push_back(site.uid);
+            } else {
+                there->push_back(site);
+            }
+        }
+        if (!to.save_site(pushed)) {
+            *why = to.error();
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool sync_logbook(Logbook& from, Logbook& to, const std::string& targetName, std::string* why,
                   SyncCounts* counts) {
     SyncCounts tally;
@@ -174,6 +232,7 @@ bool sync_logbook(Logbook& from, Logbook& to, const std::string& targetName, std
         *why = from.error();
         return false;
     }
+    if (!push_sites(changes->sites, to, why)) return false;
     // Each run is one transaction on the target and is stored there once
     // (by its uid), sealed in the target's chain as it goes in: a sync cut
     // short is simply run again, and what the target had is counted so.

@@ -1,6 +1,7 @@
 #include "logbook_schema.h"
 
 #include <cctype>
+#include <initializer_list>
 #include <iterator>
 
 namespace {
@@ -47,6 +48,58 @@ const char* const kStep3[] = {
     " digest TEXT NOT NULL, seal TEXT NOT NULL, UNIQUE (kind, uid))",
 };
 
+// Sites. Everything stored before belongs to the site of its address
+// (address_site_uid, spelled here in SQL), named after the address;
+// nothing else of it changes. A site's fingerprint is the text of
+// fingerprint_text(); `named` is empty until a user names it.
+const char* const kStep4[] = {
+    "CREATE TABLE sites (id {id}, uid TEXT NOT NULL UNIQUE, name TEXT NOT NULL, named TEXT NOT NULL,"
+    " fingerprint TEXT NOT NULL, fingerprint_taken TEXT NOT NULL)",
+    // Every address a site's gateway had, from when to when.
+    "CREATE TABLE site_gateways (site TEXT NOT NULL, gateway TEXT NOT NULL, first_seen TEXT NOT NULL,"
+    " last_seen TEXT NOT NULL, PRIMARY KEY (site, gateway))",
+    "CREATE INDEX site_gateways_by_address ON site_gateways (gateway, last_seen)",
+    // A site another logbook made for a site's gateway, met in a sync.
+    "CREATE TABLE site_joins (joined TEXT PRIMARY KEY, site TEXT NOT NULL)",
+    "INSERT INTO sites (uid, name, named, fingerprint, fingerprint_taken) SELECT {address_site}, g.gateway, '', '', ''"
+    " FROM (SELECT gateway FROM runs UNION SELECT gateway FROM remarks) g ORDER BY g.gateway",
+    "INSERT INTO site_gateways (site, gateway, first_seen, last_seen) SELECT {address_prefix} || g.gateway, g.gateway,"
+    " coalesce(min(r.started), ''), coalesce(max(r.started), '') FROM (SELECT gateway FROM runs UNION"
+    " SELECT gateway FROM remarks) g LEFT JOIN runs r ON r.gateway = g.gateway GROUP BY g.gateway",
+    "ALTER TABLE runs ADD COLUMN site TEXT NOT NULL DEFAULT ''",
+    "UPDATE runs SET site = {address_site}",
+    "CREATE INDEX runs_by_site ON runs (site, id)",
+    "ALTER TABLE snapshots ADD COLUMN site TEXT NOT NULL DEFAULT ''",
+    "UPDATE snapshots SET site = {address_site}",
+    "CREATE INDEX snapshots_by_site ON snapshots (site, unit, taken)",
+    "ALTER TABLE remarks ADD COLUMN site TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE remarks ADD COLUMN kind TEXT NOT NULL DEFAULT 'note'",
+    "ALTER TABLE remarks ADD COLUMN part TEXT NOT NULL DEFAULT ''",
+    "UPDATE remarks SET site = {address_site}",
+    "CREATE INDEX remarks_by_site ON remarks (site, unit, written)",
+};
+
+// The entries' unique key takes the site in place of the address, which
+// SQLite can only do by building the table anew (same ids, same rows).
+const char* const kStep4EntriesSqlite[] = {
+    "CREATE TABLE entries_of_sites (id {id}, site TEXT NOT NULL, gateway TEXT NOT NULL, unit INTEGER NOT NULL,"
+    " test_time TEXT NOT NULL, test_type INTEGER NOT NULL, result INTEGER NOT NULL, minutes INTEGER NOT NULL,"
+    " name TEXT NOT NULL, location TEXT NOT NULL, first_read TEXT NOT NULL,"
+    " first_run {ref} NOT NULL REFERENCES runs(id), UNIQUE (site, unit, test_time, test_type, result, minutes))",
+    "INSERT INTO entries_of_sites (id, site, gateway, unit, test_time, test_type, result, minutes, name, location,"
+    " first_read, first_run) SELECT id, {address_site}, gateway, unit, test_time, test_type, result, minutes, name,"
+    " location, first_read, first_run FROM entries ORDER BY id",
+    "DROP TABLE entries",
+    "ALTER TABLE entries_of_sites RENAME TO entries",
+};
+const char* const kStep4EntriesPostgres[] = {
+    "ALTER TABLE entries ADD COLUMN site TEXT NOT NULL DEFAULT ''",
+    "UPDATE entries SET site = {address_site}",
+    "DO $$ DECLARE c text; BEGIN SELECT conname INTO c FROM pg_constraint WHERE conrelid = 'entries'::regclass"
+    " AND contype = 'u'; EXECUTE format('ALTER TABLE entries DROP CONSTRAINT %I', c); END $$",
+    "ALTER TABLE entries ADD CONSTRAINT entries_site_key UNIQUE (site, unit, test_time, test_type, result, minutes)",
+};
+
 std::string replace_all(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -57,22 +110,33 @@ std::string spelled(const std::string& sql, SqlDialect d) {
     const bool pg = d == SqlDialect::Postgres;
     std::string s = replace_all(sql, "{id}", pg ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY");
     s = replace_all(s, "{ref}", pg ? "BIGINT" : "INTEGER");
+    s = replace_all(s, "{address_site}", "{address_prefix} || gateway");
+    s = replace_all(s, "{address_prefix}", std::string("'") + kAddressSitePrefix + "'");
     return replace_all(s, "{blob}", pg ? "BYTEA" : "BLOB");
 }
 
-// The entry columns and the "held at the last full listing" mark.
-const char* const kEntryColumns =
-    "x.id, x.gateway, x.unit, x.test_time, x.test_type, x.result, x.minutes, x.name, x.location, x.first_read,"
-    " CASE WHEN x.lf IS NULL THEN NULL"
+// The "held at the last full listing" mark of an entry row x with lf, the
+// last run of its site that read the luminaire's whole list.
+const char* const kHeldMark =
+    "CASE WHEN x.lf IS NULL THEN NULL"
     " WHEN EXISTS (SELECT 1 FROM sightings s WHERE s.run_id = x.lf AND s.entry_id = x.id) THEN 1 ELSE 0 END";
 const char* const kLastFull =
     "(SELECT max(f.run_id) FROM full_listings f JOIN runs r ON r.id = f.run_id"
-    " WHERE f.unit = e.unit AND r.gateway = e.gateway) AS lf";
-// The same for one gateway's luminaire: free of the row, so it is worked
-// out once per query and not once per entry.
+    " WHERE f.unit = e.unit AND r.site = e.site) AS lf";
+// The same for one site's luminaire: free of the row, so it is worked out
+// once per query and not once per entry.
 const char* const kLastFullOfOne =
     "(SELECT max(f.run_id) FROM full_listings f JOIN runs r ON r.id = f.run_id"
-    " WHERE f.unit = ?1 AND r.gateway = ?3) AS lf";
+    " WHERE f.unit = ?1 AND r.site = ?3) AS lf";
+
+std::string with_alias(const char* alias, std::initializer_list<const char*> names) {
+    std::string out;
+    for (const char* n : names) out += (out.empty() ? "" : ", ") + std::string(alias) + "." + n;
+    return out;
+}
+std::string address_site_of(const char* alias) {
+    return std::string("'") + kAddressSitePrefix + "' || " + alias + ".gateway";
+}
 
 template <std::size_t N>
 std::vector<std::string> spelled_all(const char* const (&statements)[N], SqlDialect dialect) {
@@ -93,8 +157,19 @@ bool step2(SchemaStore& store) { return run_all(store, spelled_all(kStep2, store
 // What was stored before the seals is sealed as it is now.
 bool step3(SchemaStore& store) { return run_all(store, spelled_all(kStep3, store.dialect())) && store.seal_unsealed(); }
 
+std::vector<std::string> step4_statements(SqlDialect dialect) {
+    std::vector<std::string> out = spelled_all(kStep4, dialect);
+    const std::vector<std::string> entries = dialect == SqlDialect::Sqlite ? spelled_all(kStep4EntriesSqlite, dialect)
+                                                                           : spelled_all(kStep4EntriesPostgres, dialect);
+    out.insert(out.end(), entries.begin(), entries.end());
+    return out;
+}
+// Every record keeps its content: the sealed content of a record of its
+// address's site is what it was (seal.h), so the seals still hold.
+bool step4(SchemaStore& store) { return run_all(store, step4_statements(store.dialect())); }
+
 // kSteps[v] takes a store from version v to v + 1.
-bool (*const kSteps[])(SchemaStore&) = {step1, step2, step3};
+bool (*const kSteps[])(SchemaStore&) = {step1, step2, step3, step4};
 static_assert(std::size(kSteps) == kLogbookSchemaVersion, "one step per version");
 
 }  // namespace
@@ -110,6 +185,7 @@ std::vector<std::string> migration_statements(int step, SqlDialect dialect) {
     if (step == 1) return spelled_all(kStep1, dialect);
     if (step == 2) return spelled_all(kStep2, dialect);
     if (step == 3) return spelled_all(kStep3, dialect);
+    if (step == 4) return step4_statements(dialect);
     return {};
 }
 
@@ -128,40 +204,57 @@ std::string in_dialect(const std::string& sql, SqlDialect dialect) {
     return out;
 }
 
-std::string history_query(bool oneGateway) {
-    return std::string("SELECT ") + kEntryColumns + " FROM (SELECT e.*, " + (oneGateway ? kLastFullOfOne : kLastFull) +
-           " FROM entries e WHERE e.unit = ?1 AND e.test_time >= ?2" + (oneGateway ? " AND e.gateway = ?3" : "") +
-           ") x ORDER BY x.test_time DESC, x.id DESC";
+std::string entry_columns(const char* alias, bool beforeSites) {
+    return with_alias(alias, {"id", "gateway", "unit", "test_time", "test_type", "result", "minutes", "name", "location",
+                              "first_read"}) +
+           ", " + (beforeSites ? address_site_of(alias) : std::string(alias) + ".site");
 }
 
-std::string remarks_query(bool oneGateway) {
-    return std::string("SELECT uid, gateway, unit, written, author, body FROM remarks WHERE unit = ?1 AND written >= ?2") +
-           (oneGateway ? " AND gateway = ?3" : "") + " ORDER BY written DESC, id DESC";
+std::string run_columns(const char* alias, bool beforeSites) {
+    return with_alias(alias, {"id", "uid", "gateway", "kind", "started", "complete", "reason", "host", "user_name"}) +
+           ", " + (beforeSites ? address_site_of(alias) : std::string(alias) + ".site");
 }
 
-std::string site_history_query() {
-    return std::string("SELECT ") + kEntryColumns + " FROM (SELECT e.*, " + kLastFull +
-           " FROM entries e WHERE e.test_time >= ?1) x ORDER BY x.gateway, x.unit, x.test_time DESC, x.id DESC";
+std::string remark_columns(const char* alias, bool beforeSites) {
+    return with_alias(alias, {"uid", "gateway", "unit", "written", "author", "body"}) + ", " +
+           (beforeSites ? address_site_of(alias) + ", 'note', ''" : with_alias(alias, {"site", "kind", "part"}));
 }
 
-std::string site_remarks_query() {
-    return "SELECT uid, gateway, unit, written, author, body FROM remarks WHERE written >= ?1"
-           " ORDER BY gateway, unit, written DESC, id DESC";
+std::string history_query(bool oneSite) {
+    return "SELECT " + entry_columns("x") + ", " + kHeldMark + " FROM (SELECT e.*, " +
+           (oneSite ? kLastFullOfOne : kLastFull) + " FROM entries e WHERE e.unit = ?1 AND e.test_time >= ?2" +
+           (oneSite ? " AND e.site = ?3" : "") + ") x ORDER BY x.test_time DESC, x.id DESC";
 }
 
-std::string unsealed_runs_query() {
-    return "SELECT r.id, r.uid, r.gateway, r.kind, r.started, r.complete, r.reason, r.host, r.user_name FROM runs r"
-           " WHERE NOT EXISTS (SELECT 1 FROM seals s WHERE s.kind = 'run' AND s.uid = r.uid) ORDER BY r.id";
+std::string remarks_query(bool oneSite) {
+    return "SELECT " + remark_columns("m") + " FROM remarks m WHERE m.unit = ?1 AND m.written >= ?2" +
+           (oneSite ? " AND m.site = ?3" : "") + " ORDER BY m.written DESC, m.id DESC";
 }
 
-std::string unsealed_remarks_query() {
-    return "SELECT m.uid, m.gateway, m.unit, m.written, m.author, m.body FROM remarks m"
-           " WHERE NOT EXISTS (SELECT 1 FROM seals s WHERE s.kind = 'remark' AND s.uid = m.uid) ORDER BY m.id";
+std::string site_history_query(bool oneSite) {
+    return "SELECT " + entry_columns("x") + ", " + kHeldMark + " FROM (SELECT e.*, " + kLastFull +
+           " FROM entries e WHERE e.test_time >= ?1" + (oneSite ? " AND e.site = ?2" : "") +
+           ") x ORDER BY x.site, x.unit, x.test_time DESC, x.id DESC";
+}
+
+std::string site_remarks_query(bool oneSite) {
+    return "SELECT " + remark_columns("m") + " FROM remarks m WHERE m.written >= ?1" +
+           (oneSite ? " AND m.site = ?2" : "") + " ORDER BY m.site, m.unit, m.written DESC, m.id DESC";
+}
+
+std::string unsealed_runs_query(bool beforeSites) {
+    return "SELECT " + run_columns("r", beforeSites) +
+           " FROM runs r WHERE NOT EXISTS (SELECT 1 FROM seals s WHERE s.kind = 'run' AND s.uid = r.uid) ORDER BY r.id";
+}
+
+std::string unsealed_remarks_query(bool beforeSites) {
+    return "SELECT " + remark_columns("m", beforeSites) +
+           " FROM remarks m WHERE NOT EXISTS (SELECT 1 FROM seals s WHERE s.kind = 'remark' AND s.uid = m.uid)"
+           " ORDER BY m.id";
 }
 
 std::string unread_entries_query() {
-    return "SELECT e.id, e.gateway, e.unit, e.test_time, e.test_type, e.result, e.minutes, e.name, e.location,"
-           " e.first_read FROM entries e"
+    return "SELECT " + entry_columns("e") + " FROM entries e"
            " WHERE NOT EXISTS (SELECT 1 FROM sightings s WHERE s.run_id = e.first_run AND s.entry_id = e.id) ORDER BY e.id";
 }
 

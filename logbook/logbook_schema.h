@@ -13,7 +13,11 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kLogbookSchemaVersion = 3;
+inline constexpr int kLogbookSchemaVersion = 4;
+
+// address_site_uid() is this prefix and the address (version 4 brings the
+// sites, and gives each address of an older store one).
+inline constexpr const char* kAddressSitePrefix = "address ";
 
 enum class SqlDialect { Sqlite, Postgres };
 
@@ -46,27 +50,33 @@ std::string schema_version_statement(int version);
 // PostgreSQL they become $1, $2 ...
 std::string in_dialect(const std::string& sql, SqlDialect dialect);
 
-// The history of one luminaire: id, gateway, unit, test_time, test_type,
-// result, minutes, name, location, first_read, on_gateway (NULL: no full
-// listing known; 1 held at the last one; 0 not held). ?1 unit, ?2 since,
-// ?3 gateway when `oneGateway`.
-std::string history_query(bool oneGateway);
-// Remarks of one luminaire: uid, gateway, unit, written, author, body; same
-// parameters.
-std::string remarks_query(bool oneGateway);
-// Every entry of the site from ?1 on, with the same columns, by gateway,
-// unit and newest first.
-std::string site_history_query();
-std::string site_remarks_query();
+// The columns every read of a row takes, in this order, for the table
+// behind `alias`: an entry's id, gateway, unit, test_time, test_type,
+// result, minutes, name, location, first_read, site; a run's id, uid,
+// gateway, kind, started, complete, reason, host, user_name, site; a
+// remark's uid, gateway, unit, written, author, body, site, kind, part.
+// `beforeSites`: as a store of version 3 holds them (step 3 seals such a
+// store), every row of its address's site, every remark a note.
+std::string entry_columns(const char* alias, bool beforeSites = false);
+std::string run_columns(const char* alias, bool beforeSites = false);
+std::string remark_columns(const char* alias, bool beforeSites = false);
+
+// The history of one luminaire: the entry columns, then on_gateway (NULL:
+// no full listing known; 1 held at the last one of its site; 0 not held).
+// ?1 unit, ?2 since, ?3 site when `oneSite`.
+std::string history_query(bool oneSite);
+// Remarks of one luminaire: the remark columns; same parameters.
+std::string remarks_query(bool oneSite);
+// Every entry of the logbook from ?1 on (of the site ?2 when `oneSite`),
+// with the same columns, by site, unit and newest first.
+std::string site_history_query(bool oneSite);
+std::string site_remarks_query(bool oneSite);
 
 // What no seal covers, for the walk of the chain and for sealing a store
-// that had no seals: runs (with the columns of a run's row: id, uid,
-// gateway, kind, started, complete, reason, host, user_name) and remarks
-// (uid, gateway, unit, written, author, body) without a link, by row id;
-// entries that the run which stored them did not read (the columns of
-// history_query() up to first_read); snapshots of no run (gateway, unit,
-// taken, status).
-std::string unsealed_runs_query();
-std::string unsealed_remarks_query();
+// that had no seals: runs and remarks without a link (their columns), by
+// row id; entries that the run which stored them did not read (the entry
+// columns); snapshots of no run (gateway, unit, taken, status).
+std::string unsealed_runs_query(bool beforeSites = false);
+std::string unsealed_remarks_query(bool beforeSites = false);
 std::string unread_entries_query();
 std::string loose_snapshots_query();

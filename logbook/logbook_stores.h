@@ -28,6 +28,7 @@ void make_valid_text(HistoryItem& item);
 // itself when it is, else `scratch` filled with the mended copy.
 const RunRecord& with_valid_text(const RunRecord& run, RunRecord& scratch);
 Remark with_valid_text(Remark remark);
+Site with_valid_text(Site site);
 LogEntry with_valid_text(LogEntry entry);
 
 // What a store gives the walk of its seal chain, all within one read.

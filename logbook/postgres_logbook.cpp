@@ -9,6 +9,7 @@
 #include "logbook_stores.h"
 #include "period_read.h"
 #include "seal.h"
+#include "site_rows.h"
 
 #include <libpq-fe.h>
 
@@ -65,11 +66,14 @@ public:
 
     bool record(const RunRecord& run, RecordCounts* counts) override;
     bool add_remark(const Remark& remark, bool* added) override;
-    HistoryRead history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
-    HistoryRead site_history(const std::string& since) override;
-    std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
+    HistoryRead history(const std::string& site, std::uint8_t unit, const std::string& since) override;
+    HistoryRead site_history(const std::string& site, const std::string& since) override;
+    std::vector<StatusSnapshot> snapshots(const std::string& site, std::uint8_t unit) override;
     std::size_t entry_count() override;
-    PeriodRead period(const std::string& gateway, const std::string& from, const std::string& until) override;
+    PeriodRead period(const std::string& site, const std::string& from, const std::string& until) override;
+    std::optional<std::vector<Site>> sites() override;
+    bool save_site(const Site& site) override;
+    bool join_site(const std::string& other, const std::string& site) override;
     std::optional<Changes> changes_after(std::int64_t runMark, std::int64_t remarkMark) override;
     std::pair<std::int64_t, std::int64_t> sync_marks(const std::string& target) override;
     bool set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) override;
@@ -113,8 +117,14 @@ private:
         return false;
     }
     bool write_run(const RunRecord& run, RecordCounts* counts);
+    // The site a record goes under (see the SQLite store), stored with its
+    // address; empty when that failed.
+    std::string site_for(const std::string& site, const std::string& gateway, const std::string& seen);
+    std::optional<std::string> joined_into(const std::string& uid);
+    std::optional<std::vector<Site>> read_sites();
+    bool seal_what_no_seal_covers();
     bool copy_entries(const RunRecord& run, const std::string& firstRead);
-    bool write_snapshot(const std::string& runId, const StatusSnapshot& s);
+    bool write_snapshot(const std::string& runId, const std::string& site, const StatusSnapshot& s);
     std::vector<HistoryItem> entries_of(const PGresult* r);
     static std::vector<Remark> remarks_of(const PGresult* r);
     bool run_contents(const std::string& runId, RunRecord& run);
@@ -132,6 +142,7 @@ private:
     PGconn* conn_;
     std::string where_;
     std::string error_;
+    bool beforeSites_ = false;   // sealing a store of version 3 (step 3): rows as it holds them
 };
 
 std::string text(const PGresult* r, int row, int col) {
@@ -150,6 +161,7 @@ LogEntry entry_from(const PGresult* r, int row) {
     e.name = text(r, row, 7);
     e.location = text(r, row, 8);
     e.firstRead = text(r, row, 9);
+    e.site = text(r, row, 10);
     return e;
 }
 
@@ -177,12 +189,19 @@ bool PostgresLogbook::record(const RunRecord& given, RecordCounts* counts) {
 
 bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
     const std::string started = run.started.empty() ? utc_now_text() : run.started;
+    const Result before = query("SELECT 1 FROM runs WHERE uid = ?1", {run.uid});
+    if (!before) return false;
+    if (PQntuples(before.get()) == 1) return true;   // stored before (a repeated sync)
+    const std::string site = site_for(run.site, run.gateway, started);
+    if (site.empty()) return false;
+    // Two laptops pushing the same run at once meet on its uid: the second
+    // stores nothing.
     const Result ins = query(
-        "INSERT INTO runs (uid, gateway, kind, started, complete, reason, host, user_name)"
-        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (uid) DO NOTHING RETURNING id",
-        {run.uid, run.gateway, run.kind, started, run.complete ? "1" : "0", run.reason, run.host, run.user});
+        "INSERT INTO runs (uid, gateway, kind, started, complete, reason, host, user_name, site)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT (uid) DO NOTHING RETURNING id",
+        {run.uid, run.gateway, run.kind, started, run.complete ? "1" : "0", run.reason, run.host, run.user, site});
     if (!ins) return false;
-    if (PQntuples(ins.get()) == 0) return true;   // stored before (a repeated sync)
+    if (PQntuples(ins.get()) == 0) return true;
     counts->runAdded = true;
     const std::string runId = text(ins.get(), 0, 0);
     if (!run.entries.empty()) {
@@ -192,19 +211,19 @@ bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
             // table is emptied at each commit, so it is read in COPY order)
             // and the second meets it on the unique key.
             "INSERT INTO entries (gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
-            " first_run) SELECT gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
-            " ?1::bigint FROM staging ON CONFLICT DO NOTHING",
-            {runId});
+            " first_run, site) SELECT gateway, unit, test_time, test_type, result, minutes, name, location,"
+            " first_read, ?1::bigint, ?2 FROM staging ON CONFLICT DO NOTHING",
+            {runId, site});
         if (!added) return false;
         const std::size_t n = std::stoul(PQcmdTuples(added.get()));
         counts->added += n;
         counts->duplicates += run.entries.size() - n;
         // One index look-up per row: a join would hash the whole table.
         if (!ok("INSERT INTO sightings (run_id, entry_id) SELECT ?1::bigint, (SELECT e.id FROM entries e"
-                " WHERE e.gateway = s.gateway AND e.unit = s.unit AND e.test_time = s.test_time"
+                " WHERE e.site = ?2 AND e.unit = s.unit AND e.test_time = s.test_time"
                 " AND e.test_type = s.test_type AND e.result = s.result AND e.minutes = s.minutes) FROM staging s"
                 " ON CONFLICT DO NOTHING",
-                {runId}))
+                {runId, site}))
             return false;
     }
     if (!run.fullListings.empty()) {
@@ -217,7 +236,7 @@ bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
             return false;
     }
     for (const StatusSnapshot& s : run.snapshots) {
-        if (!write_snapshot(runId, s)) return false;
+        if (!write_snapshot(runId, site, s)) return false;
     }
     // Sealed as the server now holds it: an entry another laptop stored
     // first keeps that laptop's name and first reading.
@@ -258,14 +277,16 @@ bool PostgresLogbook::copy_entries(const RunRecord& run, const std::string& firs
     return fine;
 }
 
-bool PostgresLogbook::write_snapshot(const std::string& runId, const StatusSnapshot& s) {
+bool PostgresLogbook::write_snapshot(const std::string& runId, const std::string& site, const StatusSnapshot& s) {
     const std::string unit = std::to_string(s.unit);
     const char* values[] = {runId.c_str(), s.gateway.c_str(), unit.c_str(), s.taken.c_str(),
-                            reinterpret_cast<const char*>(s.status.data())};
-    const int lengths[] = {0, 0, 0, 0, static_cast<int>(kStatusSnapshotBytes)};
-    const int formats[] = {0, 0, 0, 0, 1};   // the status bytes go as they are
-    Result r(PQexecParams(conn_, "INSERT INTO snapshots (run_id, gateway, unit, taken, status) VALUES ($1, $2, $3, $4, $5)",
-                          5, nullptr, values, lengths, formats, 0),
+                            reinterpret_cast<const char*>(s.status.data()), site.c_str()};
+    const int lengths[] = {0, 0, 0, 0, static_cast<int>(kStatusSnapshotBytes), 0};
+    const int formats[] = {0, 0, 0, 0, 1, 0};   // the status bytes go as they are
+    Result r(PQexecParams(conn_,
+                          "INSERT INTO snapshots (run_id, gateway, unit, taken, status, site)"
+                          " VALUES ($1, $2, $3, $4, $5, $6)",
+                          6, nullptr, values, lengths, formats, 0),
              &PQclear);
     if (PQresultStatus(r.get()) == PGRES_COMMAND_OK) return true;
     error_ = where_ + ": " + trimmed(PQerrorMessage(conn_));
@@ -273,14 +294,21 @@ bool PostgresLogbook::write_snapshot(const std::string& runId, const StatusSnaps
 }
 
 bool PostgresLogbook::add_remark(const Remark& given, bool* added) {
-    const Remark r = with_valid_text(given);
+    Remark r = with_valid_text(given);
     if (!ok("BEGIN")) return false;
-    const Result ins = query(
-        "INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
-        " ON CONFLICT (uid) DO NOTHING RETURNING id",
-        {r.uid, r.gateway, std::to_string(r.unit), r.written, r.author, r.text});
-    if (!ins) return rollback();
-    const bool inserted = PQntuples(ins.get()) == 1;   // else stored before (a repeated sync)
+    const Result before = query("SELECT 1 FROM remarks WHERE uid = ?1", {r.uid});
+    if (!before) return rollback();
+    bool inserted = false;   // else stored before (a repeated sync)
+    if (PQntuples(before.get()) == 0) {
+        r.site = site_for(r.site, r.gateway, "");
+        if (r.site.empty()) return rollback();
+        const Result ins = query(
+            "INSERT INTO remarks (uid, gateway, unit, written, author, body, site, kind, part)"
+            " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT (uid) DO NOTHING RETURNING id",
+            {r.uid, r.gateway, std::to_string(r.unit), r.written, r.author, r.text, r.site, r.kind, r.part});
+        if (!ins) return rollback();
+        inserted = PQntuples(ins.get()) == 1;
+    }
     if (inserted && (!ok(kChainLock) || !append_seal(kSealedRemark, r.uid, sealed_content(r)))) return rollback();
     if (!ok("COMMIT")) return rollback();
     if (added != nullptr) *added = inserted;
@@ -321,7 +349,7 @@ std::vector<HistoryItem> PostgresLogbook::entries_of(const PGresult* r) {
     for (int row = 0; r && row < PQntuples(r); ++row) {
         HistoryItem item;
         item.entry = entry_from(r, row);
-        if (!PQgetisnull(r, row, 10)) item.onGateway = integer(r, row, 10) != 0;
+        if (!PQgetisnull(r, row, 11)) item.onGateway = integer(r, row, 11) != 0;
         out.push_back(std::move(item));
     }
     return out;
@@ -337,15 +365,18 @@ std::vector<Remark> PostgresLogbook::remarks_of(const PGresult* r) {
         m.written = text(r, row, 3);
         m.author = text(r, row, 4);
         m.text = text(r, row, 5);
+        m.site = text(r, row, 6);
+        m.kind = text(r, row, 7);
+        m.part = text(r, row, 8);
         out.push_back(std::move(m));
     }
     return out;
 }
 
-HistoryRead PostgresLogbook::history(const std::string& gateway, std::uint8_t unit, const std::string& since) {
-    const bool one = !gateway.empty();
+HistoryRead PostgresLogbook::history(const std::string& site, std::uint8_t unit, const std::string& since) {
+    const bool one = !site.empty();
     std::vector<std::string> params{std::to_string(unit), since};
-    if (one) params.push_back(gateway);
+    if (one) params.push_back(site);
     HistoryRead out;
     out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     const Result e = query(history_query(one) , params);
@@ -356,21 +387,24 @@ HistoryRead PostgresLogbook::history(const std::string& gateway, std::uint8_t un
     return out;
 }
 
-HistoryRead PostgresLogbook::site_history(const std::string& since) {
+HistoryRead PostgresLogbook::site_history(const std::string& site, const std::string& since) {
     HistoryRead out;
+    const bool one = !site.empty();
+    std::vector<std::string> params{since};
+    if (one) params.push_back(site);
     out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    const Result e = query(site_history_query(), {since});
-    const Result m = query(site_remarks_query(), {since});
+    const Result e = query(site_history_query(one), params);
+    const Result m = query(site_remarks_query(one), params);
     out.complete = out.complete && e && m && read_last_link("", &out.seal) && ok("COMMIT");
     if (!out.complete) ok("ROLLBACK");
     out.items = merge_history(entries_of(e.get()), remarks_of(m.get()), true);
     return out;
 }
 
-std::vector<StatusSnapshot> PostgresLogbook::snapshots(const std::string& gateway, std::uint8_t unit) {
-    const Result r = query("SELECT gateway, unit, taken, status FROM snapshots WHERE gateway = ?1 AND unit = ?2"
-                         " ORDER BY taken DESC, id DESC",
-                         {gateway, std::to_string(unit)});
+std::vector<StatusSnapshot> PostgresLogbook::snapshots(const std::string& site, std::uint8_t unit) {
+    const Result r = query("SELECT gateway, unit, taken, status FROM snapshots WHERE site = ?1 AND unit = ?2"
+                           " ORDER BY taken DESC, id DESC",
+                           {site, std::to_string(unit)});
     std::vector<StatusSnapshot> out;
     for (int row = 0; r && row < PQntuples(r.get()); ++row) out.push_back(snapshot_from(r.get(), row));
     return out;
@@ -381,14 +415,14 @@ std::size_t PostgresLogbook::entry_count() {
     return r && PQntuples(r.get()) == 1 ? static_cast<std::size_t>(integer(r.get(), 0, 0)) : 0;
 }
 
-PeriodRead PostgresLogbook::period(const std::string& gateway, const std::string& from, const std::string& until) {
+PeriodRead PostgresLogbook::period(const std::string& site, const std::string& from, const std::string& until) {
     PeriodRead out;
     out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    const Result first = query(period_first_tests_query(), {gateway, until});
-    const Result before = query(period_tests_before_query(), {gateway, from});
-    const Result snaps = query(period_snapshots_query(), {gateway, until});
-    const Result entries = query(period_entries_query(), {gateway, from, until});
-    const Result remarks = query(period_remarks_query(), {gateway, from, until});
+    const Result first = query(period_first_tests_query(), {site, until});
+    const Result before = query(period_tests_before_query(), {site, from});
+    const Result snaps = query(period_snapshots_query(), {site, until});
+    const Result entries = query(period_entries_query(), {site, from, until});
+    const Result remarks = query(period_remarks_query(), {site, from, until});
     out.complete = out.complete && first && before && snaps && entries && remarks && ok("COMMIT");
     if (!out.complete) ok("ROLLBACK");
     PeriodLuminaires known;
@@ -406,9 +440,9 @@ bool PostgresLogbook::run_contents(const std::string& runId, RunRecord& run) {
     // The run's entries looked up by id: a join would hash the whole table,
     // which a logbook of years makes cost half a second a run.
     const Result e = this->query(
-        "SELECT e.id, e.gateway, e.unit, e.test_time, e.test_type, e.result, e.minutes, e.name, e.location,"
-        " e.first_read FROM entries e WHERE e.id = ANY(ARRAY(SELECT s.entry_id FROM sightings s WHERE s.run_id = ?1))"
-        " ORDER BY e.id",
+        "SELECT " + entry_columns("e", beforeSites_) +
+            " FROM entries e WHERE e.id = ANY(ARRAY(SELECT s.entry_id FROM sightings s WHERE s.run_id = ?1))"
+            " ORDER BY e.id",
         {runId});
     for (int row = 0; e && row < PQntuples(e.get()); ++row) run.entries.push_back(entry_from(e.get(), row));
     const Result f = this->query("SELECT unit FROM full_listings WHERE run_id = ?1 ORDER BY unit", {runId});
@@ -429,6 +463,7 @@ RunRecord run_header(const PGresult* r, int row) {
     out.reason = text(r, row, 6);
     out.host = text(r, row, 7);
     out.user = text(r, row, 8);
+    out.site = text(r, row, 9);
     return out;
 }
 
@@ -437,13 +472,13 @@ std::optional<Logbook::Changes> PostgresLogbook::changes_after(std::int64_t runM
     Changes out;
     out.lastRun = runMark;
     out.lastRemark = remarkMark;
-    const Result runs = query(
-        "SELECT id, uid, gateway, kind, started, complete, reason, host, user_name FROM runs WHERE id > ?1 ORDER BY id",
-        {std::to_string(runMark)});
-    const Result remarks =
-        query("SELECT uid, gateway, unit, written, author, body, id FROM remarks WHERE id > ?1 ORDER BY id",
-            {std::to_string(remarkMark)});
-    if (!runs || !remarks) return rollback(), std::nullopt;
+    const Result runs =
+        query("SELECT " + run_columns("r") + " FROM runs r WHERE r.id > ?1 ORDER BY r.id", {std::to_string(runMark)});
+    const Result remarks = query("SELECT " + remark_columns("m") + ", m.id FROM remarks m WHERE m.id > ?1 ORDER BY m.id",
+                                 {std::to_string(remarkMark)});
+    std::optional<std::vector<Site>> sites = read_sites();
+    if (!runs || !remarks || !sites) return rollback(), std::nullopt;
+    out.sites = std::move(*sites);
     for (int row = 0; row < PQntuples(runs.get()); ++row) {
         RunRecord r = run_header(runs.get(), row);
         if (!run_contents(text(runs.get(), row, 0), r)) return rollback(), std::nullopt;
@@ -451,7 +486,7 @@ std::optional<Logbook::Changes> PostgresLogbook::changes_after(std::int64_t runM
         out.runs.push_back(std::move(r));
     }
     out.remarks = remarks_of(remarks.get());
-    if (!out.remarks.empty()) out.lastRemark = integer(remarks.get(), PQntuples(remarks.get()) - 1, 6);
+    if (!out.remarks.empty()) out.lastRemark = integer(remarks.get(), PQntuples(remarks.get()) - 1, 9);
     ok("COMMIT");
     return out;
 }
@@ -466,6 +501,76 @@ bool PostgresLogbook::set_sync_marks(const std::string& target, std::int64_t run
     return ok("INSERT INTO sync_marks (target, run_mark, remark_mark) VALUES (?1, ?2, ?3) ON CONFLICT (target)"
               " DO UPDATE SET run_mark = excluded.run_mark, remark_mark = excluded.remark_mark",
               {target, std::to_string(runMark), std::to_string(remarkMark)});
+}
+
+// ---- sites ----
+
+std::optional<std::string> PostgresLogbook::joined_into(const std::string& uid) {
+    const Result r = query(joined_site_query(), {uid});
+    if (!r) return std::nullopt;
+    return PQntuples(r.get()) == 1 ? text(r.get(), 0, 0) : uid;
+}
+
+std::string PostgresLogbook::site_for(const std::string& site, const std::string& gateway, const std::string& seen) {
+    const std::optional<std::string> uid = joined_into(site.empty() ? address_site_uid(gateway) : site);
+    if (!uid || !ok(ensure_site_statement(), {*uid, gateway}) ||
+        !ok(merge_site_address_statement(), {*uid, gateway, seen, seen}))
+        return {};
+    return *uid;
+}
+
+std::optional<std::vector<Site>> PostgresLogbook::read_sites() {
+    const Result s = query(sites_query());
+    const Result a = query(site_addresses_query());
+    const Result j = query(site_joins_query());
+    if (!s || !a || !j) return std::nullopt;
+    std::vector<Site> out;
+    for (int row = 0; row < PQntuples(s.get()); ++row) {
+        Site site;
+        site.uid = text(s.get(), row, 0);
+        site.name = text(s.get(), row, 1);
+        site.named = text(s.get(), row, 2);
+        site.fingerprint = fingerprint_of(text(s.get(), row, 3));
+        site.fingerprintTaken = text(s.get(), row, 4);
+        out.push_back(std::move(site));
+    }
+    for (int row = 0; row < PQntuples(a.get()); ++row)
+        add_address(out, text(a.get(), row, 0), {text(a.get(), row, 1), text(a.get(), row, 2), text(a.get(), row, 3)});
+    for (int row = 0; row < PQntuples(j.get()); ++row) add_joined(out, text(j.get(), row, 1), text(j.get(), row, 0));
+    for (Site& site : out) {
+        if (!site.fingerprint.empty()) continue;
+        const Result n = query(newest_names_query(), {site.uid});
+        if (!n) return std::nullopt;
+        for (int row = 0; row < PQntuples(n.get()); ++row)
+            site.fingerprint.push_back(
+                {static_cast<std::uint8_t>(integer(n.get(), row, 0)), text(n.get(), row, 1), text(n.get(), row, 2)});
+    }
+    return out;
+}
+
+std::optional<std::vector<Site>> PostgresLogbook::sites() {
+    if (!ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) return std::nullopt;
+    std::optional<std::vector<Site>> out = read_sites();
+    if (!out) return rollback(), std::nullopt;
+    ok("COMMIT");
+    return out;
+}
+
+bool PostgresLogbook::save_site(const Site& given) {
+    const Site site = with_valid_text(given);
+    if (!ok("BEGIN")) return false;
+    const std::optional<std::string> uid = joined_into(site.uid);
+    if (!uid || !ok(merge_site_statement(),
+                    {*uid, site.name, site.named, fingerprint_text(site.fingerprint), site.fingerprintTaken}))
+        return rollback();
+    for (const SiteAddress& a : site.addresses) {
+        if (!ok(merge_site_address_statement(), {*uid, a.gateway, a.firstSeen, a.lastSeen})) return rollback();
+    }
+    return ok("COMMIT") || rollback();
+}
+
+bool PostgresLogbook::join_site(const std::string& other, const std::string& site) {
+    return ok(join_site_statement(), {other, site});
 }
 
 // ---- the seal chain ----
@@ -498,8 +603,7 @@ bool PostgresLogbook::each_link(const std::function<bool(const SealMark&)>& visi
 }
 
 SealSource::Found PostgresLogbook::sealed_run(const std::string& uid, RunRecord* run) {
-    const Result r =
-        query("SELECT id, uid, gateway, kind, started, complete, reason, host, user_name FROM runs WHERE uid = ?1", {uid});
+    const Result r = query("SELECT " + run_columns("r", beforeSites_) + " FROM runs r WHERE r.uid = ?1", {uid});
     if (!r) return Found::Failed;
     if (PQntuples(r.get()) != 1) return Found::No;
     *run = run_header(r.get(), 0);
@@ -507,7 +611,7 @@ SealSource::Found PostgresLogbook::sealed_run(const std::string& uid, RunRecord*
 }
 
 SealSource::Found PostgresLogbook::sealed_remark(const std::string& uid, Remark* remark) {
-    const Result r = query("SELECT uid, gateway, unit, written, author, body FROM remarks WHERE uid = ?1", {uid});
+    const Result r = query("SELECT " + remark_columns("m", beforeSites_) + " FROM remarks m WHERE m.uid = ?1", {uid});
     if (!r) return Found::Failed;
     if (PQntuples(r.get()) != 1) return Found::No;
     *remark = remarks_of(r.get()).at(0);
@@ -528,9 +632,17 @@ bool PostgresLogbook::unsealed(std::vector<SealFinding>* findings) {
 }
 
 bool PostgresLogbook::seal_unsealed() {
+    // Step 3 runs on the store as version 3 had it, before the sites.
+    beforeSites_ = true;
+    const bool sealed = seal_what_no_seal_covers();
+    beforeSites_ = false;
+    return sealed;
+}
+
+bool PostgresLogbook::seal_what_no_seal_covers() {
     SealMark last;
-    const Result runs = query(unsealed_runs_query());
-    const Result remarks = query(unsealed_remarks_query());
+    const Result runs = query(unsealed_runs_query(true));
+    const Result remarks = query(unsealed_remarks_query(true));
     if (!runs || !remarks || !ok(kChainLock) || !read_last_link("", &last)) return false;
     for (int row = 0; row < PQntuples(runs.get()); ++row) {
         const std::string uid = text(runs.get(), row, 1);

@@ -52,6 +52,17 @@ std::string address_text(std::uint8_t unit) {
     return (lineB ? "B" : "A") + std::to_string(lineB ? unit - 64 : unit);
 }
 
+// The site, unless it is the one of the record's address (every record
+// of a logbook from before sites, and what a gateway at its first address
+// records): such content is what it was then, and the seals made before
+// sites still hold. Moving a record to another site changes its content
+// either way.
+void site_field(std::string& out, const std::string& site, const std::string& gateway) {
+    if (site.empty() || site == address_site_uid(gateway)) return;
+    field(out, "site");
+    field(out, site);
+}
+
 constexpr const char* kOutside = ": it was stored outside the program";
 
 std::optional<std::string> hex_digest(std::string_view bytes) {
@@ -101,18 +112,23 @@ std::string sealed_content(const RunRecord& run) {
     items.clear();
     for (const StatusSnapshot& s : run.snapshots) items.push_back(snapshot_content(s));
     sorted_group(out, std::move(items));
+    site_field(out, run.site, run.gateway);
     return out;
 }
 
 std::string sealed_content(const Remark& r) {
     std::string out;
-    field(out, kSealedRemark);
+    // A note's content is what it was before repairs; a repair's names its
+    // kind first and its part after the text.
+    field(out, r.is_repair() ? kRemarkRepair : kSealedRemark);
     field(out, r.uid);
     field(out, r.gateway);
     number(out, r.unit);
     field(out, r.written);
     field(out, r.author);
     field(out, r.text);
+    if (r.is_repair()) field(out, r.part);
+    site_field(out, r.site, r.gateway);
     return out;
 }
 
@@ -152,7 +168,7 @@ std::string described(const RunRecord& run) {
 }
 
 std::string described(const Remark& r) {
-    return "remark " + r.uid + " (" + address_text(r.unit) + " of " + r.gateway + ", written " + r.written + " by " +
+    return std::string(r.is_repair() ? "repair " : "remark ") + r.uid + " (" + address_text(r.unit) + " of " + r.gateway + ", written " + r.written + " by " +
            r.author + ")";
 }
 

@@ -14,7 +14,10 @@
 // The content is the record as the store holds it, made of fields: a run's
 // own values, then each entry it read, each luminaire whose whole list it
 // read and each status snapshot it took, each group sorted so that the
-// order in which a store hands them back does not matter. Row ids are never
+// order in which a store hands them back does not matter; then the record's
+// site, unless it is the site of its address (so the content of what was
+// stored before sites is what it was). A repair is a remark whose content
+// begins with its kind, "repair", and holds its part. Row ids are never
 // part of it: the same record has the same content in every store.
 //
 // A further kind of record (sites, repairs...) gets a kind name, a uid, a

@@ -8,6 +8,8 @@
 #include "logbook_stores.h"
 #include "period_read.h"
 #include "seal.h"
+#include "logbook_text.h"
+#include "site_rows.h"
 
 #include <sqlite3.h>
 
@@ -86,6 +88,7 @@ LogEntry entry_from(const Statement& q) {
     e.name = q.text(7);
     e.location = q.text(8);
     e.firstRead = q.text(9);
+    e.site = q.text(10);
     return e;
 }
 
@@ -97,6 +100,9 @@ Remark remark_from(const Statement& q) {
     r.written = q.text(3);
     r.author = q.text(4);
     r.text = q.text(5);
+    r.site = q.text(6);
+    r.kind = q.text(7);
+    r.part = q.text(8);
     return r;
 }
 
@@ -149,11 +155,14 @@ public:
 
     bool record(const RunRecord& run, RecordCounts* counts) override;
     bool add_remark(const Remark& remark, bool* added) override;
-    HistoryRead history(const std::string& gateway, std::uint8_t unit, const std::string& since) override;
-    HistoryRead site_history(const std::string& since) override;
-    std::vector<StatusSnapshot> snapshots(const std::string& gateway, std::uint8_t unit) override;
+    HistoryRead history(const std::string& site, std::uint8_t unit, const std::string& since) override;
+    HistoryRead site_history(const std::string& site, const std::string& since) override;
+    std::vector<StatusSnapshot> snapshots(const std::string& site, std::uint8_t unit) override;
     std::size_t entry_count() override;
-    PeriodRead period(const std::string& gateway, const std::string& from, const std::string& until) override;
+    PeriodRead period(const std::string& site, const std::string& from, const std::string& until) override;
+    std::optional<std::vector<Site>> sites() override;
+    bool save_site(const Site& site) override;
+    bool join_site(const std::string& other, const std::string& site) override;
     std::optional<Changes> changes_after(std::int64_t runMark, std::int64_t remarkMark) override;
     std::pair<std::int64_t, std::int64_t> sync_marks(const std::string& target) override;
     bool set_sync_marks(const std::string& target, std::int64_t run, std::int64_t remark) override;
@@ -206,6 +215,11 @@ private:
     // again, within the busy time-out, and nothing of a failed try stays.
     bool write_transaction(const std::function<bool()>& body);
     bool write_run(const RunRecord& run, RecordCounts* counts);
+    // The site a record goes under: its own (the address's when it names
+    // none), or the one it was joined into; the site and its address are
+    // stored with it. Empty when that failed.
+    std::string site_for(const std::string& site, const std::string& gateway, const std::string& seen);
+    bool merge_address(const std::string& site, const SiteAddress& address);
     bool write_entry(std::int64_t runId, const LogEntry& e, const std::string& firstRead, RecordCounts* counts,
                      std::vector<LogEntry>* sighted);
     // Appends the link of a record to the chain; `last` (when given) is the
@@ -226,6 +240,8 @@ private:
     SqlDialect dialect() const override { return SqlDialect::Sqlite; }
     bool exec(const std::string& sql) override;
     bool seal_unsealed() override;
+    bool seal_what_no_seal_covers();
+    std::optional<std::vector<Site>> read_sites();
     // SealSource: the walk of the chain, inside verify_seals()'s read.
     bool each_link(const std::function<bool(const SealMark&)>& visit) override;
     Found sealed_run(const std::string& uid, RunRecord* run) override;
@@ -238,6 +254,7 @@ private:
     std::string damage_;   // why the file is damaged, once found
     bool seals_ = true;    // false only in the benchmark's comparison
     int lastFailure_ = SQLITE_OK;   // the code of the last failure SQLite reported
+    bool beforeSites_ = false;      // sealing a store of version 3 (step 3): rows as it holds them
     std::map<std::string, std::unique_ptr<Statement>> statements_;
 };
 
@@ -312,17 +329,23 @@ bool SqliteLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
     stored.reason = run.reason;
     stored.host = run.host;
     stored.user = run.user;
+    Statement& stored_before = cached("SELECT 1 FROM runs WHERE uid = ?1");
+    const int before = stored_before.bind(1, run.uid).step();
+    if (before == SQLITE_ROW) return true;   // stored before (a repeated sync)
+    if (before != SQLITE_DONE) return failed_step();
+    stored.site = site_for(run.site, run.gateway, stored.started);
+    if (stored.site.empty()) return false;
     Statement& ins = cached(
-        "INSERT INTO runs (uid, gateway, kind, started, complete, reason, host, user_name)"
-        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (uid) DO NOTHING");
+        "INSERT INTO runs (uid, gateway, kind, started, complete, reason, host, user_name, site)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     ins.bind(1, run.uid).bind(2, run.gateway).bind(3, run.kind).bind(4, stored.started);
     ins.bind(5, std::int64_t{run.complete}).bind(6, run.reason).bind(7, run.host).bind(8, run.user);
-    if (ins.step() != SQLITE_DONE) return failed_step();
-    if (sqlite3_changes(db_) == 0) return true;   // stored before (a repeated sync)
+    if (ins.bind(9, stored.site).step() != SQLITE_DONE) return failed_step();
     counts->runAdded = true;
     const std::int64_t runId = sqlite3_last_insert_rowid(db_);
     stored.entries.reserve(run.entries.size());
-    for (const LogEntry& e : run.entries) {
+    for (LogEntry e : run.entries) {
+        e.site = stored.site;
         if (!write_entry(runId, e, stored.started, counts, &stored.entries)) return false;
     }
     for (const std::uint8_t unit : run.fullListings) {
@@ -331,8 +354,9 @@ bool SqliteLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
         if (sqlite3_changes(db_) == 1) stored.fullListings.push_back(unit);
     }
     for (const StatusSnapshot& s : run.snapshots) {
-        Statement& q = cached("INSERT INTO snapshots (run_id, gateway, unit, taken, status) VALUES (?1, ?2, ?3, ?4, ?5)");
-        q.bind(1, runId).bind(2, s.gateway).bind(3, std::int64_t{s.unit}).bind(4, s.taken);
+        Statement& q = cached(
+            "INSERT INTO snapshots (run_id, gateway, unit, taken, status, site) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+        q.bind(1, runId).bind(2, s.gateway).bind(3, std::int64_t{s.unit}).bind(4, s.taken).bind(6, stored.site);
         if (q.bind_blob(5, s.status.data(), static_cast<int>(s.status.size())).step() != SQLITE_DONE)
             return failed_step();
         stored.snapshots.push_back(s);
@@ -346,26 +370,29 @@ bool SqliteLogbook::write_entry(std::int64_t runId, const LogEntry& e, const std
     if (held.firstRead.empty()) held.firstRead = firstRead;
     Statement& ins = cached(
         "INSERT INTO entries (gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
-        " first_run) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10) ON CONFLICT DO NOTHING");
+        " first_run, site) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11) ON CONFLICT DO NOTHING");
     ins.bind(1, e.gateway).bind(2, std::int64_t{e.unit}).bind(3, e.testTime).bind(4, std::int64_t{e.testType});
     ins.bind(5, std::int64_t{e.result}).bind(6, std::int64_t{e.minutes}).bind(7, e.name).bind(8, e.location);
-    ins.bind(9, held.firstRead).bind(10, runId);
+    ins.bind(9, held.firstRead).bind(10, runId).bind(11, e.site);
     if (ins.step() != SQLITE_DONE) return failed_step();
     std::int64_t entryId = 0;
     if (sqlite3_changes(db_) == 1) {
         entryId = sqlite3_last_insert_rowid(db_);
         ++counts->added;
     } else {
+        // Read before, perhaps at another address of the site: it keeps
+        // what it was first stored with.
         Statement& find = cached(
-            "SELECT id, name, location, first_read FROM entries WHERE gateway = ?1 AND unit = ?2 AND test_time = ?3"
-            " AND test_type = ?4 AND result = ?5 AND minutes = ?6");
-        find.bind(1, e.gateway).bind(2, std::int64_t{e.unit}).bind(3, e.testTime).bind(4, std::int64_t{e.testType});
+            "SELECT id, name, location, first_read, gateway FROM entries WHERE site = ?1 AND unit = ?2"
+            " AND test_time = ?3 AND test_type = ?4 AND result = ?5 AND minutes = ?6");
+        find.bind(1, e.site).bind(2, std::int64_t{e.unit}).bind(3, e.testTime).bind(4, std::int64_t{e.testType});
         find.bind(5, std::int64_t{e.result}).bind(6, std::int64_t{e.minutes});
         if (find.step() != SQLITE_ROW) return failed_step();
         entryId = find.integer(0);
         held.name = find.text(1);
         held.location = find.text(2);
         held.firstRead = find.text(3);
+        held.gateway = find.text(4);
         ++counts->duplicates;
     }
     Statement& seen = cached("INSERT OR IGNORE INTO sightings (run_id, entry_id) VALUES (?1, ?2)");
@@ -402,16 +429,22 @@ bool SqliteLogbook::append_seal(const char* kind, const std::string& uid, const 
 bool SqliteLogbook::add_remark(const Remark& given, bool* added) {
     const Settle settled = settle();
     if (is_damaged()) return false;
-    const Remark r = with_valid_text(given);
+    Remark r = with_valid_text(given);
+    const std::string asked = r.site;
     bool inserted = false;
     const bool done = write_transaction([&] {
         inserted = false;
+        Statement& before = cached("SELECT 1 FROM remarks WHERE uid = ?1");
+        const int step = before.bind(1, r.uid).step();
+        if (step == SQLITE_ROW) return true;   // stored before (a repeated sync)
+        if (step != SQLITE_DONE) return failed_step();
+        r.site = site_for(asked, r.gateway, "");
+        if (r.site.empty()) return false;
         Statement& q = cached(
-            "INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
-            " ON CONFLICT (uid) DO NOTHING");
+            "INSERT INTO remarks (uid, gateway, unit, written, author, body, site, kind, part)"
+            " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         q.bind(1, r.uid).bind(2, r.gateway).bind(3, std::int64_t{r.unit}).bind(4, r.written).bind(5, r.author);
-        if (q.bind(6, r.text).step() != SQLITE_DONE) return failed_step();
-        if (sqlite3_changes(db_) == 0) return true;   // stored before (a repeated sync)
+        if (q.bind(6, r.text).bind(7, r.site).bind(8, r.kind).bind(9, r.part).step() != SQLITE_DONE) return failed_step();
         inserted = true;
         return append_seal(kSealedRemark, r.uid, sealed_content(r));
     });
@@ -431,7 +464,7 @@ std::vector<HistoryItem> SqliteLogbook::entries_of(Statement& q, bool* whole) {
     while ((step = q.step()) == SQLITE_ROW) {
         HistoryItem item;
         item.entry = entry_from(q);
-        if (!q.is_null(10)) item.onGateway = q.integer(10) != 0;
+        if (!q.is_null(11)) item.onGateway = q.integer(11) != 0;
         out.push_back(std::move(item));
     }
     if (!q.ok()) *whole = fail(q.error());
@@ -448,7 +481,7 @@ std::vector<Remark> SqliteLogbook::remarks_of(Statement& q, bool* whole) {
     return out;
 }
 
-HistoryRead SqliteLogbook::history(const std::string& gateway, std::uint8_t unit, const std::string& since) {
+HistoryRead SqliteLogbook::history(const std::string& site, std::uint8_t unit, const std::string& since) {
     const Settle settled = settle();
     HistoryRead out;
     if (is_damaged()) {
@@ -458,14 +491,14 @@ HistoryRead SqliteLogbook::history(const std::string& gateway, std::uint8_t unit
     // One read transaction: entries, remarks and the seal from the same moment.
     const bool began = exec("BEGIN");
     out.complete = began;
-    const bool one = !gateway.empty();
+    const bool one = !site.empty();
     Statement& q = cached(history_query(one));
     q.bind(1, std::int64_t{unit}).bind(2, since);
-    if (one) q.bind(3, gateway);
+    if (one) q.bind(3, site);
     std::vector<HistoryItem> entries = entries_of(q, &out.complete);
     Statement& r = cached(remarks_query(one));
     r.bind(1, std::int64_t{unit}).bind(2, since);
-    if (one) r.bind(3, gateway);
+    if (one) r.bind(3, site);
     const std::vector<Remark> remarks = remarks_of(r, &out.complete);
     out.complete = read_last_link("", &out.seal) && out.complete;
     if (began) out.complete = exec("COMMIT") && out.complete;
@@ -473,7 +506,7 @@ HistoryRead SqliteLogbook::history(const std::string& gateway, std::uint8_t unit
     return out;
 }
 
-HistoryRead SqliteLogbook::site_history(const std::string& since) {
+HistoryRead SqliteLogbook::site_history(const std::string& site, const std::string& since) {
     const Settle settled = settle();
     HistoryRead out;
     if (is_damaged()) {
@@ -482,9 +515,12 @@ HistoryRead SqliteLogbook::site_history(const std::string& since) {
     }
     const bool began = exec("BEGIN");
     out.complete = began;
-    Statement& q = cached(site_history_query());
+    const bool one = !site.empty();
+    Statement& q = cached(site_history_query(one));
+    if (one) q.bind(2, site);
     std::vector<HistoryItem> entries = entries_of(q.bind(1, since), &out.complete);
-    Statement& r = cached(site_remarks_query());
+    Statement& r = cached(site_remarks_query(one));
+    if (one) r.bind(2, site);
     const std::vector<Remark> remarks = remarks_of(r.bind(1, since), &out.complete);
     out.complete = read_last_link("", &out.seal) && out.complete;
     if (began) out.complete = exec("COMMIT") && out.complete;
@@ -492,12 +528,12 @@ HistoryRead SqliteLogbook::site_history(const std::string& since) {
     return out;
 }
 
-std::vector<StatusSnapshot> SqliteLogbook::snapshots(const std::string& gateway, std::uint8_t unit) {
+std::vector<StatusSnapshot> SqliteLogbook::snapshots(const std::string& site, std::uint8_t unit) {
     const Settle settled = settle();
     if (is_damaged()) return {};
     Statement& q = cached(
-        "SELECT gateway, unit, taken, status FROM snapshots WHERE gateway = ?1 AND unit = ?2 ORDER BY taken DESC, id DESC");
-    q.bind(1, gateway).bind(2, std::int64_t{unit});
+        "SELECT gateway, unit, taken, status FROM snapshots WHERE site = ?1 AND unit = ?2 ORDER BY taken DESC, id DESC");
+    q.bind(1, site).bind(2, std::int64_t{unit});
     std::vector<StatusSnapshot> out;
     int step = 0;
     while ((step = q.step()) == SQLITE_ROW) out.push_back(snapshot_from(q));
@@ -515,7 +551,7 @@ std::size_t SqliteLogbook::entry_count() {
     return 0;
 }
 
-PeriodRead SqliteLogbook::period(const std::string& gateway, const std::string& from, const std::string& until) {
+PeriodRead SqliteLogbook::period(const std::string& site, const std::string& from, const std::string& until) {
     const Settle settled = settle();
     PeriodRead out;
     if (is_damaged()) {
@@ -530,15 +566,15 @@ PeriodRead SqliteLogbook::period(const std::string& gateway, const std::string& 
         out.complete = (q.ok() ? read_to_end(step) : fail(q.error())) && out.complete;
     };
     PeriodLuminaires known;
-    rows(cached(period_first_tests_query()).bind(1, gateway).bind(2, until),
+    rows(cached(period_first_tests_query()).bind(1, site).bind(2, until),
          [&](const Statement& q) { known.first_test(q.integer(0), q.text(1)); });
-    rows(cached(period_tests_before_query()).bind(1, gateway).bind(2, from),
+    rows(cached(period_tests_before_query()).bind(1, site).bind(2, from),
          [&](const Statement& q) { known.test_before(with_valid_text(entry_from(q))); });
-    rows(cached(period_snapshots_query()).bind(1, gateway).bind(2, until),
+    rows(cached(period_snapshots_query()).bind(1, site).bind(2, until),
          [&](const Statement& q) { known.snapshot(snapshot_from(q)); });
-    rows(cached(period_entries_query()).bind(1, gateway).bind(2, from).bind(3, until),
+    rows(cached(period_entries_query()).bind(1, site).bind(2, from).bind(3, until),
          [&](const Statement& q) { out.entries.push_back(with_valid_text(entry_from(q))); });
-    rows(cached(period_remarks_query()).bind(1, gateway).bind(2, from).bind(3, until),
+    rows(cached(period_remarks_query()).bind(1, site).bind(2, from).bind(3, until),
          [&](const Statement& q) { out.remarks.push_back(with_valid_text(remark_from(q))); });
     out.complete = exec("COMMIT") && out.complete;
     out.luminaires = known.take();
@@ -546,9 +582,8 @@ PeriodRead SqliteLogbook::period(const std::string& gateway, const std::string& 
 }
 
 bool SqliteLogbook::run_contents(std::int64_t runId, RunRecord& run) {
-    Statement& e = cached(
-        "SELECT e.id, e.gateway, e.unit, e.test_time, e.test_type, e.result, e.minutes, e.name, e.location,"
-        " e.first_read FROM sightings s JOIN entries e ON e.id = s.entry_id WHERE s.run_id = ?1 ORDER BY e.id");
+    Statement& e = cached("SELECT " + entry_columns("e", beforeSites_) +
+                          " FROM sightings s JOIN entries e ON e.id = s.entry_id WHERE s.run_id = ?1 ORDER BY e.id");
     e.bind(1, runId);
     int step = 0;
     while ((step = e.step()) == SQLITE_ROW) run.entries.push_back(entry_from(e));
@@ -573,6 +608,7 @@ RunRecord run_header(const Statement& q) {
     r.reason = q.text(6);
     r.host = q.text(7);
     r.user = q.text(8);
+    r.site = q.text(9);
     return r;
 }
 
@@ -585,8 +621,7 @@ std::optional<Logbook::Changes> SqliteLogbook::changes_after(std::int64_t runMar
     std::vector<std::pair<std::int64_t, RunRecord>> runs;
     bool whole = true;
     {
-        Statement& q = cached(
-            "SELECT id, uid, gateway, kind, started, complete, reason, host, user_name FROM runs WHERE id > ?1 ORDER BY id");
+        Statement& q = cached("SELECT " + run_columns("r") + " FROM runs r WHERE r.id > ?1 ORDER BY r.id");
         q.bind(1, runMark);
         int step = 0;
         while ((step = q.step()) == SQLITE_ROW) runs.emplace_back(q.integer(0), run_header(q));
@@ -597,14 +632,19 @@ std::optional<Logbook::Changes> SqliteLogbook::changes_after(std::int64_t runMar
         out.lastRun = id;
         out.runs.push_back(std::move(run));
     }
-    Statement& r = cached("SELECT uid, gateway, unit, written, author, body, id FROM remarks WHERE id > ?1 ORDER BY id");
+    Statement& r = cached("SELECT " + remark_columns("m") + ", m.id FROM remarks m WHERE m.id > ?1 ORDER BY m.id");
     r.bind(1, remarkMark);
     int step = 0;
     while (whole && (step = r.step()) == SQLITE_ROW) {
         out.remarks.push_back(remark_from(r));
-        out.lastRemark = r.integer(6);
+        out.lastRemark = r.integer(9);
     }
     whole = whole && read_to_end(step);
+    if (whole) {
+        std::optional<std::vector<Site>> sites = read_sites();
+        whole = sites.has_value();
+        if (whole) out.sites = std::move(*sites);
+    }
     exec("COMMIT");
     if (!whole) return std::nullopt;
     return out;
@@ -654,6 +694,96 @@ bool SqliteLogbook::backup(const std::string& path) {
     return true;
 }
 
+// ---- sites ----
+
+std::string SqliteLogbook::site_for(const std::string& site, const std::string& gateway, const std::string& seen) {
+    std::string uid = site.empty() ? address_site_uid(gateway) : site;
+    Statement& joined = cached(joined_site_query());
+    const int step = joined.bind(1, uid).step();
+    if (step == SQLITE_ROW) uid = joined.text(0);
+    else if (step != SQLITE_DONE) return failed_step(), std::string();
+    joined.reset();
+    Statement& ensure = cached(ensure_site_statement());
+    if (ensure.bind(1, uid).bind(2, gateway).step() != SQLITE_DONE) return failed_step(), std::string();
+    if (!merge_address(uid, {gateway, seen, seen})) return {};
+    return uid;
+}
+
+bool SqliteLogbook::merge_address(const std::string& site, const SiteAddress& a) {
+    Statement& q = cached(merge_site_address_statement());
+    q.bind(1, site).bind(2, a.gateway).bind(3, a.firstSeen).bind(4, a.lastSeen);
+    return q.step() == SQLITE_DONE || failed_step();
+}
+
+std::optional<std::vector<Site>> SqliteLogbook::read_sites() {
+    std::vector<Site> out;
+    int step = 0;
+    Statement& q = cached(sites_query());
+    while ((step = q.step()) == SQLITE_ROW) {
+        Site site;
+        site.uid = q.text(0);
+        site.name = q.text(1);
+        site.named = q.text(2);
+        site.fingerprint = fingerprint_of(q.text(3));
+        site.fingerprintTaken = q.text(4);
+        out.push_back(std::move(site));
+    }
+    if (!read_to_end(step)) return std::nullopt;
+    Statement& a = cached(site_addresses_query());
+    while ((step = a.step()) == SQLITE_ROW) add_address(out, a.text(0), {a.text(1), a.text(2), a.text(3)});
+    if (!read_to_end(step)) return std::nullopt;
+    Statement& j = cached(site_joins_query());
+    while ((step = j.step()) == SQLITE_ROW) add_joined(out, j.text(1), j.text(0));
+    if (!read_to_end(step)) return std::nullopt;
+    for (Site& site : out) {
+        if (!site.fingerprint.empty()) continue;
+        Statement& n = cached(newest_names_query());
+        n.bind(1, site.uid);
+        while ((step = n.step()) == SQLITE_ROW)
+            site.fingerprint.push_back({static_cast<std::uint8_t>(n.integer(0)), n.text(1), n.text(2)});
+        if (!read_to_end(step)) return std::nullopt;
+    }
+    return out;
+}
+
+std::optional<std::vector<Site>> SqliteLogbook::sites() {
+    const Settle settled = settle();
+    if (is_damaged() || !exec("BEGIN")) return std::nullopt;
+    std::optional<std::vector<Site>> out = read_sites();
+    exec("COMMIT");
+    return out;
+}
+
+bool SqliteLogbook::save_site(const Site& given) {
+    const Settle settled = settle();
+    if (is_damaged()) return false;
+    const Site site = with_valid_text(given);
+    return write_transaction([&] {
+        Statement& joined = cached(joined_site_query());
+        std::string uid = site.uid;
+        const int step = joined.bind(1, uid).step();
+        if (step == SQLITE_ROW) uid = joined.text(0);
+        else if (step != SQLITE_DONE) return failed_step();
+        joined.reset();
+        Statement& q = cached(merge_site_statement());
+        q.bind(1, uid).bind(2, site.name).bind(3, site.named).bind(4, fingerprint_text(site.fingerprint));
+        if (q.bind(5, site.fingerprintTaken).step() != SQLITE_DONE) return failed_step();
+        for (const SiteAddress& a : site.addresses) {
+            if (!merge_address(uid, a)) return false;
+        }
+        return true;
+    });
+}
+
+bool SqliteLogbook::join_site(const std::string& other, const std::string& site) {
+    const Settle settled = settle();
+    if (is_damaged()) return false;
+    return write_transaction([&] {
+        Statement& q = cached(join_site_statement());
+        return q.bind(1, other).bind(2, site).step() == SQLITE_DONE || failed_step();
+    });
+}
+
 // ---- the seal chain ----
 
 ChainCheck SqliteLogbook::verify_seals() {
@@ -693,8 +823,7 @@ bool SqliteLogbook::each_link(const std::function<bool(const SealMark&)>& visit)
 }
 
 SealSource::Found SqliteLogbook::sealed_run(const std::string& uid, RunRecord* run) {
-    Statement& q = cached(
-        "SELECT id, uid, gateway, kind, started, complete, reason, host, user_name FROM runs WHERE uid = ?1");
+    Statement& q = cached("SELECT " + run_columns("r", beforeSites_) + " FROM runs r WHERE r.uid = ?1");
     const int step = q.bind(1, uid).step();
     if (step != SQLITE_ROW) return read_to_end(step) ? Found::No : Found::Failed;
     *run = run_header(q);
@@ -702,7 +831,7 @@ SealSource::Found SqliteLogbook::sealed_run(const std::string& uid, RunRecord* r
 }
 
 SealSource::Found SqliteLogbook::sealed_remark(const std::string& uid, Remark* remark) {
-    Statement& q = cached("SELECT uid, gateway, unit, written, author, body FROM remarks WHERE uid = ?1");
+    Statement& q = cached("SELECT " + remark_columns("m", beforeSites_) + " FROM remarks m WHERE m.uid = ?1");
     const int step = q.bind(1, uid).step();
     if (step != SQLITE_ROW) return read_to_end(step) ? Found::No : Found::Failed;
     *remark = remark_from(q);
@@ -726,15 +855,25 @@ bool SqliteLogbook::unsealed(std::vector<SealFinding>* findings) {
 }
 
 bool SqliteLogbook::seal_unsealed() {
+    // No read is left open when the step ends: a later step may drop a table.
+    const Settle settled = settle();
+    // Step 3 runs on the store as version 3 had it, before the sites.
+    beforeSites_ = true;
+    const bool sealed = seal_what_no_seal_covers();
+    beforeSites_ = false;
+    return sealed;
+}
+
+bool SqliteLogbook::seal_what_no_seal_covers() {
     SealMark last;
     if (!read_last_link("", &last)) return false;
     // The uids first: the seals go in while nothing reads them.
     std::vector<std::string> runs, remarks;
     int step = 0;
-    Statement& r = cached(unsealed_runs_query());
+    Statement& r = cached(unsealed_runs_query(true));
     while ((step = r.step()) == SQLITE_ROW) runs.push_back(r.text(1));
     if (!read_to_end(step)) return false;
-    Statement& m = cached(unsealed_remarks_query());
+    Statement& m = cached(unsealed_remarks_query(true));
     while ((step = m.step()) == SQLITE_ROW) remarks.push_back(m.text(0));
     if (!read_to_end(step)) return false;
     for (const std::string& uid : runs) {

@@ -3,6 +3,7 @@
 #include "logbook_recording.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -24,8 +25,9 @@ std::string list_date(std::string date) {
 LogbookRow history_row(const HistoryItem& h) {
     if (h.isRemark) {
         const Remark& r = h.remark;
-        return {FormatUnitAddress(r.unit), "", "", list_date(r.written), "Note", "", r.text + " (" + r.author + ")",
-                r.gateway, ""};
+        const std::string part = r.is_repair() && !r.part.empty() ? r.part + ": " : "";
+        return {FormatUnitAddress(r.unit), "", "", list_date(r.written), r.is_repair() ? "Repair" : "Note", "",
+                part + r.text + " (" + r.author + ")", r.gateway, ""};
     }
     const LogEntry& e = h.entry;
     return {FormatUnitAddress(e.unit), e.name, e.location, list_date(e.testTime), e.testType == kTestTypeDuration ? "DT" : "FT",
@@ -46,6 +48,17 @@ Remark dated_remark(const std::string& gateway, std::uint8_t unit, const std::st
     r.author = system_user_name();
     r.text = text;
     return r;
+}
+
+Remark dated_repair(const std::string& gateway, std::uint8_t unit, const std::string& text, const std::string& part) {
+    Remark r = dated_remark(gateway, unit, text);
+    r.kind = kRemarkRepair;
+    r.part = part;
+    return r;
+}
+
+bool repair_part_known(const std::string& part) {
+    return part.empty() || std::find(std::begin(kRepairParts), std::end(kRepairParts), part) != std::end(kRepairParts);
 }
 
 TestResultRecord record_of(const LogEntry& e) {
@@ -69,6 +82,8 @@ LoggedLine logged_line(const HistoryItem& h) {
         line.remark = h.remark.text;
         line.author = h.remark.author;
         line.written = h.remark.written;
+        line.repair = h.remark.is_repair();
+        line.part = h.remark.part;
     } else {
         line.entry = record_of(h.entry);
         line.onGateway = h.onGateway;

@@ -15,7 +15,8 @@
 #include <string>
 
 // The seven columns of the details list, then gateway and first read; a
-// remark stands as a "Note" with its text and author as the result.
+// remark stands as a "Note" with its text and author as the result, a
+// repair as a "Repair" with its part, text and author.
 LogbookRow history_row(const HistoryItem& h);
 // Whether the gateway still holds an entry: "yes", "no", "unknown" (no
 // full listing of the luminaire known); empty for a remark.
@@ -25,6 +26,9 @@ TestResultRecord record_of(const LogEntry& e);
 // A remark written now (local time) by the user logged in here, for the
 // luminaire `unit` of `gateway`; a new uid, so it is stored once.
 Remark dated_remark(const std::string& gateway, std::uint8_t unit, const std::string& text);
+// The same for a repair; `part` one of kRepairParts, or empty (not said).
+Remark dated_repair(const std::string& gateway, std::uint8_t unit, const std::string& text, const std::string& part);
+bool repair_part_known(const std::string& part);
 // The line as the survey keeps it: the seven columns, then "yes"/"no"
 // (blank for a remark), and the values behind them.
 LoggedLine logged_line(const HistoryItem& h);

@@ -18,6 +18,11 @@ std::string key_store_location() {
 
 bool loopback(const std::string& address) { return address.rfind("127.", 0) == 0 || address == "localhost"; }
 
+std::vector<Remark>& demonstration_remarks() {
+    static std::vector<Remark> remarks;
+    return remarks;
+}
+
 }  // namespace
 
 std::string local_logbook_path() { return local_data_file("logbook.sqlite"); }
@@ -46,19 +51,39 @@ OpenedLogbook open_for_recording(const LogbookChoice& choice) {
     return out;
 }
 
-RecordedRun record_run_into(const LogbookChoice& choice, const RunRecord& run) {
-    OpenedLogbook opened = open_for_recording(choice);
-    if (!opened.book) return {nullptr, "logbook: " + opened.why + "; this run is not recorded in the logbook"};
-    if (!opened.book->record(run)) {
-        return {nullptr, "logbook: " + opened.book->error() + "; this run is not recorded in the logbook"};
-    }
-    if (opened.fellBack)
-        return {opened.book, "logbook: " + opened.why + "; recorded in " + opened.book->where() +
-                                 " instead ('orvypc logbook sync' pushes it later)"};
-    return {opened.book, {}};
+void set_demonstration_remarks(std::vector<Remark> remarks) { demonstration_remarks() = std::move(remarks); }
+
+namespace {
+constexpr const char* kNotRecorded = "; this run is not recorded in the logbook";
 }
 
-std::string record_run(const LogbookChoice& choice, const RunRecord& run) { return record_run_into(choice, run).note; }
+RecordedRun record_run_in(const std::shared_ptr<Logbook>& book, const std::string& site, RunRecord run,
+                          const GatewayFound& found) {
+    SiteChoice chosen = choose_site(*book, found, site);
+    if (!chosen.site) return {nullptr, "logbook: " + chosen.note + kNotRecorded, {}};
+    run.site = chosen.site->uid;
+    if (!book->record(run)) return {nullptr, "logbook: " + book->error() + kNotRecorded, {}};
+    for (Remark r : demonstration_remarks()) {
+        r.site = run.site;
+        r.gateway = run.gateway;
+        book->add_remark(r);   // demonstration data: a failure here leaves the run as it is
+    }
+    return {book, chosen.note.empty() ? std::string() : "logbook: " + chosen.note, *chosen.site};
+}
+
+RecordedRun record_run_into(const LogbookChoice& choice, RunRecord run, const GatewayFound& found) {
+    OpenedLogbook opened = open_for_recording(choice);
+    if (!opened.book) return {nullptr, "logbook: " + opened.why + kNotRecorded, {}};
+    RecordedRun recorded = record_run_in(opened.book, choice.site, std::move(run), found);
+    if (recorded.book && opened.fellBack)
+        recorded.note += (recorded.note.empty() ? "" : "; ") + std::string("logbook: ") + opened.why +
+                         "; recorded in " + opened.book->where() + " instead ('orvypc logbook sync' pushes it later)";
+    return recorded;
+}
+
+std::string record_run(const LogbookChoice& choice, const RunRecord& run, const GatewayFound& found) {
+    return record_run_into(choice, run, found).note;
+}
 
 LogEntry log_entry_of(const std::string& gateway, const TestResultRecord& r) {
     LogEntry e;

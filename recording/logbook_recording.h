@@ -11,6 +11,7 @@
 
 #include "link_settings.h"
 #include "logbook.h"
+#include "site_choice.h"
 #include "system_identity.h"
 #include "test_result_record.h"
 
@@ -22,6 +23,7 @@
 struct LogbookChoice {
     std::string explicitLocation;   // --logbook
     LinkSettings link;              // to tell a loopback gateway
+    std::string site = {};          // --site NAME: the site to record under; empty: told by site_choice.h
 };
 
 // The local file that runs fall back to when the team server is away, and
@@ -44,17 +46,30 @@ struct OpenedLogbook {
 };
 OpenedLogbook open_for_recording(const LogbookChoice& choice);
 
-// Records the run into the logbook the choice names. Empty when it was
-// recorded there; else what to tell the user: it was not recorded, or it was
-// recorded on this machine because the team server is away.
-std::string record_run(const LogbookChoice& choice, const RunRecord& run);
-// The same, with the logbook the run went into, for reading it back (null
-// when the run was not recorded, which a caller must not pass over).
+// Records the run into the logbook the choice names, under the site of the
+// gateway `found` (site_choice.h: told, or asked, before anything is
+// recorded). Empty when it was recorded there; else what to tell the user:
+// it was not recorded, it was recorded on this machine because the team
+// server is away, or under a new site.
+std::string record_run(const LogbookChoice& choice, const RunRecord& run, const GatewayFound& found);
+// The same, with the logbook the run went into and its site, for reading it
+// back (book null when the run was not recorded, which a caller must not
+// pass over).
 struct RecordedRun {
     std::shared_ptr<Logbook> book;
     std::string note;
+    Site site;
 };
-RecordedRun record_run_into(const LogbookChoice& choice, const RunRecord& run);
+RecordedRun record_run_into(const LogbookChoice& choice, RunRecord run, const GatewayFound& found);
+// The same into a logbook opened already; `site`: --site NAME, or empty.
+RecordedRun record_run_in(const std::shared_ptr<Logbook>& book, const std::string& site, RunRecord run,
+                          const GatewayFound& found);
+
+// The remarks of the demonstration gateway's repairs (--demo), added with
+// each run recorded from it into the site it is recorded under: the
+// demonstration logbook then shows failures repaired and re-tested. Their
+// uids are fixed, so each is stored once. Empty: none (the default).
+void set_demonstration_remarks(std::vector<Remark> remarks);
 
 // A listing's records as a run for the logbook. `fullUnit`: the luminaire
 // whose whole list a complete details listing read.

@@ -49,14 +49,25 @@ RunRecord survey_run(const SiteSurvey& survey) {
     return run;
 }
 
-std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* stored) {
-    const RecordedRun recorded = record_run_into(choice_for(where, survey), survey_run(survey));
+GatewayFound survey_found(const SiteSurvey& survey) {
+    GatewayFound found{survey.gateway, {}, survey.listComplete};
+    for (const SurveyedLuminaire& l : survey.luminaires) found.luminaires.push_back({l.unit, l.name, l.location});
+    std::sort(found.luminaires.begin(), found.luminaires.end(),
+              [](const SiteLuminaire& a, const SiteLuminaire& b) { return a.unit < b.unit; });
+    return found;
+}
+
+std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* stored,
+                                     const std::string& site) {
+    LogbookChoice choice = choice_for(where, survey);
+    choice.site = site;
+    const RecordedRun recorded = record_run_into(choice, survey_run(survey), survey_found(survey));
     if (stored != nullptr) *stored = recorded.book != nullptr;
     if (!recorded.book) return recorded.note;
     Logbook& book = *recorded.book;
     std::map<std::uint8_t, std::vector<LoggedLine>> histories;
     for (const SurveyedLuminaire& l : survey.luminaires) {
-        const HistoryRead read = book.history(survey.gateway, l.unit, "");
+        const HistoryRead read = book.history(recorded.site.uid, l.unit, "");
         // Part of a history would pass for the whole of it: the survey then
         // keeps what the gateway holds, as without a logbook.
         if (!read.complete)

@@ -14,12 +14,16 @@
 inline constexpr const char* kSurveyRunKind = "survey";
 
 RunRecord survey_run(const SiteSurvey& survey);
+// The gateway as the survey found it: whole when its luminaire list was.
+GatewayFound survey_found(const SiteSurvey& survey);
 
 // Records the survey into the logbook for its gateway (`where`: --logbook,
-// else the usual place) and hands the histories back. Empty when all went
-// well; else what to tell the user. A logbook that cannot be used leaves
-// the survey as it was read, and `recorded` (when given) false.
-std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* recorded = nullptr);
+// else the usual place), under its site (`site`: --site NAME; else told or
+// asked, site_choice.h), and hands the histories of that site back. Empty
+// when all went well; else what to tell the user. A logbook that cannot be
+// used leaves the survey as it was read, and `recorded` (when given) false.
+std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* recorded = nullptr,
+                                     const std::string& site = {});
 
 // Every survey the Site survey page runs goes into the logbook at `where`.
 void record_surveys_in_logbook(const std::string& where);

@@ -156,8 +156,10 @@ private:
     std::vector<sys_days> days_;
 };
 
-// The failures of the period with their repairs and re-tests, oldest first.
-std::vector<DefectValue> defects_of(const UnitInput& u, const ReportLuminaire& l) {
+// The failures of the period with their repairs and re-tests, oldest first;
+// the repairs they took go into `linked`.
+std::vector<DefectValue> defects_of(const UnitInput& u, const ReportLuminaire& l,
+                                    std::set<const ReportRepair*>& linked) {
     std::vector<DefectValue> out;
     const auto& entries = u.entries;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -180,8 +182,10 @@ std::vector<DefectValue> defects_of(const UnitInput& u, const ReportLuminaire& l
             d.retestPassed = retest->result == kResultPassed;
         }
         for (const ReportRepair* r : u.repairs) {
-            if (r->when > failed.testTime && (!retest || r->when < retest->testTime))
+            if (r->when > failed.testTime && (!retest || r->when < retest->testTime)) {
                 d.repairs.push_back({r->when, r->part, r->text, r->author});
+                linked.insert(r);
+            }
         }
         out.push_back(std::move(d));
     }
@@ -420,10 +424,11 @@ ReportContent compute_report(const ReportInput& in) {
         out.months.push_back({static_cast<int>(m.year()), static_cast<int>(static_cast<unsigned>(m.month()))});
         p.months.push_back(m);
     }
+    std::set<const ReportRepair*> linked;
     for (const auto& [unit, u] : by_unit(in)) {
         const UnitFacts facts(u);
         ReportLuminaire l = luminaire_of(u, facts, p);
-        std::vector<DefectValue> defects = defects_of(u, l);
+        std::vector<DefectValue> defects = defects_of(u, l, linked);
         for (const year_month& m : p.months) l.months.push_back(month_mark(facts, defects, p, m));
         add_deviations(u, facts, l, p, out.deviations);
         out.defects.insert(out.defects.end(), defects.begin(), defects.end());
@@ -432,6 +437,13 @@ ReportContent compute_report(const ReportInput& in) {
     std::stable_sort(out.defects.begin(), out.defects.end(),
                      [](const DefectValue& a, const DefectValue& b) { return a.when < b.when; });
     for (const Remark& r : in.remarks) out.remarks.push_back({r.written, FormatUnitAddress(r.unit), r.author, r.text});
+    // A repair that follows no failure of the period (one made before a
+    // failure, or after one before the period) is a remark of its own.
+    for (const ReportRepair& r : in.repairs) {
+        if (linked.count(&r) == 0)
+            out.remarks.push_back({r.when, FormatUnitAddress(r.unit), r.author,
+                                   "Repair" + (r.part.empty() ? std::string() : " (" + r.part + ")") + ": " + r.text});
+    }
     std::stable_sort(out.remarks.begin(), out.remarks.end(),
                      [](const RemarkValue& a, const RemarkValue& b) { return a.when < b.when; });
     count_and_find_next(out);

@@ -10,7 +10,8 @@
 //    in that part is partial, and neither is a deviation.
 //  - A failed function test is re-tested by the next test with a result, a
 //    failed duration test by the next duration test with a result; the
-//    repairs between the two belong to the failure.
+//    repairs between the two belong to the failure. A repair that belongs
+//    to no failure of the period is listed among the remarks.
 //  - A duration test is required within twelve calendar months of the one
 //    before (or of the start of the luminaire's history when there was
 //    none); a duration test without a result does not count.
@@ -59,7 +60,7 @@ struct ReportInput {
     std::vector<ReportRepair> repairs;
     std::string madeBy, machine, madeAt;   // madeAt local "YYYY-MM-DD HH:MM"
     std::string incomplete;        // what the reading before the report missed; empty: nothing
-    std::optional<std::string> seal;
+    std::optional<std::string> seal;   // the logbook's last seal when the period was read, in words
 };
 
 ReportContent compute_report(const ReportInput& input);

@@ -121,7 +121,8 @@ struct ReportContent {
     std::vector<RemarkValue> remarks;          // by time
     // The earliest test falling due on the site after the period, and which.
     std::string nextDue, nextDueWhat;
-    // The logbook's seal of the last record the report covers; none until
-    // the logbook seals its records.
+    // The seal of the logbook's last record when the report read it, with
+    // its place in the chain: the report can be matched with the logbook it
+    // came from. None when the logbook had no sealed record.
     std::optional<std::string> seal;
 };

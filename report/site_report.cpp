@@ -17,20 +17,14 @@ std::string local_minute_now() {
     return text;
 }
 
-// A luminaire the site's logbook knows under several gateway addresses is
-// one luminaire: the earliest first entry, the newest tests and snapshot.
-void merge(PeriodRead::Luminaire& into, const PeriodRead::Luminaire& from) {
-    if (into.firstTest.empty() || (!from.firstTest.empty() && from.firstTest < into.firstTest))
-        into.firstTest = from.firstTest;
-    auto newer = [](std::optional<LogEntry>& a, const std::optional<LogEntry>& b) {
-        if (b && (!a || b->testTime > a->testTime)) a = b;
-    };
-    newer(into.functionBefore, from.functionBefore);
-    newer(into.durationBefore, from.durationBefore);
-    if (from.snapshot && (!into.snapshot || from.snapshot->taken > into.snapshot->taken)) into.snapshot = from.snapshot;
-}
-
 }  // namespace
+
+void report_on_site(ReportRequest& request, const Site& site) {
+    request.siteUid = site.uid;
+    request.site.name = site.name;
+    request.site.gateways.clear();
+    for (const SiteAddress& a : site.addresses) request.site.gateways.push_back(a.gateway);
+}
 
 std::optional<ReportInput> read_report_input(Logbook& book, const ReportRequest& request, std::string* why) {
     ReportInput in;
@@ -42,25 +36,29 @@ std::optional<ReportInput> read_report_input(Logbook& book, const ReportRequest&
     in.madeAt = local_minute_now();
     in.incomplete = request.incomplete;
     const std::string until = day_after(request.to);
-    for (const std::string& gateway : request.site.gateways) {
-        PeriodRead read = book.period(gateway, request.from, until);
-        if (!read.complete) {
-            *why = "the logbook's record of " + gateway + " could not be read whole: " + book.error();
-            return std::nullopt;
-        }
-        for (const PeriodRead::Luminaire& l : read.luminaires) {
-            auto same = std::find_if(in.luminaires.begin(), in.luminaires.end(),
-                                     [&](const PeriodRead::Luminaire& k) { return k.unit == l.unit; });
-            if (same == in.luminaires.end()) in.luminaires.push_back(l);
-            else merge(*same, l);
-        }
-        in.entries.insert(in.entries.end(), read.entries.begin(), read.entries.end());
-        in.remarks.insert(in.remarks.end(), read.remarks.begin(), read.remarks.end());
+    PeriodRead read = book.period(request.siteUid, request.from, until);
+    if (!read.complete) {
+        *why = "the logbook's record of the site could not be read whole: " + book.error();
+        return std::nullopt;
     }
-    // Repairs are remarks of their own kind, and the seal of the last record
-    // covered is the logbook's: the logbook offers neither yet, so the
-    // report has no repair to link and prints no seal. Both are filled here
-    // (in.repairs, in.seal) once the logbook gives them.
+    in.luminaires = std::move(read.luminaires);
+    in.entries = std::move(read.entries);
+    for (Remark& r : read.remarks) {
+        if (r.is_repair()) in.repairs.push_back({r.unit, r.written, r.part, r.text, r.author});
+        else in.remarks.push_back(std::move(r));
+    }
+    // The seal of the chain's last record when the period was read: it
+    // covers everything read (entries of the period may have been recorded
+    // long after it, by a later reading of the gateway), so the printed
+    // report can be matched with the logbook it came from.
+    const std::optional<SealMark> seal = book.last_seal("");
+    if (!seal) {
+        *why = "the logbook's seal could not be read: " + book.error();
+        return std::nullopt;
+    }
+    if (seal->position > 0)
+        in.seal = seal->seal + " (record " + std::to_string(seal->position) + " of the logbook, sealed " +
+                  seal->sealed + ")";
     return in;
 }
 

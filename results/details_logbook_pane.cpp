@@ -5,6 +5,7 @@
 #include "prompts.h"
 #include "test_result_record.h"
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,11 @@ namespace {
 constexpr QRect kToggleRect{16, 488, 120, 28};
 constexpr QRect kRemarkRect{16, 524, 244, 28};
 constexpr QRect kAddRemarkRect{266, 524, 92, 28};
+// The repair's part and its button, below the remark's.
+constexpr QRect kRepairPartRect{16, 560, 244, 28};
+constexpr QRect kAddRepairRect{266, 560, 92, 28};
+// The part's choices: the first says none, the others are stored as they are.
+constexpr const char* kPartChoices[] = {"Part: not said", "battery", "lamp", "gear", "other"};
 // Right of Back (whose face ends at x 681).
 constexpr QRect kNoteRect{696, 486, 192, 108};
 
@@ -33,6 +39,8 @@ constexpr const char* kShowHistoryText = "History";
 constexpr const char* kShowGatewayText = "Gateway's list";
 constexpr const char* kNoLogbook = "No logbook is kept in this run: no history, no remarks.";
 constexpr const char* kEmptyRemark = "Write the remark first: an empty remark is not added to the logbook.";
+constexpr const char* kEmptyRepair =
+    "Write what was done in the remark field first (e.g. battery replaced): an empty repair is not added.";
 
 const QColor kGoneColour{0x80, 0x80, 0x80};     // entries the gateway no longer holds
 const QColor kRemarkColour{0xff, 0xf6, 0xd5};   // remarks, among the tests
@@ -101,6 +109,16 @@ DetailsLogbookPane::DetailsLogbookPane(QWidget* page, QWidget* gatewayList)
     m_addRemark->setGeometry(kAddRemarkRect);
     connect(m_addRemark, &QPushButton::clicked, this, &DetailsLogbookPane::OnAddRemark);
 
+    m_part = new QComboBox(page);
+    m_part->setObjectName(QString::fromUtf8(kRepairPartName));
+    m_part->setGeometry(kRepairPartRect);
+    for (const char* part : kPartChoices) m_part->addItem(QString::fromUtf8(part));
+
+    m_addRepair = new QPushButton(QStringLiteral("Add repair"), page);
+    m_addRepair->setObjectName(QString::fromUtf8(kAddRepairName));
+    m_addRepair->setGeometry(kAddRepairRect);
+    connect(m_addRepair, &QPushButton::clicked, this, &DetailsLogbookPane::OnAddRepair);
+
     m_note = new QLabel(page);
     m_note->setObjectName(QString::fromUtf8(kLogbookNoteName));
     m_note->setGeometry(kNoteRect);
@@ -146,10 +164,13 @@ void DetailsLogbookPane::PageShown(std::uint8_t unit)
     m_unit = unit;
     m_toggle->setChecked(false);
     m_remark->clear();
+    m_part->setCurrentIndex(0);
     const bool kept = luminaire_logbook() != nullptr;
     m_toggle->setEnabled(kept);
     m_remark->setEnabled(kept);
     m_addRemark->setEnabled(kept);
+    m_part->setEnabled(kept);
+    m_addRepair->setEnabled(kept);
     SetNote(kept ? std::string() : kNoLogbook);
 }
 
@@ -189,26 +210,33 @@ void DetailsLogbookPane::ReadHistory()
     SetNote(read.note.empty() ? count_text(rows, m_unit) : read.note);
 }
 
-void DetailsLogbookPane::OnAddRemark()
+void DetailsLogbookPane::OnAddRemark() { AddToLogbook(false); }
+
+void DetailsLogbookPane::OnAddRepair() { AddToLogbook(true); }
+
+void DetailsLogbookPane::AddToLogbook(bool repair)
 {
     LuminaireLogbook* book = luminaire_logbook();
     if (book == nullptr) return;   // the controls are off
     const QString text = m_remark->text().trimmed();
     if (text.isEmpty()) {
-        prompts().message_box(kEmptyRemark);
+        prompts().message_box(repair ? kEmptyRepair : kEmptyRemark);
         return;
     }
+    const std::string part = m_part->currentIndex() > 0 ? m_part->currentText().toStdString() : std::string();
     LogbookOutcome wrote;
     {
         BusyCursor busy;
-        wrote = book->add_remark(m_unit, text.toStdString());
+        wrote = repair ? book->add_repair(m_unit, text.toStdString(), part) : book->add_remark(m_unit, text.toStdString());
     }
     if (!wrote.done) {
         // The text stays in the field for another try.
-        prompts().message_box("The remark was not added to the logbook: " + wrote.note);
+        prompts().message_box(std::string(repair ? "The repair" : "The remark") +
+                              " was not added to the logbook: " + wrote.note);
         return;
     }
     m_remark->clear();
+    m_part->setCurrentIndex(0);
     if (HistoryShown()) ReadHistory();
     else m_toggle->setChecked(true);   // reads it
     if (!wrote.note.empty()) SetNote(wrote.note);

@@ -1,7 +1,8 @@
 // The logbook's side of the Details page: a History button beside the
 // gateway's list that shows, in the list's place, every entry the logbook
-// ever read for the luminaire and the remarks among them; and a remark
-// field that adds a dated remark. All of it is off when no logbook is kept.
+// ever read for the luminaire and the remarks and repairs among them; and
+// a remark field that adds a dated remark, or a repair of the part chosen
+// beside it. All of it is off when no logbook is kept.
 // The page's own controls are untouched: this only adds its widgets.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,6 +23,8 @@ inline constexpr const char* kHistoryToggleName = "historyToggle";
 inline constexpr const char* kHistoryListName = "historyList";
 inline constexpr const char* kRemarkTextName = "remarkText";
 inline constexpr const char* kAddRemarkName = "addRemark";
+inline constexpr const char* kRepairPartName = "repairPart";
+inline constexpr const char* kAddRepairName = "addRepair";
 inline constexpr const char* kLogbookNoteName = "logbookNote";
 
 class DetailsLogbookPane final : public QObject {
@@ -42,17 +46,22 @@ public:
 public Q_SLOTS:
     void OnHistoryToggled(bool shown);
     void OnAddRemark();
+    // The text of the remark field as a repair of the part chosen.
+    void OnAddRepair();
 
 private:
     QTableWidget* NewHistoryList(QWidget* page, const QRect& place);
     void ReadHistory();
     void SetNote(const std::string& text);
+    void AddToLogbook(bool repair);
 
     QWidget* m_gatewayList;
     QTableWidget* m_history;
     QPushButton* m_toggle;
     QLineEdit* m_remark;
     QPushButton* m_addRemark;
+    QComboBox* m_part;
+    QPushButton* m_addRepair;
     QLabel* m_note;
     std::uint8_t m_unit = 0;
 };

@@ -1,5 +1,6 @@
 // The logbook as the Details page sees it: the history of one luminaire of
-// the connected gateway as rows of texts, and a remark to add to it. The
+// the connected gateway as rows of texts, and a remark or a repair to add
+// to it. The
 // program sets one when it keeps a logbook (not with --no-logbook); without
 // one the page's logbook controls are off, so the page runs the same in its
 // tests. No logbook types here: the page only shows texts.
@@ -37,6 +38,9 @@ public:
     virtual LogbookOutcome history(std::uint8_t unit, std::vector<HistoryRow>* rows) = 0;
     // A dated remark by the user logged in here; `text` is not empty.
     virtual LogbookOutcome add_remark(std::uint8_t unit, const std::string& text) = 0;
+    // The same for a repair; `part` "battery", "lamp", "gear", "other", or
+    // empty (not said).
+    virtual LogbookOutcome add_repair(std::uint8_t unit, const std::string& text, const std::string& part) = 0;
 };
 
 void set_luminaire_logbook(LuminaireLogbook* logbook);   // null: none

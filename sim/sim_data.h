@@ -22,6 +22,15 @@ std::vector<SimLuminaire> demo_luminaires(std::chrono::sys_days today);
 // The same for today on this machine's clock.
 std::vector<SimLuminaire> demo_luminaires();
 std::chrono::sys_days demo_today();
+// The repairs of the demonstration site: the morning after each failure
+// that a re-test two days later passed, the part replaced. Demonstration
+// data, to go into the logbook the demonstration gateway's runs go into.
+struct SimRepair {
+    std::uint8_t unit = 0;
+    std::string when;   // local "YYYY-MM-DD HH:MM:SS"
+    std::string part, text;
+};
+std::vector<SimRepair> demo_repairs(std::chrono::sys_days today);
 // The demonstration set on 127.0.0.1, a free port, no faults.
 SimConfig demo_config();
 // The demonstration gateway as the program's --demo serves it: the same

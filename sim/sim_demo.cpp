@@ -4,6 +4,7 @@
 #include "sim_status_fields.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -285,6 +286,28 @@ std::vector<SimLuminaire> demo_luminaires(sys_days today) {
 }
 
 std::vector<SimLuminaire> demo_luminaires() { return demo_luminaires(demo_today()); }
+
+std::vector<SimRepair> demo_repairs(sys_days today) {
+    std::vector<SimRepair> out;
+    for (const auto& d : kDemo) {
+        if (!(d.story & kRetestedFailure) || d.health == Health::NeverTested) continue;
+        const Schedule s(d, today);
+        const std::uint8_t unit = *parse_unit_address(d.address);
+        const bool lamp = unit >= 64;
+        for (long cycle = s.last() - kKeptCycles + 1; cycle <= s.last(); ++cycle) {
+            const sys_days day = s.day_of(cycle);
+            if (!s.retested_failure(cycle) || s.month_missed(day)) continue;
+            // The morning after the failure, before the re-test a day later.
+            const year_month_day next{day + days{1}};
+            char when[32];
+            std::snprintf(when, sizeof when, "%04d-%02u-%02u 09:30:00", static_cast<int>(next.year()),
+                          static_cast<unsigned>(next.month()), static_cast<unsigned>(next.day()));
+            out.push_back({unit, when, lamp ? "lamp" : "battery",
+                           std::string(lamp ? "Lamp" : "Battery") + " replaced"});
+        }
+    }
+    return out;
+}
 
 SimConfig demo_config() {
     SimConfig config;

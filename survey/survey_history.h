@@ -21,4 +21,6 @@ struct LoggedLine {
     std::optional<TestResultRecord> entry;   // a test entry; none for a remark
     std::optional<bool> onGateway;           // entries: unknown without a full listing
     std::string remark, author, written;     // a remark; written "YYYY-MM-DD HH:MM:SS"
+    bool repair = false;                     // the remark is a repair
+    std::string part;                        // a repair's part; empty: not said
 };

@@ -82,9 +82,11 @@ struct Page {
             set_luminaire_logbook(logbook.get());
             set_listing_read_hook([where](const char* kind, const std::vector<TestResultRecord>& records,
                                           std::optional<std::uint8_t> unit) {
+                const std::string gateway = g_link.pucDestIpBuf;
+                const bool complete = last_listing_complete();
                 record_run({where, link_settings()},
-                           listing_run(kind, g_link.pucDestIpBuf, records, last_listing_complete(),
-                                       last_listing_reason(), unit));
+                           listing_run(kind, gateway, records, complete, last_listing_reason(), unit),
+                           gateway_found(gateway, records, complete && std::string(kind) == "results"));
             });
         }
         ucSelectUnit = kUnit;
@@ -251,7 +253,7 @@ private Q_SLOTS:
         std::string why;
         std::unique_ptr<Logbook> local = open_logbook(local_logbook_path(), &why);
         QVERIFY2(local != nullptr, why.c_str());
-        QCOMPARE(local->history(kGateway, kUnit, "").items.front().remark.text, std::string("lamp replaced"));
+        QCOMPARE(local->history("", kUnit, "").items.front().remark.text, std::string("lamp replaced"));
     }
 };
 

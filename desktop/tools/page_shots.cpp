@@ -71,8 +71,11 @@ int main(int argc, char** argv)
     set_luminaire_logbook(&detailsLogbook);
     set_listing_read_hook([logbook](const char* kind, const std::vector<TestResultRecord>& records,
                                     std::optional<std::uint8_t> unit) {
-        record_run({logbook, link_settings()}, listing_run(kind, g_link.pucDestIpBuf, records,
-                                                           last_listing_complete(), last_listing_reason(), unit));
+        const std::string gateway = g_link.pucDestIpBuf;
+        const bool complete = last_listing_complete();
+        record_run({logbook, link_settings()},
+                   listing_run(kind, gateway, records, complete, last_listing_reason(), unit),
+                   gateway_found(gateway, records, complete && std::string(kind) == "results"));
     });
 
     bool ok = true;

@@ -160,14 +160,14 @@ int main(int argc, char** argv) {
     std::size_t rows = 0;
     for (int i = 0; i < kHistoryRounds; ++i) {
         const auto t1 = std::chrono::steady_clock::now();
-        rows = book->history(kGateway, static_cast<std::uint8_t>(i % kLuminaires), "").items.size();
+        rows = book->history(address_site_uid(kGateway), static_cast<std::uint8_t>(i % kLuminaires), "").items.size();
         times.push_back(ms_since(t1));
     }
     std::sort(times.begin(), times.end());
     std::printf("%-44s %9.1f ms  median, %.1f ms max (%zu entries)\n", "history of one luminaire", times[times.size() / 2],
                 times.back(), rows);
     const auto t2 = std::chrono::steady_clock::now();
-    const std::size_t recent = book->history(kGateway, 5, "2012-01-01").items.size();
+    const std::size_t recent = book->history(address_site_uid(kGateway), 5, "2012-01-01").items.size();
     std::printf("%-44s %9.1f ms  (%zu entries)\n", "history of one luminaire since 2012-01-01", ms_since(t2), recent);
     if (server.empty()) {
         book.reset();

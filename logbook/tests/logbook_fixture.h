@@ -5,6 +5,7 @@
 #pragma once
 
 #include "logbook.h"
+#include "logbook_schema.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -80,6 +81,35 @@ inline bool store_exec(StoreKind kind, const std::string& where, const std::stri
     sqlite3_close(db);
     return ok;
 }
+
+// A store as an older program left it: the schema's steps 1 .. `version`
+// alone, then `rows` (SQL of that version) in it.
+inline bool make_older_store(StoreKind kind, const std::string& where, int version, const std::string& rows) {
+    std::string sql;
+    const SqlDialect dialect = kind == StoreKind::Sqlite ? SqlDialect::Sqlite : SqlDialect::Postgres;
+    for (int step = 1; step <= version; ++step) {
+        for (const std::string& statement : migration_statements(step, dialect)) sql += statement + ";\n";
+    }
+    sql += schema_version_statement(version) + ";\n" + rows;
+    if (kind == StoreKind::Sqlite) {
+        sqlite3* db = nullptr;
+        const bool made = sqlite3_open(where.c_str(), &db) == SQLITE_OK;   // creates the file
+        sqlite3_close(db);
+        if (!made) return false;
+    }
+    return store_exec(kind, where, sql);
+}
+
+// What a program of version 2 stored: one details run of 10.0.0.7 that
+// read A5's entry, and a remark.
+inline const char* const kVersion2Rows =
+    "INSERT INTO runs (uid, gateway, kind, started, complete, reason, host, user_name) VALUES"
+    " ('r1', '10.0.0.7', 'details', '2026-01-01T10:00:00Z', 1, '', 'h', 'u');"
+    "INSERT INTO entries (gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
+    " first_run) VALUES ('10.0.0.7', 5, '2026-01-01 09:00:00', 0, 1, 0, 'Hall', 'Floor 1', '2026-01-01T10:00:00Z', 1);"
+    "INSERT INTO sightings (run_id, entry_id) VALUES (1, 1); INSERT INTO full_listings (run_id, unit) VALUES (1, 5);"
+    "INSERT INTO remarks (uid, gateway, unit, written, author, body) VALUES"
+    " ('m1', '10.0.0.7', 5, '2026-01-03 10:00:00', 'tech', 'checked');";
 
 inline std::string read_bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

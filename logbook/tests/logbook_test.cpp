@@ -66,7 +66,7 @@ TEST_P(LogbookTest, EachEntryKeepsTheNameItHadWhenRead) {
     ASSERT_TRUE(book->record(run_of({entry("2025-01-01 09:00:00", 5, "Hall")})));
     // Renamed on the gateway: the old entry, read again, keeps its name.
     ASSERT_TRUE(book->record(run_of({entry("2025-01-01 09:00:00", 5, "Lobby"), entry("2026-01-01 09:00:00", 5, "Lobby")})));
-    const auto h = book->history("10.0.0.7", 5, "").items;
+    const auto h = book->history(address_site_uid("10.0.0.7"), 5, "").items;
     ASSERT_EQ(h.size(), 2u);
     EXPECT_EQ(h[0].entry.name, "Lobby");
     EXPECT_EQ(h[1].entry.name, "Hall");
@@ -83,7 +83,7 @@ TEST_P(LogbookTest, HistoryMarksWhatTheLastFullListingNoLongerHeld) {
     ASSERT_TRUE(book->record(run_of({e1, e2}, {5})));
     ASSERT_TRUE(book->record(run_of({e2, e3}, {5})));
     ASSERT_TRUE(book->record(run_of({e3})));   // a later results run changes nothing
-    const auto h = book->history("10.0.0.7", 5, "").items;
+    const auto h = book->history(address_site_uid("10.0.0.7"), 5, "").items;
     ASSERT_EQ(h.size(), 3u);
     const std::vector<std::pair<std::string, bool>> expected = {
         {e3.testTime, true}, {e2.testTime, true}, {e1.testTime, false}};
@@ -107,14 +107,14 @@ TEST_P(LogbookTest, RemarksStandAmongTheTestsAndSinceCuts) {
         {"2027-01-01", {}},
     };
     for (const auto& [since, times] : cases) {
-        const auto h = book->history("10.0.0.7", 5, since).items;
+        const auto h = book->history(address_site_uid("10.0.0.7"), 5, since).items;
         std::vector<std::string> got;
         for (const HistoryItem& item : h) got.push_back(item.when());
         EXPECT_EQ(got, times) << since;
     }
-    EXPECT_TRUE(book->history("10.0.0.7", 5, "").items[1].isRemark);
-    EXPECT_EQ(book->history("10.0.0.7", 5, "").items[1].remark.text, "battery replaced");
-    EXPECT_EQ(book->site_history("").items.size(), 4u);
+    EXPECT_TRUE(book->history(address_site_uid("10.0.0.7"), 5, "").items[1].isRemark);
+    EXPECT_EQ(book->history(address_site_uid("10.0.0.7"), 5, "").items[1].remark.text, "battery replaced");
+    EXPECT_EQ(book->site_history("", "").items.size(), 4u);
 }
 
 TEST_P(LogbookTest, StatusSnapshotsKeepTheirBytes) {
@@ -130,7 +130,7 @@ TEST_P(LogbookTest, StatusSnapshotsKeepTheirBytes) {
     s.status[3] = 0;   // a zero byte is data, not an end
     survey.snapshots = {s};
     ASSERT_TRUE(book->record(survey)) << book->error();
-    const auto got = book->snapshots("10.0.0.7", 5);
+    const auto got = book->snapshots(address_site_uid("10.0.0.7"), 5);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].status, s.status);
     EXPECT_EQ(got[0].taken, s.taken);
@@ -156,7 +156,6 @@ TEST_P(LogbookTest, APeriodReadTakesThePeriodAndWhatCameBefore) {
         entry("2026-07-01 00:00:00"),                      // the day after the period
         entry("2026-03-01 01:00:00", 6),                   // A6: history begins in the period
         entry("2027-01-01 01:00:00", 7),                   // A7: known only after it
-        entry("2026-03-01 01:00:00", 5, "Hall", 1, 0, "10.0.0.8"),   // another gateway
     });
     auto snapshot = [](std::uint8_t unit, const char* taken, std::uint8_t mark) {
         StatusSnapshot s;
@@ -169,10 +168,11 @@ TEST_P(LogbookTest, APeriodReadTakesThePeriodAndWhatCameBefore) {
     run.snapshots = {snapshot(5, "2026-06-30T22:00:00Z", 1), snapshot(5, "2026-07-01T00:00:01Z", 2),
                      snapshot(9, "2025-01-01T00:00:00Z", 3)};
     ASSERT_TRUE(book->record(run)) << book->error();
+    ASSERT_TRUE(book->record(run_of({entry("2026-03-01 01:00:00", 5, "Hall", 1, 0, "10.0.0.8")})));   // another site
     ASSERT_TRUE(book->add_remark({new_run_uid(), "10.0.0.7", 5, "2026-02-03 11:00:00", "tech", "lamp replaced"}));
     ASSERT_TRUE(book->add_remark({new_run_uid(), "10.0.0.7", 5, "2025-02-03 11:00:00", "tech", "before"}));
 
-    const PeriodRead p = book->period("10.0.0.7", "2026-01-01", "2026-07-01");
+    const PeriodRead p = book->period(address_site_uid("10.0.0.7"), "2026-01-01", "2026-07-01");
     ASSERT_TRUE(p.complete) << book->error();
     std::vector<std::string> times;
     for (const LogEntry& e : p.entries) times.push_back(std::to_string(e.unit) + " " + e.testTime);
@@ -204,13 +204,13 @@ TEST_P(LogbookTest, AHistoryTheStoreBrokeOffIsMarkedIncomplete) {
     auto book = fx.open(where);
     ASSERT_TRUE(book);
     ASSERT_TRUE(book->record(run_of({entry("2026-01-01 09:00:00")}, {5})));
-    ASSERT_TRUE(book->history("10.0.0.7", 5, "").complete) << book->error();
+    ASSERT_TRUE(book->history(address_site_uid("10.0.0.7"), 5, "").complete) << book->error();
     ASSERT_TRUE(store_exec(GetParam(), where, "DROP TABLE remarks"));
-    const HistoryRead one = book->history("10.0.0.7", 5, "");
+    const HistoryRead one = book->history(address_site_uid("10.0.0.7"), 5, "");
     EXPECT_FALSE(one.complete);
     EXPECT_NE(book->error().find("remarks"), std::string::npos) << book->error();
-    EXPECT_FALSE(book->site_history("").complete);
-    EXPECT_FALSE(book->period("10.0.0.7", "2026-01-01", "2027-01-01").complete);
+    EXPECT_FALSE(book->site_history("", "").complete);
+    EXPECT_FALSE(book->period(address_site_uid("10.0.0.7"), "2026-01-01", "2027-01-01").complete);
 }
 
 // Each writer records runs of its own entries and of entries that both read.
@@ -286,7 +286,7 @@ TEST_P(LogbookTest, SyncAfterTheServerWasAwayPushesEachEntryOnce) {
     SyncCounts c;
     ASSERT_TRUE(sync_logbook(*laptop1, *team, team->where(), &why, &c)) << why;
     EXPECT_EQ(c.runsNew, 1u);
-    const auto h = team->history("10.0.0.7", 5, "").items;
+    const auto h = team->history(address_site_uid("10.0.0.7"), 5, "").items;
     ASSERT_EQ(h.size(), 5u);   // four entries and the remark
     EXPECT_EQ(h[1].remark.text, "lamp changed");
     // Each sync's runs are sealed in the team logbook's own chain.

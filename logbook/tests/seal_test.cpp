@@ -41,8 +41,8 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
          1, SealFinding::What::Inserted, "inserted"},
         {"an entry inserted without a run that read it",
          "INSERT INTO entries (gateway, unit, test_time, test_type, result, minutes, name, location, first_read,"
-         " first_run) SELECT '10.0.0.7', 5, '2026-01-04 09:00:00', 0, 1, 0, 'Hall', 'Floor 1', '', id FROM runs"
-         " WHERE uid = '{run}'",
+         " first_run, site) SELECT '10.0.0.7', 5, '2026-01-04 09:00:00', 0, 1, 0, 'Hall', 'Floor 1', '', id, site"
+         " FROM runs WHERE uid = '{run}'",
          1, SealFinding::What::Inserted, ""},
         {"a remark edited", "UPDATE remarks SET body = 'all fine' WHERE uid = '{remark}'", 1, SealFinding::What::Changed,
          "remark"},
@@ -51,6 +51,12 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
          1, SealFinding::What::Removed, ""},
         {"a seal changed", "UPDATE seals SET seal = '" + std::string(64, 'f') + "' WHERE uid = '{run}'", 1,
          SealFinding::What::Changed, "run"},
+        {"a repair's part edited", "UPDATE remarks SET part = 'lamp' WHERE uid = '{remark}'", 1,
+         SealFinding::What::Changed, "remark"},
+        {"a repair made a note", "UPDATE remarks SET kind = 'note' WHERE uid = '{remark}'", 1,
+         SealFinding::What::Changed, "remark"},
+        {"a run moved to another site", "UPDATE runs SET site = 'elsewhere' WHERE uid = '{run}'", 1,
+         SealFinding::What::Changed, "run"},
     };
     for (const Edit& e : edits) {
         SCOPED_TRACE(e.what);
@@ -58,7 +64,8 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
         auto book = fx.open(where);
         ASSERT_TRUE(book);
         const RunRecord first = run_of({entry("2026-01-01 09:00:00", 5, "Hall", 0xFF), entry("2026-01-02 09:00:00")}, {5});
-        const Remark remark{new_run_uid(), "10.0.0.7", 5, "2026-01-03 10:00:00", "tech", "battery replaced"};
+        const Remark remark{new_run_uid(), "10.0.0.7", 5, "2026-01-03 10:00:00", "tech", "battery replaced", "",
+                            kRemarkRepair, "battery"};
         const RunRecord second = run_of({entry("2026-01-02 09:00:00"), entry("2026-01-03 09:00:00")});
         ASSERT_TRUE(book->record(first) && book->add_remark(remark) && book->record(second)) << book->error();
         const auto last = book->last_seal("");
@@ -95,15 +102,7 @@ TEST_P(SealTest, VerifyNamesEachRecordChangedRemovedOrPutIn) {
 // opened, and later records follow on in the same chain.
 TEST_P(SealTest, ALogbookWithoutSealsIsSealedOnOpening) {
     const std::string where = fx.new_store(GetParam());
-    {
-        auto book = fx.open(where);
-        ASSERT_TRUE(book);
-        ASSERT_TRUE(book->record(run_of({entry("2026-01-01 09:00:00")}, {5})));
-        ASSERT_TRUE(book->add_remark({new_run_uid(), "10.0.0.7", 5, "2026-01-03 10:00:00", "tech", "checked"}));
-    }
-    // As an older program left it.
-    ASSERT_TRUE(store_exec(GetParam(), where,
-                           "DROP TABLE seals; UPDATE logbook_meta SET value = '2' WHERE key = 'schema'"));
+    ASSERT_TRUE(make_older_store(GetParam(), where, 2, kVersion2Rows));
     auto book = fx.open(where);
     ASSERT_TRUE(book);
     ASSERT_TRUE(book->record(run_of({entry("2026-02-01 09:00:00")})));

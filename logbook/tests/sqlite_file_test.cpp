@@ -87,7 +87,7 @@ TEST(SqliteLogbookFile, DamageFoundByAReadStopsTheLogbookAndLeavesTheFile) {
     std::string why;
     auto book = open_logbook(path, &why);
     ASSERT_TRUE(book) << "found on opening: " << why;
-    EXPECT_FALSE(book->site_history("").complete);
+    EXPECT_FALSE(book->site_history("", "").complete);
     EXPECT_NE(book->error().find("damaged"), std::string::npos) << book->error();
     EXPECT_FALSE(book->record(run_of({entry("2027-01-01 00:00:00")})));
     EXPECT_FALSE(book->integrity_problem().empty());
@@ -117,7 +117,7 @@ TEST(SqliteLogbookFile, AnOlderFileIsMigratedWithItsEntries) {
     auto book = fx.open(path);
     ASSERT_TRUE(book);
     ASSERT_TRUE(book->add_remark({new_run_uid(), "10.0.0.7", 5, "2020-02-01 10:00:00", "tech", "checked"}));
-    const auto h = book->history("10.0.0.7", 5, "").items;
+    const auto h = book->history(address_site_uid("10.0.0.7"), 5, "").items;
     ASSERT_EQ(h.size(), 2u);
     EXPECT_EQ(h[1].entry.minutes, 90);
     EXPECT_TRUE(h[1].onGateway.value_or(false));

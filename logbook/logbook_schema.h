@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kLogbookSchemaVersion = 3;
+inline constexpr int kLogbookSchemaVersion = 4;
 
 enum class SqlDialect { Sqlite, Postgres };
 

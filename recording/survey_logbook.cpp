@@ -11,14 +11,6 @@ static_assert(kSurveyStatusBytes == kStatusSnapshotBytes, "a snapshot holds the 
 
 namespace {
 
-std::string utc_text(std::time_t when) {
-    std::tm t{};
-    gmtime_r(&when, &t);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%SZ", &t);
-    return out;
-}
-
 // The logbook of the surveyed gateway: a loopback one (the simulator) has
 // its own, as its listings do.
 LogbookChoice choice_for(const std::string& where, const SiteSurvey& survey) {
@@ -49,11 +41,11 @@ RunRecord survey_run(const SiteSurvey& survey) {
     return run;
 }
 
-std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* stored) {
-    const RecordedRun recorded = record_run_into(choice_for(where, survey), survey_run(survey));
-    if (stored != nullptr) *stored = recorded.book != nullptr;
-    if (!recorded.book) return recorded.note;
-    Logbook& book = *recorded.book;
+namespace {
+
+// Each luminaire's history as `book` now holds it, back into the survey; what
+// to tell the user when one could not be read.
+std::string use_histories_of(Logbook& book, SiteSurvey& survey) {
     std::map<std::uint8_t, std::vector<LoggedLine>> histories;
     for (const SurveyedLuminaire& l : survey.luminaires) {
         const HistoryRead read = book.history(survey.gateway, l.unit, "");
@@ -66,7 +58,27 @@ std::string record_survey_in_logbook(const std::string& where, SiteSurvey& surve
         for (const HistoryItem& h : read.items) lines.push_back(logged_line(h));
     }
     use_logbook_history(survey, histories);
-    return recorded.note;
+    return {};
+}
+
+}  // namespace
+
+std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* stored) {
+    const RecordedRun recorded = record_run_into(choice_for(where, survey), survey_run(survey));
+    if (stored != nullptr) *stored = recorded.book != nullptr;
+    if (!recorded.book) return recorded.note;
+    const std::string note = use_histories_of(*recorded.book, survey);
+    return note.empty() ? recorded.note : note;
+}
+
+bool record_survey_with(Logbook& book, SiteSurvey& survey, const std::string& runUid,
+                        const std::function<bool()>& alongside, std::string* note) {
+    RunRecord run = survey_run(survey);
+    run.uid = runUid;
+    return book.record_with(run, [&] {
+        *note = use_histories_of(book, survey);
+        return alongside();
+    });
 }
 
 void record_surveys_in_logbook(const std::string& where) {

@@ -9,6 +9,7 @@
 #include "logbook_recording.h"
 #include "site_survey.h"
 
+#include <functional>
 #include <string>
 
 inline constexpr const char* kSurveyRunKind = "survey";
@@ -20,6 +21,13 @@ RunRecord survey_run(const SiteSurvey& survey);
 // well; else what to tell the user. A logbook that cannot be used leaves
 // the survey as it was read, and `recorded` (when given) false.
 std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* recorded = nullptr);
+
+// Records the survey into `book` as run `runUid` and, in the same
+// transaction, hands the histories back and runs `alongside` (the monitor
+// keeps its round there): all of it is kept, or nothing. `note`: a history
+// that could not be read back (the survey then shows the gateway's entries).
+bool record_survey_with(Logbook& book, SiteSurvey& survey, const std::string& runUid,
+                        const std::function<bool()>& alongside, std::string* note);
 
 // Every survey the Site survey page runs goes into the logbook at `where`.
 void record_surveys_in_logbook(const std::string& where);

@@ -14,6 +14,7 @@
 #include "logbook_recording.h"
 #include "luminaire_logbook.h"
 #include "main_window.h"
+#include "monitor_status.h"
 #include "prompts.h"
 #include "qt_prompts.h"
 #include "qt_save_prompt.h"
@@ -99,6 +100,11 @@ void RecordListingsInLogbook(const std::string& where)
 
 }  // namespace
 
+COrvyPcDlg::MonitorLineSource MonitorLineFromLogbook(const std::string& where)
+{
+    return [where](const LinkSettings& link) { return monitor_status_text(read_monitor_status({where, link})); };
+}
+
 int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** argv)
 {
     set_link_settings(invocation.options.link);
@@ -146,6 +152,8 @@ int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** arg
             }
             return page;
         });
+        // What an unattended monitor keeps in the same logbook.
+        if (!invocation.options.noLogbook) dlg.SetMonitorLineSource(MonitorLineFromLogbook(logbook));
         bool endedBySignal = false;
         WatchEndSignals(&dlg, [&endedBySignal] {
             endedBySignal = true;
@@ -162,8 +170,9 @@ int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** arg
         set_survey_read_hook({});
         set_luminaire_logbook(nullptr);
         // Still in an exchange, the heartbeat ends with the process, now;
-        // so does a program told to end, as the close button ends it.
-        if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || endedBySignal) {
+        // so does a read of the monitor's line still waiting for a server,
+        // and a program told to end, as the close button ends it.
+        if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || dlg.MonitorLineReading() || endedBySignal) {
             std::fflush(nullptr);
             std::_Exit(status);
         }

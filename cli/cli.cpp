@@ -162,10 +162,10 @@ all that was read, each luminaire not read listed with the reason; the
 report says so on its cover); 7 the logbook could not be opened, written
 or read whole (history, logbook, report; no report is written), or the
 run was not recorded (results, details, survey: what was read is
-printed), or the file is damaged (logbook check); 8 logbook verify,
-logbook check: a record was changed, removed or put in after it was
-sealed; 9 monitor: an e-mail could not be sent, or the mail settings
-cannot be used.
+printed; monitor --once: a round was not kept), or the file is damaged
+(logbook check); 8 logbook verify, logbook check: a record was changed,
+removed or put in after it was sealed; 9 monitor: an e-mail could not be
+sent or was set aside, or the mail settings cannot be used.
 )";
 
 constexpr const char* kHint = " (see 'orvypc --help')";

@@ -1,8 +1,11 @@
 // The front end's unattended monitor: a round of surveys on a schedule, each
 // recorded in the logbook as `orvypc survey` records it, compared with the
-// site's previous round, and an e-mail for what changed. Between rounds it
-// holds no connection and waits on nothing but the end request and, while
-// alerts wait for the mail server, the next try.
+// site's previous round, and an e-mail for what changed. The monitor's state
+// (each site's last round, the alerts waiting) is kept in the same logbook,
+// each site's round in the transaction that records its survey, so a
+// restarted monitor, and each `--once`, goes on where the last one stopped.
+// Between rounds it holds no connection and waits on nothing but the end
+// request and, while alerts wait for the mail server, the next try.
 #include "cli.h"
 #include "cli_commands.h"
 #include "cli_json.h"
@@ -14,12 +17,17 @@
 #include "gateway_link.h"
 #include "key_store.h"
 #include "logbook.h"
+#include "logbook_monitor_store.h"
+#include "logbook_recording.h"
 #include "memory_monitor_store.h"
+#include "mirrored_monitor_store.h"
 #include "monitor.h"
 #include "save_prompt.h"
 #include "site_outcome.h"
 #include "survey_export.h"
+#include "survey_logbook.h"
 #include "system_identity.h"
+#include "test_kill_point.h"
 #include "user_folders.h"
 
 #include <algorithm>
@@ -54,7 +62,63 @@ struct MonitorRun {
     MonitorConfig config;
     std::unique_ptr<MailSender> sender;   // null: no mail server set up
     MailAddressing addressing;
+    MonitorPolicy policy;
+    // --no-logbook: the state lives as long as the program.
+    std::unique_ptr<MemoryMonitorStore> memory;
 };
+
+// The monitor's one logbook, for its surveys and its state: --logbook, else
+// the one of its (first) gateway, as a survey of it records into (a
+// loopback gateway's is the demonstration logbook).
+LogbookChoice monitor_logbook(const MonitorRun& run) {
+    LogbookChoice choice{run.o.logbook, run.o.link};
+    if (!run.config.gateways.empty()) choice.link.gatewayAddress = run.config.gateways.front();
+    return choice;
+}
+
+// The monitor's state for one round, or one try of the mail between
+// rounds: in the logbook, opened anew (a team server that is away is met as
+// it is now, and this machine's file stands in, as for every run).
+struct RoundState {
+    OpenedLogbook opened;
+    std::shared_ptr<Logbook> local;       // this machine's file beside a team server
+    std::unique_ptr<LogbookMonitorStore> main, here;
+    std::unique_ptr<MirroredMonitorStore> mirrored;
+    MonitorStore* store = nullptr;        // null: none can be used (why)
+    std::string why;
+    Logbook* book() const { return opened.book.get(); }
+};
+
+std::unique_ptr<RoundState> open_state(const MonitorRun& run) {
+    auto s = std::make_unique<RoundState>();
+    if (run.memory) {
+        s->store = run.memory.get();
+        return s;
+    }
+    s->opened = open_for_recording(monitor_logbook(run));
+    if (!s->opened.book) {
+        s->why = "logbook: " + s->opened.why;
+        return s;
+    }
+    if (s->opened.fellBack)
+        std::cerr << "orvypc: logbook: " << s->opened.why << "; the monitor keeps this round in "
+                  << s->opened.book->where() << " ('orvypc logbook sync' pushes its surveys later)\n";
+    const std::string host = system_host_name();
+    s->main = std::make_unique<LogbookMonitorStore>(s->opened.book->monitor_state(), host);
+    s->store = s->main.get();
+    if (s->opened.fellBack || !is_server_logbook(s->opened.book->where())) return s;
+    // A team server: each outcome copied into this machine's file too.
+    std::string why;
+    s->local = open_logbook(local_logbook_path(), &why);
+    if (!s->local) {
+        std::cerr << "orvypc: monitor: " << why << "; while the team logbook is away, its rounds start anew\n";
+        return s;
+    }
+    s->here = std::make_unique<LogbookMonitorStore>(s->local->monitor_state(), host);
+    s->mirrored = std::make_unique<MirroredMonitorStore>(*s->main, *s->here);
+    s->store = s->mirrored.get();
+    return s;
+}
 
 struct RoundReport {
     int number = 0;
@@ -87,7 +151,7 @@ std::optional<MailAttachment> survey_workbook(Session& session, const SiteSurvey
 
 // The gateways of a round: those named, else every one that answers and
 // every one that answered before (so that one gone silent is noticed).
-std::vector<std::string> round_gateways(const MonitorRun& run, MonitorStore& store) {
+std::vector<std::string> round_gateways(const MonitorRun& run, MonitorStore* store) {
     if (!run.o.allGateways && !run.config.gateways.empty()) return run.config.gateways;
     // --demo names its gateway the way --gateway does.
     if (!run.o.allGateways && !run.o.link.gatewayAddress.empty()) return {run.o.link.gatewayAddress};
@@ -95,28 +159,76 @@ std::vector<std::string> round_gateways(const MonitorRun& run, MonitorStore& sto
     scan.gatewayAddress.clear();
     set_link_settings(scan);
     std::vector<std::string> out = ScanAllGateways();
-    for (const std::string& site : store.sites()) {
-        const std::optional<SiteOutcome> before = store.previous(site);
-        if (before && std::find(out.begin(), out.end(), before->gateway) == out.end()) out.push_back(before->gateway);
+    const std::optional<std::vector<KnownSite>> known = store ? store->sites() : std::nullopt;
+    if (store && !known)
+        std::cerr << "orvypc: monitor: the gateways of earlier rounds could not be read: " << store->error() << '\n';
+    for (const KnownSite& site : known.value_or(std::vector<KnownSite>{})) {
+        if (std::find(out.begin(), out.end(), site.gateway) == out.end()) out.push_back(site.gateway);
     }
     return out;
 }
 
-RoundReport run_round(MonitorRun& run, Monitor& monitor, MonitorStore& store, int number) {
+// One site's turn: the survey recorded and the round kept in one
+// transaction, or neither (the next round finds the same changes again).
+SiteTurn take_survey(MonitorRun& run, RoundState& state, SiteSurvey& survey, const std::string& gateway) {
+    const auto workbook = [&] { return survey_workbook(run.session, survey); };
+    SiteTurn turn;
+    turn.outcome = site_outcome(survey, gateway);
+    if (!state.store) {
+        turn.error = state.why;
+        return turn;
+    }
+    Monitor monitor(*state.store, run.policy);
+    if (!state.book()) return monitor.take_site(turn.outcome, std::time(nullptr), workbook);
+    std::string note;
+    const std::string runUid = new_run_uid();
+    const bool kept = record_survey_with(*state.book(), survey, runUid, run.o.site, [&](const Site& site) {
+        // The verdicts with the logbook's histories, which now hold this
+        // survey, kept under its site.
+        SiteOutcome outcome = site_outcome(survey, site.name);
+        outcome.key = site.uid;
+        turn = monitor.take_site(outcome, std::time(nullptr), workbook, runUid);
+        return turn.committed;
+    }, &note);
+    if (state.mirrored) {
+        if (const std::string problems = state.mirrored->settle(kept); !problems.empty())
+            std::cerr << "orvypc: monitor: not copied to this machine's logbook (" << problems
+                      << "): while the team logbook is away, this site compares with an older round\n";
+    }
+    if (kept) {
+        if (!note.empty()) std::cerr << "orvypc: " << note << '\n';
+        return turn;
+    }
+    if (turn.error.empty()) turn.error = state.book()->error().empty() ? note : state.book()->error();
+    turn.committed = false;
+    turn.alertsQueued = 0;
+    return turn;
+}
+
+SendReport send_or_count(MonitorRun& run, MonitorStore& store) {
+    Monitor monitor(store, run.policy);
+    if (!run.sender) return monitor.waiting();
+    return monitor.send_waiting(*run.sender, run.addressing, [] { return end_requested(); },
+                                [] { return std::time(nullptr); });
+}
+
+RoundReport run_round(MonitorRun& run, int number) {
     RoundReport r;
     r.number = number;
     r.started = std::time(nullptr);
     SurveyOptions options;
-    options.cancelled = [] { return end_requested(); };
-    for (const std::string& gateway : round_gateways(run, store)) {
+    options.cancelled = [] {
+        test_kill_point("survey");
+        return end_requested();
+    };
+    const std::unique_ptr<RoundState> state = open_state(run);
+    for (const std::string& gateway : round_gateways(run, state->store)) {
         if (end_requested()) break;
         SiteSurvey survey = survey_gateway(run.o, gateway, options);
         // A round cut short is neither recorded nor compared: the next
         // start reads it all again.
         if (survey.cancelled || end_requested()) break;
-        record_survey(run.session, survey);
-        const SiteOutcome outcome = site_outcome(survey, gateway);
-        SiteTurn turn = monitor.take_site(outcome, std::time(nullptr), [&] { return survey_workbook(run.session, survey); });
+        SiteTurn turn = take_survey(run, *state, survey, gateway);
         if (!turn.committed) std::cerr << "orvypc: monitor: the round of " << gateway << " was not kept: " << turn.error << '\n';
         r.sites.push_back(std::move(turn));
     }
@@ -125,9 +237,9 @@ RoundReport run_round(MonitorRun& run, Monitor& monitor, MonitorStore& store, in
         r.stopped = true;
         return r;
     }
-    r.mail = run.sender ? monitor.send_waiting(*run.sender, run.addressing, [] { return end_requested(); },
-                                               [] { return std::time(nullptr); })
-                        : monitor.waiting();
+    test_kill_point("alert-queued");
+    if (state->store) r.mail = send_or_count(run, *state->store);
+    else r.mail.error = state->why;
     r.stopped = end_requested();
     return r;
 }
@@ -157,6 +269,9 @@ std::string mail_words(const MonitorRun& run, const SendReport& m) {
     std::string out = run.sender ? "mail: " + std::to_string(m.sent) + " sent, " : "mail: not set up, ";
     out += std::to_string(m.waiting) + " waiting";
     if (m.waiting > 0) out += " since " + local_time_text(m.oldestWaiting);
+    for (const Alert& a : m.setAside)
+        out += "; set aside after " + std::to_string(a.refusals) + " refusals: \"" + alert_subject(a) + "\" of " +
+               local_time_text(a.created);
     return out;
 }
 
@@ -228,38 +343,54 @@ void print_json(const MonitorRun& run, const RoundReport& r) {
     mail["oldest_waiting"] =
         r.mail.waiting > 0 ? Json(local_time_text(r.mail.oldestWaiting, kLocalIsoFormat)) : Json();
     mail["error"] = r.mail.error.empty() ? Json() : Json(r.mail.error);
+    mail["set_aside"] = Json::array();
+    for (const Alert& a : r.mail.setAside) {
+        mail["set_aside"].push_back({{"site", a.site},
+                                     {"subject", alert_subject(a)},
+                                     {"created", local_time_text(a.created, kLocalIsoFormat)},
+                                     {"refusals", a.refusals},
+                                     {"error", a.lastError}});
+    }
     std::cout << out.dump() << std::endl;
 }
 
 void report_round(const MonitorRun& run, const RoundReport& r) {
     if (!r.mail.error.empty())
         std::cerr << "orvypc: monitor: alerts waiting: " << r.mail.waiting << ": " << r.mail.error << '\n';
+    for (const Alert& a : r.mail.setAside)
+        std::cerr << "orvypc: monitor: set aside after " << a.refusals << " refusals, kept in the logbook: \""
+                  << alert_subject(a) << "\": " << a.lastError << '\n';
     if (run.o.json) print_json(run, r);
     else print_summary(run, r);
 }
 
 // --once: what a timer's log and its exit status should show.
 int once_status(const MonitorRun& run, const RoundReport& r) {
-    if (run.sender && r.mail.waiting > 0) return kExitMail;
-    const bool whole = std::all_of(r.sites.begin(), r.sites.end(),
-                                   [](const SiteTurn& t) { return t.outcome.complete && t.committed; });
+    if (std::any_of(r.sites.begin(), r.sites.end(), [](const SiteTurn& t) { return !t.committed; })) return kExitLogbook;
+    if (run.sender && (r.mail.waiting > 0 || !r.mail.setAside.empty())) return kExitMail;
+    const bool whole = std::all_of(r.sites.begin(), r.sites.end(), [](const SiteTurn& t) { return t.outcome.complete; });
     return whole && !r.sites.empty() ? kExitOk : kExitSurveyIncomplete;
 }
 
 // Until the next round is due, or the end: no connection, no work, except
 // a try of the mail server now and then while alerts wait for it.
-bool wait_for_next_round(MonitorRun& run, Monitor& monitor, std::chrono::steady_clock::time_point due) {
+bool wait_for_next_round(MonitorRun& run, std::chrono::steady_clock::time_point due, bool alertsWaiting) {
     using namespace std::chrono;
     for (;;) {
         const auto left = duration_cast<milliseconds>(due - steady_clock::now()).count();
         if (left <= 0) return !end_requested();
-        const bool retry = run.sender && monitor.waiting().waiting > 0;
+        const bool retry = run.sender && alertsWaiting;
         const long long wait = retry ? std::min<long long>(left, kMailRetrySeconds * 1000) : left;
         if (wait_for_end_request(wait)) return false;
         if (!retry) continue;
-        const SendReport sent = monitor.send_waiting(*run.sender, run.addressing, [] { return end_requested(); },
-                                                     [] { return std::time(nullptr); });
+        const std::unique_ptr<RoundState> state = open_state(run);
+        if (!state->store) continue;
+        const SendReport sent = send_or_count(run, *state->store);
         if (sent.sent > 0) std::cerr << "orvypc: monitor: " << sent.sent << " waiting alerts sent\n";
+        for (const Alert& a : sent.setAside)
+            std::cerr << "orvypc: monitor: set aside after " << a.refusals << " refusals: \"" << alert_subject(a)
+                      << "\": " << a.lastError << '\n';
+        alertsWaiting = sent.waiting > 0 || !sent.error.empty();
     }
 }
 
@@ -388,20 +519,20 @@ std::string check_monitor(const CliOptions& o) {
 }
 
 int run_monitor(Session& session) {
-    MonitorRun run{session, session.options(), {}, nullptr, {}};
+    MonitorRun run{session, session.options(), {}, nullptr, {}, {}, nullptr};
     if (!set_up(run)) return kExitMail;
     if (run.o.monitor.testMail) return send_test_mail(run);
     if (aes_load_key() != 0) return session.failed_always(kExitNoLink, "the cipher key could not be loaded");
 
     watch_end_requests(kEndAtLatestMs);
-    MemoryMonitorStore store;
-    Monitor monitor(store, {run.config.attach, run.config.digest, mail_domain(run.config.sender)});
+    run.policy = {run.config.attach, run.config.digest, mail_domain(run.config.sender)};
+    if (run.o.noLogbook) run.memory = std::make_unique<MemoryMonitorStore>();
     for (int number = 1;; ++number) {
         const auto due = std::chrono::steady_clock::now() + std::chrono::seconds(run.config.everySeconds);
-        const RoundReport r = run_round(run, monitor, store, number);
+        const RoundReport r = run_round(run, number);
         if (r.stopped) return kExitOk;
         report_round(run, r);
         if (run.o.monitor.once) return once_status(run, r);
-        if (!wait_for_next_round(run, monitor, due)) return kExitOk;
+        if (!wait_for_next_round(run, due, r.mail.waiting > 0 || !r.mail.error.empty())) return kExitOk;
     }
 }

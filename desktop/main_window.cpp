@@ -35,8 +35,15 @@ constexpr QPoint kCloseButtonPos{829, 3};
 constexpr int kExitHeartbeatWaitMs = 500;
 
 // The status line sits in the frame the background draws for it, centred
-// under the ring and wide enough for the no-device text.
-constexpr QRect kStatusLineRect{230, 557, 440, 20};
+// under the ring and wide enough for the no-device text; its height takes
+// two lines, the link's and the monitor's, inside the frame's white.
+constexpr QRect kStatusLineRect{230, 553, 440, 29};
+// The monitor's line is smaller than the link's (it is the longer), one more
+// pixel smaller when it would not fit otherwise, and cut short with "..." last.
+constexpr int kLinkLinePixels = 12;
+constexpr int kMonitorLinePixels[] = {11, 10};
+// While a read of the monitor's line runs, its result is looked for this often.
+constexpr int kMonitorPollMs = 50;
 
 const QColor kConnectedText(0, 0, 0);
 const QColor kNotConnectedText(255, 0, 0);
@@ -51,6 +58,12 @@ QColor StatusLine::TextColour() const
     return g_link.bConnected.load() == 1 ? kConnectedText : kNotConnectedText;
 }
 
+void StatusLine::SetMonitorText(const QString& text)
+{
+    m_monitorText = text;
+    update();
+}
+
 void StatusLine::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -60,7 +73,22 @@ void StatusLine::paintEvent(QPaintEvent*)
     // The discovery texts may end with a line feed; it does not move the line.
     QString line = text();
     while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r'))) line.chop(1);
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, line);
+    if (m_monitorText.isEmpty()) {
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, line);
+        return;
+    }
+    const QRect top(0, 0, width(), height() / 2);
+    const QRect bottom(0, height() / 2, width(), height() - height() / 2);
+    painter.drawText(top, Qt::AlignCenter | Qt::TextSingleLine, line);
+    QFont small = font();
+    for (const int pixels : kMonitorLinePixels) {
+        small.setPixelSize(pixels);
+        if (QFontMetrics(small).horizontalAdvance(m_monitorText) <= width()) break;
+    }
+    painter.setFont(small);
+    painter.setPen(kConnectedText);
+    const QString monitor = QFontMetrics(small).elidedText(m_monitorText, Qt::ElideRight, width());
+    painter.drawText(bottom, Qt::AlignCenter | Qt::TextSingleLine, monitor);
 }
 
 COrvyPcDlg::COrvyPcDlg(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
@@ -93,7 +121,7 @@ COrvyPcDlg::COrvyPcDlg(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frame
     set_id(m_statusLine, IDC_STATUS_LINE);
     m_statusLine->setGeometry(kStatusLineRect);
     QFont lineFont(QStringLiteral("DejaVu Sans"));
-    lineFont.setPixelSize(12);
+    lineFont.setPixelSize(kLinkLinePixels);
     m_statusLine->setFont(lineFont);
     m_statusLine->hide();  // shown by the first discovery
 
@@ -113,6 +141,8 @@ COrvyPcDlg::COrvyPcDlg(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frame
     connect(m_btnTestResults, &QAbstractButton::clicked, this, &COrvyPcDlg::OnTestResults);
     connect(m_btnClose, &QAbstractButton::clicked, this, &COrvyPcDlg::OnExit);
     connect(m_btnSurvey, &QAbstractButton::clicked, this, &COrvyPcDlg::OnSurvey);
+    m_monitorPoll.setInterval(kMonitorPollMs);
+    connect(&m_monitorPoll, &QTimer::timeout, this, &COrvyPcDlg::TakeMonitorLine);
 }
 
 COrvyPcDlg::~COrvyPcDlg() = default;
@@ -151,6 +181,39 @@ void COrvyPcDlg::OnInitDialog()
 
     aes_load_key();
     ScanGateway();
+    RefreshMonitorLine();
+}
+
+void COrvyPcDlg::RefreshMonitorLine()
+{
+    if (!m_monitorLineSource) return;
+    if (m_monitorRead.running()) {
+        m_monitorAgain = true;
+        return;
+    }
+    m_monitorRead.start([source = m_monitorLineSource, link = link_settings()] { return source(link); });
+    m_monitorPoll.start();
+}
+
+void COrvyPcDlg::TakeMonitorLine()
+{
+    const std::optional<std::string> line = m_monitorRead.take();
+    if (!line) return;
+    m_monitorPoll.stop();
+    m_statusLine->SetMonitorText(QString::fromStdString(*line));
+    if (m_monitorAgain) {
+        m_monitorAgain = false;
+        RefreshMonitorLine();
+    }
+}
+
+bool COrvyPcDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // Not while the window itself goes (its pages are hidden with it).
+    if (event->type() == QEvent::Hide && isVisible() && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->parentWidget() == this)
+        RefreshMonitorLine();
+    return QWidget::eventFilter(watched, event);
 }
 
 void COrvyPcDlg::SetStatusLine(const QString& text)
@@ -187,7 +250,10 @@ void COrvyPcDlg::OnSurvey() { ShowPage(m_pSurveyPage, m_surveyPageFactory); }
 void COrvyPcDlg::ShowPage(QWidget*& page, const PageFactory& factory)
 {
     if (g_link.bConnected.load() == 0) return;  // no gateway: the button does nothing
-    if (page == nullptr && factory) page = factory(this);
+    if (page == nullptr && factory) {
+        page = factory(this);
+        if (page != nullptr) page->installEventFilter(this);
+    }
     if (page == nullptr) {
         prompts().message_box("子窗口的句柄为空！");
         return;

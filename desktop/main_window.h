@@ -1,12 +1,18 @@
 // The main window and home page: one frameless, fixed window of 901 x 600
 // pixels whose face is a bitmap, with the Status and Test Results buttons,
 // the close button and the status line that tells whether a gateway was
-// found. The pages are laid over it at its origin, created on first use and
-// afterwards only shown and hidden.
+// found and, when an unattended monitor records into the same logbook, when
+// its last round ran and how many luminaires need attention. The pages are
+// laid over it at its origin, created on first use and afterwards only
+// shown and hidden.
 #pragma once
+
+#include "background_text.h"
+#include "link_settings.h"
 
 #include <QImage>
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -35,16 +41,23 @@ inline constexpr unsigned IDB_SURVEY_BUTTON_FACE = 174;
 inline constexpr int kMainWindowWidth = 901;
 inline constexpr int kMainWindowHeight = 600;
 
-// The status line: black on white while a gateway is connected, red on
-// white while not. The colour is taken from the link each time it paints.
+// The status line: the link's text, black on white while a gateway is
+// connected, red on white while not (the colour is taken from the link each
+// time it paints); below it, in black, the monitor's line when there is one.
 class StatusLine : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;
     QColor TextColour() const;
+    // The monitor's line; empty: the link's text alone, as without a monitor.
+    void SetMonitorText(const QString& text);
+    QString MonitorText() const { return m_monitorText; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
+
+private:
+    QString m_monitorText;
 };
 
 class COrvyPcDlg : public QWidget {
@@ -72,6 +85,18 @@ public:
     // Hides the status line, sets its text, shows it, repaints the window.
     void SetStatusLine(const QString& text);
 
+    // The monitor's line for the status line, read on a worker with the
+    // link's settings as they were when asked; "" when no monitor records
+    // into the logbook. Unset (--no-logbook): no such line.
+    using MonitorLineSource = std::function<std::string(const LinkSettings& link)>;
+    void SetMonitorLineSource(MonitorLineSource source) { m_monitorLineSource = std::move(source); }
+    // Reads the monitor's line again, off this thread (start-up, and each
+    // time the home page is shown again); the status line follows when it
+    // is read.
+    void RefreshMonitorLine();
+    // A read still runs (it is left to end with the process at the exit).
+    bool MonitorLineReading() const { return m_monitorRead.running(); }
+
 public Q_SLOTS:
     void OnScan();
     void OnStatus();
@@ -82,9 +107,12 @@ public Q_SLOTS:
 protected:
     void paintEvent(QPaintEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    // A page hidden: the home page is shown again.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ShowPage(QWidget*& page, const PageFactory& factory);
+    void TakeMonitorLine();
 
     QWidget* m_pStatusPage = nullptr;
     QWidget* m_pTestResultPage = nullptr;
@@ -101,4 +129,8 @@ private:
     PageFactory m_testResultPageFactory;
     PageFactory m_surveyPageFactory;
     QtPrompts* m_prompts = nullptr;
+    MonitorLineSource m_monitorLineSource;
+    BackgroundText m_monitorRead;
+    QTimer m_monitorPoll;          // looks for the read's result while it runs
+    bool m_monitorAgain = false;   // asked again while a read ran
 };

@@ -15,6 +15,7 @@
 #include "logbook_recording.h"
 #include "luminaire_logbook.h"
 #include "main_window.h"
+#include "monitor_status.h"
 #include "prompts.h"
 #include "qt_prompts.h"
 #include "qt_save_prompt.h"
@@ -105,6 +106,11 @@ void RecordListingsInLogbook(const std::string& where)
 
 }  // namespace
 
+COrvyPcDlg::MonitorLineSource MonitorLineFromLogbook(const std::string& where)
+{
+    return [where](const LinkSettings& link) { return monitor_status_text(read_monitor_status({where, link})); };
+}
+
 int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** argv)
 {
     if (const std::string reason = missing_display_reason(); !reason.empty()) {
@@ -156,6 +162,8 @@ int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** arg
             }
             return page;
         });
+        // What an unattended monitor keeps in the same logbook.
+        if (!invocation.options.noLogbook) dlg.SetMonitorLineSource(MonitorLineFromLogbook(logbook));
         bool endedBySignal = false;
         WatchEndSignals(&dlg, [&endedBySignal] {
             endedBySignal = true;
@@ -174,8 +182,9 @@ int COrvyPcApp::RunMainWindow(const Invocation& invocation, int argc, char** arg
         set_survey_read_hook({});
         set_luminaire_logbook(nullptr);
         // Still in an exchange, the heartbeat ends with the process, now;
-        // so does a program told to end, as the close button ends it.
-        if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || endedBySignal) {
+        // so does a read of the monitor's line still waiting for a server,
+        // and a program told to end, as the close button ends it.
+        if (!StopHeartbeatWithin(kEndHeartbeatWaitMs) || dlg.MonitorLineReading() || endedBySignal) {
             std::fflush(nullptr);
             std::_Exit(status);
         }

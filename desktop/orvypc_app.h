@@ -3,6 +3,13 @@
 #pragma once
 
 #include "invocation.h"
+#include "main_window.h"
+
+#include <string>
+
+// The status line's monitor line, from the logbook the window records into
+// (`where`: --logbook as given, empty for the configured one).
+COrvyPcDlg::MonitorLineSource MonitorLineFromLogbook(const std::string& where);
 
 class COrvyPcApp {
 public:

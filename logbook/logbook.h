@@ -10,8 +10,12 @@
 // in plain values and get plain values back.
 #pragma once
 
+#include "monitor_state.h"
+
 #include <array>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -194,6 +198,13 @@ public:
     // (false, error()). A run whose uid is stored already is skipped (true,
     // no counts). Text that is no UTF-8 is stored with U+FFFD in its place.
     virtual bool record(const RunRecord& run, RecordCounts* counts = nullptr) = 0;
+    // Writes the run as record() does and, in the same transaction, runs
+    // `alongside`, whose calls of history() and of monitor_state() on this
+    // logbook take part in it (they see the run): all of it is kept, or
+    // nothing when `alongside` says false. The monitor keeps each survey
+    // together with its round this way.
+    virtual bool record_with(const RunRecord& run, const std::function<bool()>& alongside,
+                             RecordCounts* counts = nullptr) = 0;
     // The same for a remark; `added` false when its uid was stored before.
     // Its text is the user's: check it with utf8_problem() (logbook_text.h)
     // first; what is no UTF-8 all the same is stored with U+FFFD.
@@ -257,6 +268,9 @@ public:
     // the read failed (error()).
     virtual std::optional<SealMark> last_seal(const std::string& until) = 0;
 
+    // The unattended monitor's state kept in this logbook.
+    virtual MonitorState& monitor_state() = 0;
+
     // Why the last call failed, in words for the user.
     virtual std::string error() const = 0;
     // Where it lives: the file path, or the server URL without its password.
@@ -295,5 +309,8 @@ std::string new_run_uid();
 // Now, UTC "YYYY-MM-DDTHH:MM:SSZ", and local "YYYY-MM-DD HH:MM:SS".
 std::string utc_now_text();
 std::string local_now_text();
+// A moment as UTC "YYYY-MM-DDTHH:MM:SSZ", and back (none for other text).
+std::string utc_text(std::time_t when);
+std::optional<std::time_t> utc_time(const std::string& text);
 // "YYYY-MM-DD" of a real date.
 bool valid_since_date(const std::string& text);

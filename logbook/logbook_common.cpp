@@ -30,8 +30,7 @@ std::string new_run_uid() {
 }
 
 namespace {
-std::string format_time(const char* format, bool utc) {
-    const std::time_t now = std::time(nullptr);
+std::string format_time(const char* format, bool utc, std::time_t now = std::time(nullptr)) {
     std::tm parts{};
     if (utc) gmtime_r(&now, &parts);
     else localtime_r(&now, &parts);
@@ -43,6 +42,23 @@ std::string format_time(const char* format, bool utc) {
 
 std::string utc_now_text() { return format_time("%Y-%m-%dT%H:%M:%SZ", true); }
 std::string local_now_text() { return format_time("%Y-%m-%d %H:%M:%S", false); }
+std::string utc_text(std::time_t when) { return format_time("%Y-%m-%dT%H:%M:%SZ", true, when); }
+
+std::optional<std::time_t> utc_time(const std::string& text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    char z = 0;
+    if (text.size() != 20 || std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &z) != 7 ||
+        z != 'Z' || !valid_since_date(text.substr(0, 10)) || h > 23 || mi > 59 || s > 60)
+        return std::nullopt;
+    // Days since 1970-01-01 of the proleptic Gregorian date (no time zone
+    // functions: the same on every platform).
+    const int yy = mo <= 2 ? y - 1 : y;
+    const int era = yy / 400;
+    const int yoe = yy - era * 400;
+    const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long long days = era * 146097LL + yoe * 365LL + yoe / 4 - yoe / 100 + doy - 719468;
+    return static_cast<std::time_t>(days * 86400 + h * 3600 + mi * 60 + s);
+}
 
 bool valid_since_date(const std::string& text) {
     int y = 0, m = 0, d = 0;

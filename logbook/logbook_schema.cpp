@@ -100,6 +100,23 @@ const char* const kStep4EntriesPostgres[] = {
     "ALTER TABLE entries ADD CONSTRAINT entries_site_key UNIQUE (site, unit, test_time, test_type, result, minutes)",
 };
 
+// The monitor's state (monitor_state.h): each site's last round and the
+// alerts it queued, per machine. Not part of the test record: not sealed,
+// not synced. Created if missing: these rows hold no record, and a store that
+// a test or a hand edit set back to an older version may have them already.
+const char* const kStepMonitor[] = {
+    "CREATE TABLE IF NOT EXISTS monitor_sites (id {id}, host TEXT NOT NULL, site TEXT NOT NULL,"
+    " gateway TEXT NOT NULL, surveyed TEXT NOT NULL, run_uid TEXT NOT NULL, reachable INTEGER NOT NULL,"
+    " attention INTEGER NOT NULL, outcome TEXT NOT NULL, digest_mark TEXT, UNIQUE (host, site))",
+    "CREATE TABLE IF NOT EXISTS monitor_alerts (id {id}, uid TEXT NOT NULL UNIQUE, host TEXT NOT NULL,"
+    " site TEXT NOT NULL, message_id TEXT NOT NULL, kind TEXT NOT NULL, created TEXT NOT NULL,"
+    " content TEXT NOT NULL, workbook {blob}, run_uid TEXT NOT NULL, sending_since TEXT, sent_at TEXT,"
+    " refusals INTEGER NOT NULL DEFAULT 0, last_error TEXT NOT NULL DEFAULT '', set_aside_at TEXT)",
+    // What is still to be sent: a handful of rows, however many were sent.
+    "CREATE INDEX IF NOT EXISTS monitor_alerts_waiting ON monitor_alerts (host, id)"
+    " WHERE sent_at IS NULL AND set_aside_at IS NULL",
+};
+
 std::string replace_all(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -156,6 +173,8 @@ bool step1(SchemaStore& store) { return run_all(store, spelled_all(kStep1, store
 bool step2(SchemaStore& store) { return run_all(store, spelled_all(kStep2, store.dialect())); }
 // What was stored before the seals is sealed as it is now.
 bool step3(SchemaStore& store) { return run_all(store, spelled_all(kStep3, store.dialect())) && store.seal_unsealed(); }
+// New tables only: nothing stored before changes.
+bool step_monitor(SchemaStore& store) { return run_all(store, spelled_all(kStepMonitor, store.dialect())); }
 
 std::vector<std::string> step4_statements(SqlDialect dialect) {
     std::vector<std::string> out = spelled_all(kStep4, dialect);
@@ -169,7 +188,7 @@ std::vector<std::string> step4_statements(SqlDialect dialect) {
 bool step4(SchemaStore& store) { return run_all(store, step4_statements(store.dialect())); }
 
 // kSteps[v] takes a store from version v to v + 1.
-bool (*const kSteps[])(SchemaStore&) = {step1, step2, step3, step4};
+bool (*const kSteps[])(SchemaStore&) = {step1, step2, step3, step4, step_monitor};
 static_assert(std::size(kSteps) == kLogbookSchemaVersion, "one step per version");
 
 }  // namespace
@@ -186,6 +205,7 @@ std::vector<std::string> migration_statements(int step, SqlDialect dialect) {
     if (step == 2) return spelled_all(kStep2, dialect);
     if (step == 3) return spelled_all(kStep3, dialect);
     if (step == 4) return step4_statements(dialect);
+    if (step == 5) return spelled_all(kStepMonitor, dialect);
     return {};
 }
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kLogbookSchemaVersion = 4;
+inline constexpr int kLogbookSchemaVersion = 5;
 
 // address_site_uid() is this prefix and the address (version 4 brings the
 // sites, and gives each address of an older store one).

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,27 @@ public:
     virtual bool unsealed(std::vector<SealFinding>* findings) = 0;
 };
 ChainCheck walk_seal_chain(SealSource& source);
+
+// One statement with parameters, for what both stores do alike (the
+// monitor's state): ?1, ?2 ... placeholders, every value as text or bytes.
+struct SqlValue {
+    std::optional<std::string> text;   // none: NULL
+    bool blob = false;                 // bytes, not text
+};
+using SqlRow = std::vector<std::optional<std::string>>;   // a blob's bytes as they are
+class SqlRunner {
+public:
+    virtual ~SqlRunner() = default;
+    // False (error()) when the statement failed; `rows` gets what it
+    // returned, `changed` how many rows it changed.
+    virtual bool run(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>* rows = nullptr,
+                     std::int64_t* changed = nullptr) = 0;
+    // `body` in one write transaction, or in the one open already.
+    virtual bool write(const std::function<bool()>& body) = 0;
+    virtual std::string error() const = 0;
+};
+// The monitor's state over a store's statements, the same for both.
+std::unique_ptr<MonitorState> sql_monitor_state(SqlRunner& store);
 
 // A server URL with any password blanked out, for messages.
 std::string url_without_password(const std::string& url);

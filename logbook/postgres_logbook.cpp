@@ -59,12 +59,14 @@ std::uint8_t hex_digit(char c) {
     return static_cast<std::uint8_t>(c >= 'A' && c <= 'F' ? c - 'A' + 10 : 0);
 }
 
-class PostgresLogbook final : public Logbook, public SchemaStore, private SealSource {
+class PostgresLogbook final : public Logbook, public SchemaStore, private SealSource, private SqlRunner {
 public:
-    PostgresLogbook(PGconn* conn, std::string url) : conn_(conn), where_(url_without_password(url)) {}
+    PostgresLogbook(PGconn* conn, std::string url)
+        : conn_(conn), where_(url_without_password(url)), monitor_(sql_monitor_state(*this)) {}
     ~PostgresLogbook() override { PQfinish(conn_); }
 
-    bool record(const RunRecord& run, RecordCounts* counts) override;
+    bool record(const RunRecord& run, RecordCounts* counts) override { return record_with(run, {}, counts); }
+    bool record_with(const RunRecord& run, const std::function<bool()>& alongside, RecordCounts* counts) override;
     bool add_remark(const Remark& remark, bool* added) override;
     HistoryRead history(const std::string& site, std::uint8_t unit, const std::string& since) override;
     HistoryRead site_history(const std::string& site, const std::string& since) override;
@@ -87,6 +89,7 @@ public:
     // The server checks its own pages; the logbook has nothing to add.
     std::string integrity_problem() override { return {}; }
     std::optional<SealMark> last_seal(const std::string& until) override;
+    MonitorState& monitor_state() override { return *monitor_; }
     std::string error() const override { return error_; }
     std::string where() const override { return where_; }
 
@@ -138,11 +141,28 @@ private:
     Found sealed_run(const std::string& uid, RunRecord* run) override;
     Found sealed_remark(const std::string& uid, Remark* remark) override;
     bool unsealed(std::vector<SealFinding>* findings) override;
+    // SqlRunner: the monitor's state.
+    bool run(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>* rows,
+             std::int64_t* changed) override;
+    bool write(const std::function<bool()>& body) override;
+    // Inside a transaction already (record_with()): a call takes part in it.
+    bool in_transaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
+    // The end of a transaction this object began. A failed statement has
+    // aborted it, and the server would take COMMIT for ROLLBACK: said as the
+    // failure it is.
+    bool commit() {
+        if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+            if (error_.empty()) error_ = where_ + ": a statement failed; nothing was written";
+            return rollback();
+        }
+        return ok("COMMIT") || rollback();
+    }
 
     PGconn* conn_;
     std::string where_;
     std::string error_;
     bool beforeSites_ = false;   // sealing a store of version 3 (step 3): rows as it holds them
+    std::unique_ptr<MonitorState> monitor_;
 };
 
 std::string text(const PGresult* r, int row, int col) {
@@ -165,6 +185,14 @@ LogEntry entry_from(const PGresult* r, int row) {
     return e;
 }
 
+// bytea's text output: "\x" and two hex digits a byte.
+std::string unhex_bytea(const std::string& hex) {
+    std::string out;
+    for (std::size_t i = 2; i + 1 < hex.size(); i += 2)
+        out += static_cast<char>(hex_digit(hex[i]) << 4 | hex_digit(hex[i + 1]));
+    return out;
+}
+
 StatusSnapshot snapshot_from(const PGresult* r, int row) {
     StatusSnapshot s;
     s.gateway = text(r, row, 0);
@@ -176,15 +204,56 @@ StatusSnapshot snapshot_from(const PGresult* r, int row) {
     return s;
 }
 
-bool PostgresLogbook::record(const RunRecord& given, RecordCounts* counts) {
+bool PostgresLogbook::record_with(const RunRecord& given, const std::function<bool()>& alongside, RecordCounts* counts) {
     RunRecord scratch;
     const RunRecord& run = with_valid_text(given, scratch);
     RecordCounts tried;
     if (!ok("BEGIN")) return false;
-    if (!write_run(run, &tried)) return rollback();
-    if (!ok("COMMIT")) return rollback();
+    if (!write_run(run, &tried) || (alongside && !alongside())) return rollback();
+    if (!commit()) return false;
     if (counts != nullptr) *counts = tried;
     return true;
+}
+
+bool PostgresLogbook::run(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>* rows,
+                          std::int64_t* changed) {
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+    for (const SqlValue& p : params) {
+        values.push_back(p.text ? p.text->data() : nullptr);
+        lengths.push_back(p.text ? static_cast<int>(p.text->size()) : 0);
+        formats.push_back(p.blob ? 1 : 0);   // bytes go as they are
+    }
+    Result r(PQexecParams(conn_, in_dialect(sql, SqlDialect::Postgres).c_str(), static_cast<int>(params.size()), nullptr,
+                          values.data(), lengths.data(), formats.data(), 0),
+             &PQclear);
+    const ExecStatusType st = PQresultStatus(r.get());
+    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
+        error_ = where_ + ": " + trimmed(PQerrorMessage(conn_));
+        return false;
+    }
+    constexpr Oid kByteaType = 17;
+    for (int row = 0; rows != nullptr && row < PQntuples(r.get()); ++row) {
+        SqlRow out;
+        for (int c = 0; c < PQnfields(r.get()); ++c) {
+            if (PQgetisnull(r.get(), row, c)) out.emplace_back();
+            else if (PQftype(r.get(), c) == kByteaType) out.emplace_back(unhex_bytea(text(r.get(), row, c)));
+            else out.emplace_back(text(r.get(), row, c));
+        }
+        rows->push_back(std::move(out));
+    }
+    if (changed != nullptr) {
+        const std::string n = PQcmdTuples(r.get());
+        *changed = n.empty() ? 0 : std::stoll(n);
+    }
+    return true;
+}
+
+bool PostgresLogbook::write(const std::function<bool()>& body) {
+    if (in_transaction()) return body();
+    if (!ok("BEGIN")) return false;
+    if (!body()) return rollback();
+    return commit();
 }
 
 bool PostgresLogbook::write_run(const RunRecord& run, RecordCounts* counts) {
@@ -378,11 +447,13 @@ HistoryRead PostgresLogbook::history(const std::string& site, std::uint8_t unit,
     std::vector<std::string> params{std::to_string(unit), since};
     if (one) params.push_back(site);
     HistoryRead out;
-    out.complete = ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    // Inside record_with(), its transaction, which holds the run.
+    const bool own = !in_transaction();
+    out.complete = !own || ok("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     const Result e = query(history_query(one) , params);
     const Result m = query(remarks_query(one), params);
-    out.complete = out.complete && e && m && read_last_link("", &out.seal) && ok("COMMIT");
-    if (!out.complete) ok("ROLLBACK");
+    out.complete = out.complete && e && m && read_last_link("", &out.seal) && (!own || ok("COMMIT"));
+    if (!out.complete && own) ok("ROLLBACK");
     out.items = merge_history(entries_of(e.get()), remarks_of(m.get()), false);
     return out;
 }

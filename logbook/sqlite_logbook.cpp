@@ -71,6 +71,7 @@ public:
     bool is_null(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
     const void* blob(int col) const { return sqlite3_column_blob(stmt_, col); }
     int bytes(int col) const { return sqlite3_column_bytes(stmt_, col); }
+    int columns() const { return sqlite3_column_count(stmt_); }
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
@@ -141,9 +142,10 @@ bool damage_code(int code) {
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
-class SqliteLogbook final : public Logbook, private SchemaStore, private SealSource {
+class SqliteLogbook final : public Logbook, private SchemaStore, private SealSource, private SqlRunner {
 public:
-    SqliteLogbook(sqlite3* db, std::string path, bool seals) : db_(db), path_(std::move(path)), seals_(seals) {}
+    SqliteLogbook(sqlite3* db, std::string path, bool seals)
+        : db_(db), path_(std::move(path)), seals_(seals), monitor_(sql_monitor_state(*this)) {}
     ~SqliteLogbook() override {
         statements_.clear();
         sqlite3_close(db_);
@@ -153,7 +155,8 @@ public:
     // or migrates it.
     std::string open_checks();
 
-    bool record(const RunRecord& run, RecordCounts* counts) override;
+    bool record(const RunRecord& run, RecordCounts* counts) override { return record_with(run, {}, counts); }
+    bool record_with(const RunRecord& run, const std::function<bool()>& alongside, RecordCounts* counts) override;
     bool add_remark(const Remark& remark, bool* added) override;
     HistoryRead history(const std::string& site, std::uint8_t unit, const std::string& since) override;
     HistoryRead site_history(const std::string& site, const std::string& since) override;
@@ -170,6 +173,7 @@ public:
     ChainCheck verify_seals() override;
     std::string integrity_problem() override;
     std::optional<SealMark> last_seal(const std::string& until) override;
+    MonitorState& monitor_state() override { return *monitor_; }
     std::string error() const override { return error_; }
     std::string where() const override { return path_; }
 
@@ -247,6 +251,12 @@ private:
     Found sealed_run(const std::string& uid, RunRecord* run) override;
     Found sealed_remark(const std::string& uid, Remark* remark) override;
     bool unsealed(std::vector<SealFinding>* findings) override;
+    // SqlRunner: the monitor's state.
+    bool run(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>* rows,
+             std::int64_t* changed) override;
+    bool write(const std::function<bool()>& body) override;
+    // Inside a transaction already (record_with()): a call takes part in it.
+    bool in_transaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
     sqlite3* db_;
     std::string path_;
@@ -256,6 +266,7 @@ private:
     int lastFailure_ = SQLITE_OK;   // the code of the last failure SQLite reported
     bool beforeSites_ = false;      // sealing a store of version 3 (step 3): rows as it holds them
     std::map<std::string, std::unique_ptr<Statement>> statements_;
+    std::unique_ptr<MonitorState> monitor_;
 };
 
 bool SqliteLogbook::exec(const std::string& sql) {
@@ -303,7 +314,7 @@ bool SqliteLogbook::write_transaction(const std::function<bool()>& body) {
     }
 }
 
-bool SqliteLogbook::record(const RunRecord& given, RecordCounts* counts) {
+bool SqliteLogbook::record_with(const RunRecord& given, const std::function<bool()>& alongside, RecordCounts* counts) {
     const Settle settled = settle();
     if (is_damaged()) return false;
     RunRecord scratch;
@@ -311,7 +322,7 @@ bool SqliteLogbook::record(const RunRecord& given, RecordCounts* counts) {
     RecordCounts tried;
     const bool done = write_transaction([&] {
         tried = {};
-        return write_run(run, &tried);
+        return write_run(run, &tried) && (!alongside || alongside());
     });
     if (done && counts != nullptr) *counts = tried;
     return done;
@@ -452,6 +463,46 @@ bool SqliteLogbook::add_remark(const Remark& given, bool* added) {
     return done;
 }
 
+bool SqliteLogbook::run(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>* rows,
+                        std::int64_t* changed) {
+    const Settle settled = settle();
+    if (is_damaged()) return false;
+    Statement& q = cached(sql);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const SqlValue& p = params[i];
+        const int at = static_cast<int>(i) + 1;
+        if (!p.text) continue;   // unbound is NULL
+        if (p.blob) q.bind_blob(at, p.text->data(), static_cast<int>(p.text->size()));
+        else q.bind(at, *p.text);
+    }
+    int step = 0;
+    while ((step = q.step()) == SQLITE_ROW) {
+        if (rows == nullptr) continue;
+        SqlRow row;
+        for (int c = 0; c < q.columns(); ++c) {
+            if (q.is_null(c)) {
+                row.emplace_back();
+                continue;
+            }
+            const auto* bytes = static_cast<const char*>(q.blob(c));   // before its size, as SQLite asks
+            const auto size = static_cast<std::size_t>(q.bytes(c));
+            row.emplace_back(bytes ? std::string(bytes, size) : std::string());
+        }
+        rows->push_back(std::move(row));
+    }
+    if (!q.ok()) return fail(q.error());
+    if (!read_to_end(step)) return false;
+    if (changed != nullptr) *changed = sqlite3_changes(db_);
+    return true;
+}
+
+bool SqliteLogbook::write(const std::function<bool()>& body) {
+    if (in_transaction()) return body();
+    const Settle settled = settle();
+    if (is_damaged()) return false;
+    return write_transaction(body);
+}
+
 // A read's last step: the end of its rows, or the failure it broke off on.
 bool SqliteLogbook::read_to_end(int lastStep) {
     if (lastStep == SQLITE_DONE) return true;
@@ -488,8 +539,10 @@ HistoryRead SqliteLogbook::history(const std::string& site, std::uint8_t unit, c
         out.complete = false;
         return out;
     }
-    // One read transaction: entries, remarks and the seal from the same moment.
-    const bool began = exec("BEGIN");
+    // One read transaction: entries, remarks and the seal from the same
+    // moment; inside record_with(), its transaction, which holds the run.
+    const bool own = !in_transaction();
+    const bool began = !own || exec("BEGIN");
     out.complete = began;
     const bool one = !site.empty();
     Statement& q = cached(history_query(one));
@@ -501,7 +554,7 @@ HistoryRead SqliteLogbook::history(const std::string& site, std::uint8_t unit, c
     if (one) r.bind(3, site);
     const std::vector<Remark> remarks = remarks_of(r, &out.complete);
     out.complete = read_last_link("", &out.seal) && out.complete;
-    if (began) out.complete = exec("COMMIT") && out.complete;
+    if (own && began) out.complete = exec("COMMIT") && out.complete;
     out.items = merge_history(std::move(entries), remarks, false);
     return out;
 }

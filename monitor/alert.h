@@ -23,6 +23,7 @@ struct Alert {
     std::string messageId;            // "<uid@domain>", the mail's Message-ID
     AlertKind kind = AlertKind::Changes;
     std::string site, gateway;
+    std::string siteKey;              // SiteOutcome::key of its site
     std::time_t created = 0;          // when the round found it: the mail's Date
     std::time_t surveyed = 0;         // when the survey behind it ran
     bool firstRound = false;          // the site's first survey by the monitor
@@ -35,6 +36,20 @@ struct Alert {
     std::array<int, 4> counts{};
     std::vector<LuminaireOutcome> attention;
     std::optional<MailAttachment> workbook;   // the survey's, when asked for
+    // Digest: the site's alerts that the mail server refused for good and
+    // that were set aside since the digest before.
+    struct SetAside {
+        std::string subject;
+        std::time_t created = 0;
+        std::string why;              // the server's last words
+    };
+    std::vector<SetAside> setAside;
+
+    // How it stands in the store, read with it; not part of what it says.
+    bool maybeCopy = false;           // a send began before and how it ended is not known
+    int refusals = 0;                 // times the mail server refused it for good
+    std::string lastError;
+    std::time_t setAsideAt = 0;       // 0: not set aside
 };
 
 // A fresh alert identity and its Message-ID in `domain` (the sender's).

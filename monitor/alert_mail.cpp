@@ -7,6 +7,12 @@
 namespace {
 
 constexpr const char* kWorkbookAttached = "The survey workbook is attached.";
+// At the top of an alert sent again after the monitor stopped between the
+// mail server's acceptance and its note of it: the same message, perhaps
+// delivered before.
+constexpr const char* kMaybeCopy =
+    "This message may be a second copy: the monitor stopped before it could note that the mail server had taken "
+    "the first. It is the same message (the same Message-ID and date).";
 
 std::string plural(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -116,6 +122,7 @@ MailMessage changes_mail(const Alert& a, const MailAddressing& to) {
     MailMessage m = envelope(a, to);
     std::vector<std::string> intro{"What changed at " + site_words(a) + " since the monitor's last round, from the survey of " +
                                    local_time_text(a.surveyed) + "."};
+    if (a.maybeCopy) intro.insert(intro.begin(), kMaybeCopy);
     if (a.firstRound)
         intro.push_back("This is the monitor's first survey of this site: every luminaire that needs attention is listed.");
     std::vector<std::string> after{"The site now: " + counts_words(a) + "."};
@@ -149,11 +156,18 @@ MailMessage digest_mail(const Alert& a, const MailAddressing& to) {
     MailMessage m = envelope(a, to);
     std::vector<std::string> intro{"The " + a.period + " digest of " + site_words(a) + ", from the survey of " +
                                    local_time_text(a.surveyed) + "."};
+    if (a.maybeCopy) intro.insert(intro.begin(), kMaybeCopy);
     if (!a.reachable) intro.push_back("The gateway could not be reached at that survey: this is the site as last read.");
     intro.push_back(a.attention.empty() ? "Nothing needs attention."
                                         : plural(static_cast<int>(a.attention.size()), "luminaire needs", "luminaires need") +
                                               " attention:");
     std::vector<std::string> after{"The site: " + counts_words(a) + "."};
+    if (!a.setAside.empty()) {
+        after.push_back(plural(static_cast<int>(a.setAside.size()), "alert", "alerts") +
+                        " the mail server refused, set aside since the last digest:");
+        for (const Alert::SetAside& s : a.setAside)
+            after.push_back("  " + local_time_text(s.created) + " \"" + s.subject + "\": " + s.why);
+    }
     if (a.workbook) after.push_back(kWorkbookAttached);
     std::string text = join(intro, "\n") + "\n";
     std::vector<Row> rows;

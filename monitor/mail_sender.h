@@ -15,6 +15,12 @@
 struct MailResult {
     bool accepted = false;
     std::string error;                // why not, in words
+    // Not accepted: the server refused this message for good (a 5xx reply
+    // to the message itself), so it would refuse it again as it is.
+    bool refusedForGood = false;
+    // Not accepted as far as we know, but the whole message had gone when
+    // the exchange broke off: the server may have taken it.
+    bool mayHaveArrived = false;
 };
 
 class MailSender {

@@ -21,6 +21,14 @@ constexpr long kConnectTimeoutMs = 15000;
 constexpr long kServerResponseTimeoutS = 60;
 constexpr long kTransferTimeoutMs = 300000;
 constexpr int kStopCheckMs = 100;
+// SMTP reply codes: 4xx a passing failure, 5xx a permanent one. A 5xx to
+// the message itself (after its last line), or 552 for its size (at MAIL
+// FROM, when the server gives its limit), refuses this message and not the
+// others; one at the greeting, the login or a recipient is the set-up's.
+constexpr long kFirstTransientReply = 400;
+constexpr long kFirstPermanentReply = 500;
+constexpr long kPastPermanentReplies = 600;
+constexpr long kMessageTooBig = 552;
 
 struct Upload {
     std::string bytes;
@@ -128,13 +136,21 @@ MailResult CurlMailSender::send(const MailMessage& message) {
     int left = 0;
     while (CURLMsg* msg = curl_multi_info_read(multi, &left))
         if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) code = msg->data.result;
+    long reply = 0;   // the server's last reply code
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &reply);
+    const bool wholeMessageWent = upload.sent == upload.bytes.size();
     if (stopped) {
         result.error = "stopped before the mail server took the message";
+        result.mayHaveArrived = wholeMessageWent;
     } else if (code == CURLE_OK) {
         result.accepted = true;
     } else {
         result.error = "the mail server " + server_.host + ":" + std::to_string(server_.port) +
                        " did not take the message: " + (errorText[0] ? errorText : curl_easy_strerror(code));
+        if (reply != 0) result.error += " (its reply: " + std::to_string(reply) + ")";
+        const bool refused = reply >= kFirstTransientReply && reply < kPastPermanentReplies;
+        result.refusedForGood = refused && reply >= kFirstPermanentReply && (wholeMessageWent || reply == kMessageTooBig);
+        result.mayHaveArrived = wholeMessageWent && !refused;
     }
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);

@@ -1,6 +1,7 @@
 // The monitor's store held in memory: it keeps the contract of
 // monitor_store.h while the program runs, and forgets everything when it
-// ends (a restarted monitor starts every site as new).
+// ends (a restarted monitor starts every site as new). The monitor uses it
+// with --no-logbook; the tests use it as the contract's first witness.
 #pragma once
 
 #include "monitor_store.h"
@@ -11,23 +12,23 @@
 
 class MemoryMonitorStore final : public MonitorStore {
 public:
-    std::optional<SiteOutcome> previous(const std::string& site) override;
-    std::vector<std::string> sites() override;
-    std::optional<std::time_t> digest_mark(const std::string& site) override;
+    bool site_state(const std::string& site, SiteState* state) override;
+    std::optional<std::vector<KnownSite>> sites() override;
     bool commit(const SiteRound& round) override;
-    std::vector<Alert> unsent() override;
+    std::optional<std::vector<Alert>> unsent() override { return queue_; }
+    std::optional<std::vector<Alert>> set_aside(const std::string& site, std::time_t since) override;
+    bool mark_sending(const std::string& uid, std::time_t when) override;
     bool mark_sent(const std::string& uid, std::time_t when) override;
+    bool mark_not_taken(const std::string& uid, const NotTaken& how, bool* setAside) override;
     std::string error() const override { return error_; }
 
-    // Alerts sent, with the time the server accepted each (oldest first).
-    std::vector<std::pair<Alert, std::time_t>> sent() const { return sent_; }
-
 private:
-    std::map<std::string, SiteOutcome> outcomes_;
-    std::vector<std::string> order_;
-    std::map<std::string, std::time_t> digestMarks_;
-    std::vector<Alert> queue_;
-    std::vector<std::pair<Alert, std::time_t>> sent_;
+    // The waiting alert `uid`, or null (error_ said).
+    Alert* waiting(const std::string& uid);
+
+    std::map<std::string, SiteState> sites_;
+    std::vector<KnownSite> order_;
+    std::vector<Alert> queue_, setAside_;
     std::set<std::string> uids_;   // every alert ever queued
     std::string error_;
 };

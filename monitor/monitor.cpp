@@ -1,6 +1,7 @@
 #include "monitor.h"
 
 #include "logbook.h"
+#include "test_kill_point.h"
 
 Monitor::Monitor(MonitorStore& store, MonitorPolicy policy) : store_(store), policy_(std::move(policy)) {}
 
@@ -10,6 +11,7 @@ Alert Monitor::new_alert(AlertKind kind, const SiteOutcome& outcome, std::time_t
     a.messageId = alert_message_id(a.uid, policy_.messageDomain);
     a.kind = kind;
     a.site = outcome.site;
+    a.siteKey = outcome.key;
     a.gateway = outcome.gateway;
     a.created = now;
     a.surveyed = outcome.surveyed;
@@ -23,7 +25,12 @@ SiteTurn Monitor::take_site(const SiteOutcome& outcome, std::time_t now, const W
                             const std::string& surveyRunUid) {
     SiteTurn turn;
     turn.outcome = outcome;
-    SiteComparison cmp = compare_outcomes(store_.previous(outcome.site), outcome);
+    SiteState kept;
+    if (!store_.site_state(outcome.key, &kept)) {
+        turn.error = "what the monitor kept of " + outcome.site + " could not be read: " + store_.error();
+        return turn;
+    }
+    SiteComparison cmp = compare_outcomes(kept.outcome, outcome);
     turn.changes = cmp.changes;
     turn.firstRound = cmp.firstRound;
 
@@ -36,13 +43,19 @@ SiteTurn Monitor::take_site(const SiteOutcome& outcome, std::time_t now, const W
         round.alerts.push_back(std::move(a));
     }
     if (policy_.digest != DigestPeriod::None) {
-        const std::optional<std::time_t> mark = store_.digest_mark(outcome.site);
+        const std::optional<std::time_t> mark = kept.digestMark;
         if (!mark) {
             round.digestMark = now;   // the digest's clock starts with the site's first round
         } else if (now - *mark >= digest_seconds(policy_.digest)) {
+            const std::optional<std::vector<Alert>> setAside = store_.set_aside(outcome.key, *mark);
+            if (!setAside) {
+                turn.error = "the alerts set aside at " + outcome.site + " could not be read: " + store_.error();
+                return turn;
+            }
             Alert d = new_alert(AlertKind::Digest, cmp.baseline, now);
             d.period = digest_name(policy_.digest);
             for (const LuminaireOutcome* l : cmp.baseline.attention()) d.attention.push_back(*l);
+            for (const Alert& a : *setAside) d.setAside.push_back({alert_subject(a), a.created, a.lastError});
             round.alerts.push_back(std::move(d));
             round.digestMark = now;
         }
@@ -63,28 +76,54 @@ SiteTurn Monitor::take_site(const SiteOutcome& outcome, std::time_t now, const W
 
 SendReport Monitor::waiting() {
     SendReport r;
-    const std::vector<Alert> left = store_.unsent();
-    r.waiting = static_cast<int>(left.size());
-    if (!left.empty()) r.oldestWaiting = left.front().created;
+    const std::optional<std::vector<Alert>> left = store_.unsent();
+    if (!left) {
+        r.error = "the waiting alerts could not be read: " + store_.error();
+        return r;
+    }
+    r.waiting = static_cast<int>(left->size());
+    if (!left->empty()) r.oldestWaiting = left->front().created;
     return r;
 }
 
 SendReport Monitor::send_waiting(MailSender& sender, const MailAddressing& addressing,
                                  const std::function<bool()>& stop, const std::function<std::time_t()>& now) {
     SendReport report;
-    for (const Alert& a : store_.unsent()) {
+    const std::optional<std::vector<Alert>> queue = store_.unsent();
+    if (!queue) return waiting();
+    for (const Alert& a : *queue) {
         if (stop && stop()) break;
-        const MailResult result = sender.send(alert_mail(a, addressing));
-        if (!result.accepted) {
-            report.error = result.error;
+        // Marked first: a kill after the server took it leaves the mark, and
+        // the next send says it may be a copy.
+        if (!store_.mark_sending(a.uid, now())) {
+            report.error = "not sent, since the monitor cannot note its sending: " + store_.error();
             break;
         }
-        if (!store_.mark_sent(a.uid, now())) report.error = "sent, but not marked sent: " + store_.error();
-        ++report.sent;
+        const MailResult result = sender.send(alert_mail(a, addressing));
+        if (result.accepted) {
+            test_kill_point("mail-accepted");
+            if (!store_.mark_sent(a.uid, now())) report.error = "sent, but not marked sent: " + store_.error();
+            ++report.sent;
+            continue;
+        }
+        report.error = result.error;
+        bool setAside = false;
+        const NotTaken how{now(), result.error, result.refusedForGood, result.mayHaveArrived, kRefusalsBeforeSetAside};
+        if (!store_.mark_not_taken(a.uid, how, &setAside)) report.error += "; and not noted: " + store_.error();
+        if (setAside) {
+            Alert aside = a;
+            aside.refusals += 1;
+            aside.lastError = result.error;
+            aside.setAsideAt = how.when;
+            report.setAside.push_back(std::move(aside));
+        }
+        // Refused for good, this one alone is at fault: the next one goes.
+        if (!result.refusedForGood) break;
     }
     const SendReport left = waiting();
     report.waiting = left.waiting;
     report.oldestWaiting = left.oldestWaiting;
+    if (report.error.empty()) report.error = left.error;
     return report;
 }
 

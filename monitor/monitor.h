@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+// An alert the mail server refuses for good goes again at the next tries
+// (a rule of the server's may pass), and is set aside at this many refusals.
+inline constexpr int kRefusalsBeforeSetAside = 3;
+
 struct MonitorPolicy {
     bool attach = false;              // the survey workbook goes with each alert
     DigestPeriod digest = DigestPeriod::None;
@@ -38,6 +42,7 @@ struct SendReport {
     int waiting = 0;                  // still queued afterwards
     std::time_t oldestWaiting = 0;    // its time, when any wait
     std::string error;                // why the last one was not taken
+    std::vector<Alert> setAside;      // refused for good once too often by this send
 };
 
 class Monitor {
@@ -56,11 +61,13 @@ public:
                        const std::string& surveyRunUid = {});
 
     // Sends the waiting alerts, oldest first, and marks each sent once the
-    // server took it. The first one the server does not take ends it (it
-    // and those after it wait for the next try); so does `stop`.
+    // server took it. One the server refuses for good is counted (and set
+    // aside at kRefusalsBeforeSetAside) and the next one goes; any other
+    // failure ends it (it and those after it wait for the next try); so
+    // does `stop`.
     SendReport send_waiting(MailSender& sender, const MailAddressing& addressing, const std::function<bool()>& stop,
                             const std::function<std::time_t()>& now);
-    // How many wait, and the oldest one's time.
+    // How many wait, and the oldest one's time (error: they could not be read).
     SendReport waiting();
 
 private:

@@ -46,7 +46,7 @@ LuminaireOutcome luminaire_outcome(const SurveyedLuminaire& l) {
 
 SiteOutcome site_outcome(const SiteSurvey& survey, const std::string& site) {
     SiteOutcome out;
-    out.site = site;
+    out.site = out.key = site;
     out.gateway = survey.gateway;
     out.surveyed = survey.started;
     out.listComplete = survey.listComplete;
@@ -74,7 +74,7 @@ SiteOutcome site_outcome(const SiteSurvey& survey, const std::string& site) {
 SiteOutcome unreachable_outcome(const std::string& site, const std::string& gateway, std::time_t when,
                                 const std::string& reason) {
     SiteOutcome out;
-    out.site = site;
+    out.site = out.key = site;
     out.gateway = gateway;
     out.surveyed = when;
     out.unreachableReason = reason;

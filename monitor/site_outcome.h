@@ -31,7 +31,11 @@ struct LuminaireOutcome {
 };
 
 struct SiteOutcome {
-    std::string site;                 // the name the mail uses; the gateway's address until sites have names
+    std::string site;                 // the name the mail uses: the site's, else the gateway's address
+    // What the monitor keeps it under: the logbook's site (its uid), which
+    // keeps its rounds when the site is renamed or its gateway moves; the
+    // name above when there is no logbook.
+    std::string key;
     std::string gateway;              // dotted address
     std::time_t surveyed = 0;
     bool reachable = false;           // a connection was made and the gateway listed its luminaires

@@ -11,14 +11,6 @@ static_assert(kSurveyStatusBytes == kStatusSnapshotBytes, "a snapshot holds the 
 
 namespace {
 
-std::string utc_text(std::time_t when) {
-    std::tm t{};
-    gmtime_r(&when, &t);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%SZ", &t);
-    return out;
-}
-
 // The logbook of the surveyed gateway: a loopback one (the simulator) has
 // its own, as its listings do.
 LogbookChoice choice_for(const std::string& where, const SiteSurvey& survey) {
@@ -57,17 +49,14 @@ GatewayFound survey_found(const SiteSurvey& survey) {
     return found;
 }
 
-std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* stored,
-                                     const std::string& site) {
-    LogbookChoice choice = choice_for(where, survey);
-    choice.site = site;
-    const RecordedRun recorded = record_run_into(choice, survey_run(survey), survey_found(survey));
-    if (stored != nullptr) *stored = recorded.book != nullptr;
-    if (!recorded.book) return recorded.note;
-    Logbook& book = *recorded.book;
+namespace {
+
+// Each luminaire's history at `site` as `book` now holds it, back into the
+// survey; what to tell the user when one could not be read.
+std::string use_histories_of(Logbook& book, const Site& site, SiteSurvey& survey) {
     std::map<std::uint8_t, std::vector<LoggedLine>> histories;
     for (const SurveyedLuminaire& l : survey.luminaires) {
-        const HistoryRead read = book.history(recorded.site.uid, l.unit, "");
+        const HistoryRead read = book.history(site.uid, l.unit, "");
         // Part of a history would pass for the whole of it: the survey then
         // keeps what the gateway holds, as without a logbook.
         if (!read.complete)
@@ -77,7 +66,40 @@ std::string record_survey_in_logbook(const std::string& where, SiteSurvey& surve
         for (const HistoryItem& h : read.items) lines.push_back(logged_line(h));
     }
     use_logbook_history(survey, histories);
-    return recorded.note;
+    return {};
+}
+
+}  // namespace
+
+std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* stored,
+                                     const std::string& site) {
+    LogbookChoice choice = choice_for(where, survey);
+    choice.site = site;
+    const RecordedRun recorded = record_run_into(choice, survey_run(survey), survey_found(survey));
+    if (stored != nullptr) *stored = recorded.book != nullptr;
+    if (!recorded.book) return recorded.note;
+    const std::string note = use_histories_of(*recorded.book, recorded.site, survey);
+    return note.empty() ? recorded.note : recorded.note.empty() ? note : recorded.note + "; " + note;
+}
+
+bool record_survey_with(Logbook& book, SiteSurvey& survey, const std::string& runUid, const std::string& named,
+                        const std::function<bool(const Site&)>& alongside, std::string* note) {
+    // The site is told (and stored) before the run, as for any survey; a
+    // site stored for a run that then is not kept holds no record.
+    SiteChoice chosen = choose_site(book, survey_found(survey), named);
+    if (!chosen.site) {
+        *note = "logbook: " + chosen.note;
+        return false;
+    }
+    RunRecord run = survey_run(survey);
+    run.uid = runUid;
+    run.site = chosen.site->uid;
+    const bool kept = book.record_with(run, [&] {
+        *note = use_histories_of(book, *chosen.site, survey);
+        return alongside(*chosen.site);
+    });
+    if (!chosen.note.empty()) *note = "logbook: " + chosen.note + (note->empty() ? "" : "; " + *note);
+    return kept;
 }
 
 void record_surveys_in_logbook(const std::string& where) {

@@ -9,6 +9,7 @@
 #include "logbook_recording.h"
 #include "site_survey.h"
 
+#include <functional>
 #include <string>
 
 inline constexpr const char* kSurveyRunKind = "survey";
@@ -24,6 +25,15 @@ GatewayFound survey_found(const SiteSurvey& survey);
 // used leaves the survey as it was read, and `recorded` (when given) false.
 std::string record_survey_in_logbook(const std::string& where, SiteSurvey& survey, bool* recorded = nullptr,
                                      const std::string& site = {});
+
+// Records the survey into `book` as run `runUid`, under its site (`named`:
+// --site NAME; else told, site_choice.h), and, in the same transaction,
+// hands the histories back and runs `alongside` with the site (the monitor
+// keeps its round there): all of it is kept, or nothing. `note`: what to
+// tell the user (a new site; a history that could not be read back, the
+// survey then shows the gateway's entries; why no site could be stored).
+bool record_survey_with(Logbook& book, SiteSurvey& survey, const std::string& runUid, const std::string& named,
+                        const std::function<bool(const Site&)>& alongside, std::string* note);
 
 // Every survey the Site survey page runs goes into the logbook at `where`.
 void record_surveys_in_logbook(const std::string& where);

@@ -17,6 +17,7 @@
 #include "gateway_sim.h"
 #include "key_store.h"
 #include "link_settings.h"
+#include "logbook.h"
 #include "main_window.h"
 #include "orvypc_app.h"
 #include "placeholder_page.h"
@@ -380,6 +381,62 @@ private Q_SLOTS:
         home.click(home.inside(IDC_TEST_RESULTS));
         QCOMPARE(home.recorder.boxes, QStringList{QStringLiteral("子窗口的句柄为空！")});
         QVERIFY(home.dlg.TestResultPage() == nullptr);
+    }
+
+    // An unattended monitor's rounds in the window's logbook: the status
+    // line says, below the link's own text, when the last round ran and how
+    // many luminaires need attention (each site's newest round, whichever
+    // machine's), read at start-up and again when the home page is shown.
+    void status_line_shows_the_monitors_last_round()
+    {
+        QTemporaryDir dir;
+        const std::string where = dir.filePath(QStringLiteral("logbook.sqlite")).toStdString();
+        std::string why;
+        const std::unique_ptr<Logbook> book = open_logbook(where, &why);
+        QVERIFY2(book, why.c_str());
+        const std::time_t t = 1'800'000'000;
+        const auto round = [&](const char* host, const char* site, std::time_t at, bool reachable, int attention) {
+            MonitorRoundRecord r;
+            r.site = {host, site, site, utc_text(at), "", reachable, attention, "{}", ""};
+            return book->monitor_state().commit_round(r);
+        };
+        QVERIFY(round("pc", "10.0.0.9", t, true, 3));
+        QVERIFY(round("pc", "10.0.0.8", t - 3600, false, 2));
+        QVERIFY(round("server", "10.0.0.8", t - 7200, true, 9));   // an older round of the same site
+        const auto said = [](std::time_t at, const char* rest) {
+            return QStringLiteral("Monitor ") +
+                   QDateTime::fromSecsSinceEpoch(at).toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QString::fromUtf8(rest);
+        };
+
+        GatewaySim sim(demo_config());
+        QVERIFY(sim.start());
+        set_link_settings(loopback_settings(sim.port()));
+        Home home;
+        home.dlg.SetStatusPageFactory([](COrvyPcDlg* owner) { return new QWidget(owner); });
+        home.dlg.SetMonitorLineSource(MonitorLineFromLogbook(where));
+        home.open();
+        QVERIFY(QTest::qWaitForWindowExposed(&home.dlg));
+        auto* line = home.control<StatusLine>(IDC_STATUS_LINE);
+        QTRY_COMPARE(line->MonitorText(), said(t, ": 5 luminaires need attention, 1 gateway unreachable"));
+        QCOMPARE(line->text(), QStringLiteral("Connecting to 127.0.0.1 success !"));
+        const QImage shot = line->grab().toImage();
+        QVERIFY(any_pixel(shot.copy(0, 0, shot.width(), shot.height() / 2), 0x000000));
+        QVERIFY(any_pixel(shot.copy(0, shot.height() * 2 / 3, shot.width(), shot.height() / 3), 0x000000));
+
+        // A new round while a page is open: the home page shows it.
+        home.click(home.inside(IDC_STATUS));
+        QVERIFY(round("pc", "10.0.0.9", t + 600, true, 0));
+        QVERIFY(round("pc", "10.0.0.8", t + 600, true, 1));
+        home.dlg.StatusPage()->hide();
+        QTRY_COMPARE(line->MonitorText(), said(t + 600, ": 1 luminaire needs attention"));
+
+        // No monitor records into a logbook without its rounds, and none
+        // that is not there yet (which is not made for the look).
+        const std::string none = dir.filePath(QStringLiteral("none.sqlite")).toStdString();
+        QCOMPARE(MonitorLineFromLogbook(none)(link_settings()), std::string());
+        QVERIFY(!QFile::exists(QString::fromStdString(none)));
+        QVERIFY(open_logbook(none, &why));
+        QCOMPARE(MonitorLineFromLogbook(none)(link_settings()), std::string());
     }
 
     void placeholder_pages_lead_back_home_data()

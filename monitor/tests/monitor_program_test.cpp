@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -137,6 +138,23 @@ protected:
         const int status = monitor.wait_exit();
         EXPECT_TRUE(status == 0 || status == 128 + SIGTERM) << status << monitor.err();
     }
+
+    // One `monitor --once --json` against the simulator: its exit status
+    // and its round (null when it printed none). `killAt`: the test hook's
+    // point, where the process kills itself.
+    std::pair<int, json> once(const char* killAt = nullptr) {
+        if (killAt) setenv(kKillAtVariable, killAt, 1);
+        Process run({ORVYPC_EXE, "monitor", "--once", "--json", "--gateway", "127.0.0.1", "--port",
+                     std::to_string(sim_->port()), "--timeout", "3000"},
+                    folder_);
+        unsetenv(kKillAtVariable);
+        const int status = run.wait_exit();
+        const std::vector<std::string> lines = run.out_lines();
+        const json round = lines.empty() ? json() : json::parse(lines.back(), nullptr, false);
+        return {status, round};
+    }
+
+    static constexpr const char* kKillAtVariable = "ORVYPC_TEST_KILL_AT";
 
     std::filesystem::path folder_;
     std::unique_ptr<GatewaySim> sim_;
@@ -348,6 +366,97 @@ TEST_F(MonitorProgram, OnceDoesOneRoundAndSaysWhenItsMailCouldNotGo) {
                             " mail: 0 sent, 1 waiting since "),
               std::string::npos)
         << lines[0];
+}
+
+// The monitor killed (SIGKILL, by its test hook) at each point of the round
+// that meets a new fault, then started again: the alert arrives once, or,
+// killed between the server's acceptance and its note of it, once more with
+// the same Message-ID and saying it may be a copy. Each run is a --once, as
+// a timer starts it: the state is the logbook's, and a later run with the
+// fault unchanged sends nothing.
+TEST_F(MonitorProgram, AMonitorKilledAnywhereInARoundSendsItsAlertOnce) {
+    struct Case {
+        const char* point;
+        std::size_t mailsAfterKill;
+        std::size_t mailsAfterRestart;
+    };
+    const Case cases[] = {
+        {"survey", 0, 1},          // nothing kept: the restart finds the fault again
+        {"alert-queued", 0, 1},    // kept, not sent: the restart sends it
+        {"mail-accepted", 1, 2},   // taken, not noted: sent again, said to be a copy
+    };
+    start_sim();
+    MailServerProcess mail(folder_ / "mail");
+    ASSERT_GT(mail.port(), 0);
+    write_usual_key_store(mail.port());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.point);
+        const std::filesystem::path data = folder_ / "data" / c.point;   // a logbook of the case's own
+        setenv("XDG_DATA_HOME", data.c_str(), 1);
+        ASSERT_NO_FATAL_FAILURE(set_failure(*sim_, 1, 0));
+        const std::size_t before = mail.messages().size();
+        ASSERT_EQ(once().first, 0);
+
+        ASSERT_NO_FATAL_FAILURE(set_failure(*sim_, 1, kFailureBatteryFault));
+        EXPECT_EQ(once(c.point).first, 128 + SIGKILL);
+        EXPECT_EQ(mail.messages().size(), before + c.mailsAfterKill);
+
+        const auto [status, round] = once();
+        EXPECT_EQ(status, 0);
+        const std::vector<json> got = mail.messages();
+        ASSERT_EQ(got.size(), before + c.mailsAfterRestart);
+        const json& last = got.back();
+        EXPECT_EQ(last["subject"], "OrvyPc: 1 new fault at 127.0.0.1");
+        const bool copy = c.mailsAfterRestart == 2;
+        EXPECT_EQ(last["parts"][0]["text"].get<std::string>().find("This message may be a second copy") == 0, copy)
+            << last["parts"][0]["text"];
+        if (copy) {
+            EXPECT_EQ(last["message_id"], got[before]["message_id"]);
+            EXPECT_EQ(last["date"], got[before]["date"]);
+        }
+        // No change since: the stored round is the comparison, nothing goes.
+        EXPECT_EQ(round["sites"][0]["changes"].size(), c.point == std::string("survey") ? 1U : 0U) << round;
+        const auto [again, quiet] = once();
+        EXPECT_EQ(again, 0);
+        EXPECT_EQ(quiet["sites"][0]["changes"], json::array());
+        EXPECT_EQ(quiet["sites"][0]["first_round"], false);
+        EXPECT_EQ(mail.messages().size(), got.size());
+    }
+}
+
+// A message the server refuses for good (554 after its last line) is tried
+// at three sends and then set aside, said in the round; the alerts after it
+// are not held back.
+TEST_F(MonitorProgram, AnAlertTheServerRefusesForGoodIsSetAsideAndHoldsNoOtherBack) {
+    start_sim();
+    MailServerProcess mail(folder_ / "mail", 0, "LOGIN,PLAIN", "new fault");
+    ASSERT_GT(mail.port(), 0);
+    write_usual_key_store(mail.port());
+    ASSERT_EQ(once().first, 0);
+    ASSERT_NO_FATAL_FAILURE(set_failure(*sim_, 1, kFailureBatteryFault));
+    auto [status, round] = once();
+    EXPECT_EQ(status, 9);
+    EXPECT_EQ(round["mail"]["waiting"], 1) << round;
+    EXPECT_NE(round["mail"]["error"].get<std::string>().find("554"), std::string::npos) << round;
+
+    ASSERT_NO_FATAL_FAILURE(set_failure(*sim_, 1, 0));
+    std::tie(status, round) = once();
+    EXPECT_EQ(status, 9);
+    ASSERT_EQ(mail.messages().size(), 1U);
+    EXPECT_EQ(mail.messages()[0]["subject"], "OrvyPc: 1 recovered at 127.0.0.1");
+    EXPECT_EQ(round["mail"]["waiting"], 1);
+
+    std::tie(status, round) = once();
+    EXPECT_EQ(status, 9);
+    EXPECT_EQ(round["mail"]["waiting"], 0);
+    ASSERT_EQ(round["mail"]["set_aside"].size(), 1U) << round;
+    EXPECT_EQ(round["mail"]["set_aside"][0]["subject"], "OrvyPc: 1 new fault at 127.0.0.1");
+    EXPECT_EQ(round["mail"]["set_aside"][0]["refusals"], 3);
+
+    std::tie(status, round) = once();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(round["mail"]["set_aside"], json::array());
+    EXPECT_EQ(mail.messages().size(), 1U);
 }
 
 // --test-mail against the loopback server: each login mechanism, the

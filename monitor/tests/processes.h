@@ -51,10 +51,12 @@ private:
 bool eventually(const std::function<bool()>& done, std::chrono::milliseconds patience = kPatience);
 
 // The loopback mail server (smtp_test_server.py) on `port` (0: a free one),
-// saving into `folder`; user "monitor", password "s3cret-p@ss:x".
+// saving into `folder`; user "monitor", password "s3cret-p@ss:x". It
+// refuses for good each message whose subject has `refuse` in it.
 class MailServerProcess {
 public:
-    MailServerProcess(const std::filesystem::path& folder, int port = 0, const std::string& mechanisms = "LOGIN,PLAIN");
+    MailServerProcess(const std::filesystem::path& folder, int port = 0, const std::string& mechanisms = "LOGIN,PLAIN",
+                      const std::string& refuse = "");
     int port() const { return port_; }
     std::filesystem::path certificate() const { return folder_ / "cert.pem"; }
     // What each message that arrived made, oldest first (mail_summary.py).

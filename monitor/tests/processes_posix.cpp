@@ -112,10 +112,11 @@ int Process::wait_exit(std::chrono::milliseconds patience) {
     return status_;
 }
 
-MailServerProcess::MailServerProcess(const std::filesystem::path& folder, int port, const std::string& mechanisms)
+MailServerProcess::MailServerProcess(const std::filesystem::path& folder, int port, const std::string& mechanisms,
+                                     const std::string& refuse)
     : folder_(folder),
       process_({"/usr/bin/python3", ORVYPC_SMTP_SERVER, "--dir", folder.string(), "--user", kMailUser, "--password",
-                kMailPassword, "--port", std::to_string(port), "--mechanisms", mechanisms},
+                kMailPassword, "--port", std::to_string(port), "--mechanisms", mechanisms, "--refuse", refuse},
                folder) {
     const int line = process_.wait_for_line([](const std::string& l) { return l.rfind("PORT ", 0) == 0; });
     if (line >= 0) port_ = std::stoi(process_.out_lines()[static_cast<std::size_t>(line)].substr(5));

@@ -34,7 +34,7 @@ LuminaireOutcome silent(std::uint8_t unit) {
 
 SiteOutcome site(std::vector<LuminaireOutcome> ls, bool listComplete = true) {
     SiteOutcome s;
-    s.site = s.gateway = "10.0.0.9";
+    s.site = s.key = s.gateway = "10.0.0.9";
     s.reachable = true;
     s.listComplete = listComplete;
     s.luminaires = std::move(ls);
@@ -43,7 +43,7 @@ SiteOutcome site(std::vector<LuminaireOutcome> ls, bool listComplete = true) {
 
 SiteOutcome down() {
     SiteOutcome s;
-    s.site = s.gateway = "10.0.0.9";
+    s.site = s.key = s.gateway = "10.0.0.9";
     s.unreachableReason = "no connection to the gateway";
     return s;
 }

@@ -7,12 +7,18 @@ what a reader makes of it (mail-NNN.json, see mail_summary.py) and the
 envelope, the login and whether TLS was on.
 
     smtp_test_server.py --dir DIR --user U --password P [--port N] [--mechanisms LOGIN,PLAIN]
+                        [--refuse TEXT]
+
+--refuse: a message whose subject has TEXT in it is refused for good, after
+its last line (554), and not saved.
 
 Prints "PORT n" once it listens; ends on SIGTERM or SIGINT. The certificate
 is DIR/cert.pem (made once, kept for a restart on the same DIR).
 """
 import argparse
 import asyncio
+import email
+import email.policy
 import json
 import os
 import signal
@@ -40,8 +46,9 @@ def certificate(folder):
 
 
 class Saver:
-    def __init__(self, folder):
+    def __init__(self, folder, refuse):
         self.folder = folder
+        self.refuse = refuse
 
     def next_name(self):
         n = len([f for f in os.listdir(self.folder) if f.endswith(".eml")]) + 1
@@ -49,6 +56,8 @@ class Saver:
 
     async def handle_DATA(self, server, session, envelope):
         raw = envelope.original_content
+        if self.refuse and self.refuse in str(email.message_from_bytes(raw, policy=email.policy.default)["subject"]):
+            return "554 5.7.1 Message refused by the test server"
         base = self.next_name()
         info = summary(raw)
         info["envelope_from"] = envelope.mail_from
@@ -69,6 +78,7 @@ def main():
     p.add_argument("--user", required=True)
     p.add_argument("--password", required=True)
     p.add_argument("--mechanisms", default="LOGIN,PLAIN")
+    p.add_argument("--refuse", default="")
     a = p.parse_args()
     offered = a.mechanisms.split(",")
 
@@ -79,7 +89,7 @@ def main():
     tls = certificate(a.dir)
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
-    saver = Saver(a.dir)
+    saver = Saver(a.dir, a.refuse)
 
     def factory():
         return SMTP(saver, hostname="localhost", require_starttls=True, tls_context=tls, authenticator=check,

@@ -74,6 +74,11 @@ Commands:
   logbook note ADDRESS TEXT
                    add a dated remark with your user name
                      orvypc logbook note A5 "battery replaced"
+  logbook repair ADDRESS TEXT
+                   record a repair (--part battery, lamp, gear or other):
+                   the report links it to the failure before it and the
+                   test after it
+                     orvypc logbook repair A5 "new battery" --part battery
   logbook backup FILE
                    write a consistent copy of the logbook to FILE (a new
                    file), also while the program is running
@@ -90,6 +95,11 @@ Commands:
                    answers, --gateway names the one to report from the
                    logbook alone
                      orvypc report --from 2026-01-01 -o "Test record.pdf"
+  site list        every site the logbook knows: its addresses, its
+                   luminaires, when it was last seen
+  site name NAME   name the site of the gateway that answers (or of
+                   --gateway, or the site --site OLD)
+                     orvypc site name "Hospital West" --gateway 10.0.0.7
 
 Every listing that results, details and history run is recorded in the
 logbook ($XDG_DATA_HOME/OrvyPc/logbook.sqlite, on Windows
@@ -142,6 +152,9 @@ Options:
   --logbook WHERE   the logbook: a SQLite file, or a team server
                     postgresql://[user@]host/dbname (not on Windows)
   --no-logbook      do not record this run
+  --site NAME       record under, or read, the site named NAME (a site
+                    is a gateway told by its address and its luminaires)
+  --part PART       logbook repair: battery, lamp, gear or other
   --since DATE      history, logbook export: from DATE (YYYY-MM-DD) on
   --from DATE       report: the period's first day (default: the first
                     day of the month eleven months back)

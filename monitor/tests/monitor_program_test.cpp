@@ -368,6 +368,23 @@ TEST_F(MonitorProgram, OnceDoesOneRoundAndSaysWhenItsMailCouldNotGo) {
         << lines[0];
 }
 
+// The monitor keeps its rounds under the logbook's site: a site named
+// between two rounds is the same site, named so in the round.
+TEST_F(MonitorProgram, ARoundIsKeptUnderTheSiteAndItsNameGoesWithIt) {
+    start_sim();
+    ASSERT_EQ(once().first, 0);   // no mail settings: rounds only
+    Process name({ORVYPC_EXE, "site", "name", "Hospital West", "--site", "127.0.0.1", "--gateway", "127.0.0.1",
+                  "--port", std::to_string(sim_->port())},
+                 folder_);
+    ASSERT_EQ(name.wait_exit(), 0) << name.err();
+    ASSERT_NO_FATAL_FAILURE(set_failure(*sim_, 1, kFailureBatteryFault));
+    const json round = once().second;
+    ASSERT_TRUE(round.is_object());
+    EXPECT_EQ(round["sites"][0]["site"], "Hospital West") << round;
+    EXPECT_EQ(round["sites"][0]["first_round"], false) << round;
+    EXPECT_EQ(round["sites"][0]["changes"].size(), 1U) << round;
+}
+
 // The monitor killed (SIGKILL, by its test hook) at each point of the round
 // that meets a new fault, then started again: the alert arrives once, or,
 // killed between the server's acceptance and its note of it, once more with

@@ -107,6 +107,7 @@ Timing report_once(const std::string& where, const std::string& from, const std:
     std::unique_ptr<Logbook> book = open_logbook(where, &why);
     t.open = ms_since(t0);
     ReportRequest request;
+    request.siteUid = address_site_uid(kGateway);
     request.site = {kGateway, {kGateway}};
     request.from = from;
     request.to = kLastDay;
@@ -117,6 +118,12 @@ Timing report_once(const std::string& where, const std::string& from, const std:
     t.read = ms_since(t1);
     if (!input) {
         std::fprintf(stderr, "report-bench: %s\n", why.c_str());
+        std::exit(1);
+    }
+    // A report of nobody would be quick and prove nothing.
+    if (input->luminaires.size() != static_cast<std::size_t>(kLuminaires) || input->entries.empty()) {
+        std::fprintf(stderr, "report-bench: the period read %zu luminaires and %zu entries, not the site\n",
+                     input->luminaires.size(), input->entries.size());
         std::exit(1);
     }
     t1 = std::chrono::steady_clock::now();

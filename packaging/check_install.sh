@@ -57,7 +57,9 @@ for option in $(printf '%s\n' "$help" | grep -oE '^ +(--[a-z-]+|-o)\b' | tr -d '
   grep -qF -- "$option" <<<"$man_text" || fail "manual page lacks $option"
   grep -qF -- "$option" <<<"$completion" || fail "completion lacks $option"
 done
-for command in $(printf '%s\n' "$help" | sed -n '/^Commands:/,/^$/p' | grep -oE '^  [a-z]+' | tr -d ' '); do
+# The commands are the indented words of the part before the notes on
+# the logbook (blank lines separate its groups).
+for command in $(printf '%s\n' "$help" | sed -n '/^Commands:/,/^Every listing/p' | grep -oE '^  [a-z]+' | tr -d ' ' | sort -u); do
   grep -qw -- "$command" <<<"$completion" || fail "completion lacks the command $command"
 done
 bash -n "$prefix/share/bash-completion/completions/orvypc" || fail "completion is not valid bash"

@@ -8,7 +8,9 @@
 #include "report_content.h"
 #include "report_pdf.h"
 #include "run_orvypc.h"
+#include "prompts.h"
 #include "sim_data.h"
+#include "site_choice.h"
 #include "sites.h"
 
 #include <nlohmann/json.hpp>
@@ -220,6 +222,58 @@ TEST_F(CliSites, SiteNamesAndRepairsAreCheckedBeforeAnythingIsStored) {
         if (h.isRemark) repairs.push_back(h.remark.kind + " " + h.remark.part + " " + h.remark.text);
     }
     EXPECT_EQ(repairs, (std::vector<std::string>{"repair  battery replaced", "repair lamp lamp changed"}));
+}
+
+// The window's answer to "Which site is this?" when another gateway is found
+// at a site's address: the site chosen, a new one, or (cancelled) a new one
+// that the note tells how to name.
+class AnsweringPrompts final : public Prompts {
+public:
+    void message_box(const std::string&) override {}
+    void set_status_line(const std::string&) override {}
+    std::optional<std::size_t> ask_choice(const std::string& text, const std::vector<std::string>& options) override {
+        asked = text;
+        offered = options;
+        return answer;
+    }
+    std::optional<std::size_t> answer;
+    std::string asked;
+    std::vector<std::string> offered;
+};
+
+TEST_F(CliSites, TheWindowsAnswerChoosesTheSite) {
+    const auto found = [](const char* name) {
+        GatewayFound f{"10.0.0.7", {}, true};
+        for (std::uint8_t u = 0; u < 6; ++u) f.luminaires.push_back({u, name + std::to_string(u), "Hall"});
+        return f;
+    };
+    const struct {
+        const char* what;
+        std::optional<std::size_t> answer;
+        bool sameSite, note;
+    } cases[] = {
+        {"the known site chosen", 0, true, false},
+        {"a new site chosen", 1, false, false},
+        {"cancelled", std::nullopt, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto book = fx_.open(fx_.new_store(StoreKind::Sqlite));
+        ASSERT_TRUE(book);
+        const SiteChoice first = choose_site(*book, found("Exit "), "");
+        ASSERT_TRUE(first.site) << first.note;
+        AnsweringPrompts window;
+        window.answer = c.answer;
+        set_prompts(&window);
+        const SiteChoice second = choose_site(*book, found("Depot "), "");
+        set_prompts(nullptr);
+        ASSERT_TRUE(second.site) << second.note;
+        EXPECT_NE(window.asked.find("is not the one of the site \"10.0.0.7\""), std::string::npos) << window.asked;
+        EXPECT_EQ(window.offered.size(), 2U);
+        EXPECT_EQ(second.site->uid == first.site->uid, c.sameSite);
+        EXPECT_EQ(!second.note.empty(), c.note) << second.note;
+        EXPECT_EQ(book->sites()->size(), c.sameSite ? 1U : 2U);
+    }
 }
 
 }  // namespace

@@ -101,7 +101,9 @@ cp "$recipe/toolchain.cmake" "$work/stage$prefix/lib/cmake/orvypc-mingw-toolchai
 sed -i "s|$recipe/toolchain.cmake|$prefix/lib/cmake/orvypc-mingw-toolchain.cmake|g" \
   "$work/stage$prefix/lib/cmake/Qt6/qt.toolchain.cmake"
 mv "$work/stage$prefix" "$prefix"
-(cd "$prefix" && find . -type f ! -name orvypc-qt.sha256 -print0 | sort -z |
+# The stamp lists every file but itself (and its own part, which the
+# redirection makes before find looks).
+(cd "$prefix" && find . -type f ! -name 'orvypc-qt.sha256*' -print0 | sort -z |
   xargs -0 sha256sum > orvypc-qt.sha256.part && mv orvypc-qt.sha256.part orvypc-qt.sha256)
 rm -rf "$work"
 elapsed=$(( $(date +%s) - started ))

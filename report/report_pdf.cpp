@@ -41,21 +41,21 @@ const QColor kInk(0x1F, 0x29, 0x37), kMuted(0x5B, 0x64, 0x70), kRule(0xC8, 0xCE,
 enum class Type { Title, Heading, Body, BodyBold, Small, Cell, CellBold, CellSmall, Head, HeadSmall, Mark, Big };
 
 QFont font_of(Type type) {
-    struct Spec {
+    struct Face {
         double points;
         bool bold;
     };
-    static const std::map<Type, Spec> specs = {
+    static const std::map<Type, Face> faces = {
         {Type::Title, {20, true}},  {Type::Heading, {12.5, true}}, {Type::Body, {9.5, false}},
         {Type::BodyBold, {9.5, true}}, {Type::Small, {7.5, false}}, {Type::Cell, {8, false}},
         {Type::CellBold, {8, true}}, {Type::CellSmall, {6.8, false}}, {Type::Head, {7.2, true}},
         {Type::HeadSmall, {6.2, false}}, {Type::Mark, {8.5, true}},
         {Type::Big, {22, true}},
     };
-    const Spec spec = specs.at(type);
+    const Face face = faces.at(type);
     QFont f(QString::fromLatin1(kFamily));
-    f.setPointSizeF(spec.points);
-    f.setBold(spec.bold);
+    f.setPointSizeF(face.points);
+    f.setBold(face.bold);
     f.setHintingPreference(QFont::PreferNoHinting);   // the same widths measured and drawn
     // Any letter spacing turns the ligatures off, so "ffi" and "fl" stay
     // letters that a reader of the text can search for.
